@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include <boost/shared_ptr.hpp>
+
+#include "host/Zarn.h"
+
+namespace NTVXANAL {
+
+typedef boost::shared_ptr<NQELZARN20::ICIMNamespace> TNamespacePtr;
+typedef boost::shared_ptr<NQELZARN20::ICIMClass> TClassPtr;
+typedef boost::shared_ptr<NQELZARN20::ICIMInstance> TInstancePtr;
+typedef std::vector<TInstancePtr> TInstanceList;
+
+// Levels of the lines written to the core logger.
+const std::int32_t kLevelFinding = 100;
+const std::int32_t kLevelAdvice = 101;
+const std::int32_t kLevelDiagnostic = 3;
+const std::int32_t kLevelError = 0;
+
+// The context every class lookup gets: it names the plug-in namespace.
+NQELZARN20::TCIMContext MakeQueryContext();
+
+// Looks a class up by name; the host throws TZARNException when it cannot
+// deliver it.
+TClassPtr LookUpClass(const TNamespacePtr& cimNamespace, const std::string& className,
+                      const NQELZARN20::TCIMContext& queryContext);
+
+// Every instance of the class, in the order the host delivers them.
+TInstanceList EnumerateInstances(const TClassPtr& cimClass);
+
+// LookUpClass, then EnumerateInstances.
+TInstanceList QueryInstances(const TNamespacePtr& cimNamespace, const std::string& className,
+                             const NQELZARN20::TCIMContext& queryContext);
+
+// A copy of the property's value; the property itself is let go at once.
+NQELZARN20::TCIMValue ReadProperty(const TInstancePtr& instance, const std::string& name);
+
+// Writes one whole line to the core logger.
+void ReportFinding(std::int32_t level, const std::string& line);
+
+}  // namespace NTVXANAL

@@ -1,0 +1,8 @@
+#pragma once
+
+// The host SDK that plug-ins build against.
+#include "host/CIM.h"
+#include "host/CIMValue.h"
+#include "host/Plugin.h"
+#include "host/RootObject.h"
+#include "host/ZARNException.h"

@@ -1,0 +1,43 @@
+#include "plugin/TvxAnalPluginCallbacks.h"
+
+namespace NTVXANAL {
+namespace {
+
+const char kMessagePrefix[] = "Tarvex: ";
+const char kAnalysisClassName[] = "QELSG_TVXHeavyHittersAnalysis";
+const char kSequenceEndedLine[] = "Tvxanal: Error getting class or property";
+
+}  // namespace
+
+void TTvxAnalPluginCallbacks::RunAnalysis(
+    TNamespacePtr cimNamespace,
+    const std::vector<boost::shared_ptr<NQELZARN20::ICIMClass> >& classes) {
+  MessagePrefix = kMessagePrefix;
+  for (const boost::shared_ptr<NQELZARN20::ICIMClass>& cimClass : classes) {
+    if (cimClass->GetName(NQELZARN20::TCIMContext()) != kAnalysisClassName) continue;
+    try {
+      RunChecks(cimNamespace);
+    } catch (const NQELZARN20::TZARNException& error) {
+      // A class or property the host cannot deliver ends this pass only;
+      // any other host failure is the host's to handle.
+      if (error.GetStatusCode() != NQELZARN20::kZARNStatusNotAvailable)
+        throw NQELZARN20::TZARNException(error);
+      ReportFinding(kLevelError, kSequenceEndedLine);
+    }
+  }
+}
+
+// Each check gets its own copy of the namespace reference and lets it go
+// when it returns.
+void TTvxAnalPluginCallbacks::RunChecks(const TNamespacePtr& cimNamespace) {
+  typedef void (TTvxAnalPluginCallbacks::*TCheck)(TNamespacePtr);
+  static const TCheck kSequence[] = {
+      &TTvxAnalPluginCallbacks::CheckDataScrubbing,
+      &TTvxAnalPluginCallbacks::CheckReserved,
+  };
+  for (const TCheck check : kSequence) (this->*check)(cimNamespace);
+}
+
+void TTvxAnalPluginCallbacks::CheckReserved(TNamespacePtr /*cimNamespace*/) {}
+
+}  // namespace NTVXANAL

@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include "support/CaseName.h"
+
+#include "support/AnalysisHarness.h"
+
+namespace {
+
+using namespace NTESTS;
+using NZARNCORE::EPropertyFault;
+
+const char kController[] = "QELSG_txSCSIProtocolController";
+
+std::string Line(const std::string& number, const std::string& type) {
+  return "Tarvex: Data scrubbing for controller number " + number + " controller type " + type +
+         " is disabled";
+}
+
+struct TScrubbingCase {
+  const char* name;
+  TCIMValue type;
+  TCIMValue number;
+  TCIMValue scrubbing;
+  std::vector<TLine> lines;
+  friend std::ostream& operator<<(std::ostream& out, const TScrubbingCase& c) {
+    return out << c.name;
+  }
+};
+
+class DataScrubbing : public ::testing::TestWithParam<TScrubbingCase> {};
+
+TEST_P(DataScrubbing, ReportsAControllerWithScrubbingOff) {
+  const TScrubbingCase& c = GetParam();
+  TInventoryBuilder inventory;
+  inventory.Add(
+      kController,
+      {{"ControllerType", c.type}, {"ControllerNum", c.number}, {"DataScrubbing", c.scrubbing}});
+  EXPECT_EQ(Analyse(inventory).lines, c.lines);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DataScrubbing,
+    ::testing::Values(
+        TScrubbingCase{
+            "Disabled", "Tarvex-3q", UInt32(1), "Disabled", {{100, Line("1", "Tarvex-3q")}}},
+        TScrubbingCase{"No", "Tarvex-4a", UInt32(2), "No", {{100, Line("2", "Tarvex-4a")}}},
+        TScrubbingCase{"Enabled", "Tarvex-4a", UInt32(2), "Enabled", {}},
+        TScrubbingCase{"LowerCase", "Tarvex-4a", UInt32(2), "disabled", {}},
+        TScrubbingCase{"TrailingBlank", "Tarvex-4a", UInt32(2), "No ", {}},
+        TScrubbingCase{"LeadingBlanks", "Tarvex-4a", UInt32(2), "  Disabled", {}},
+        TScrubbingCase{"Empty", "Tarvex-4a", UInt32(2), "", {}},
+        TScrubbingCase{"NullScrubbing", "Tarvex-4a", UInt32(2), Null(), {}},
+        TScrubbingCase{"NullNumber", "Tarvex-4a", Null(NQELZARN20::eCIMTypeUInt32), "Disabled", {}},
+        TScrubbingCase{"NullType", Null(), UInt32(2), "Disabled", {}},
+        TScrubbingCase{
+            "TextsKeptAsGiven", " Tarvex 4a ", " 07", "No", {{100, Line(" 07", " Tarvex 4a ")}}}),
+    NTESTS::TCaseName());
+
+TEST(DataScrubbingCheck, ReportsControllersInDeliveryOrderAndSkipsOnlyTheIncompleteOne) {
+  TInventoryBuilder inventory;
+  inventory
+      .Add(kController,
+           {{"ControllerType", "Tarvex-4c"}, {"ControllerNum", UInt32(3)}, {"DataScrubbing", "No"}})
+      .Add(
+          kController,
+          {{"ControllerType", Null()}, {"ControllerNum", UInt32(4)}, {"DataScrubbing", "Disabled"}})
+      .Add(kController, {{"ControllerType", "Tarvex-4a"},
+                         {"ControllerNum", UInt32(1)},
+                         {"DataScrubbing", "Disabled"}});
+  EXPECT_EQ(Analyse(inventory).lines,
+            (std::vector<TLine>{{100, Line("3", "Tarvex-4c")}, {100, Line("1", "Tarvex-4a")}}));
+}
+
+TEST(DataScrubbingCheck, ANullValueStopsTheReadsOfThatController) {
+  TInventoryBuilder inventory;
+  inventory
+      .Add(kController,
+           {{"ControllerType", Null()}, {"ControllerNum", UInt32(1)}, {"DataScrubbing", "No"}},
+           "c0")
+      .Add(kController,
+           {{"ControllerType", "T"}, {"ControllerNum", Null()}, {"DataScrubbing", "No"}}, "c1");
+  const TRunResult result = Analyse(inventory);
+  EXPECT_EQ(result.calls, (std::vector<std::string>{
+                              "GetName QELSG_TVXHeavyHittersAnalysis",
+                              "GetClass QELSG_txSCSIProtocolController",
+                              "EnumerateInstances QELSG_txSCSIProtocolController =2",
+                              "GetProperty c0.ControllerType",
+                              "GetProperty c1.ControllerType",
+                              "GetProperty c1.ControllerNum",
+                          }));
+}
+
+TEST(DataScrubbingCheck, AMissingPropertyEndsThePassAtTheDispatcher) {
+  TInventoryBuilder inventory;
+  inventory
+      .Add(kController,
+           {{"ControllerType", "Tarvex-4a"}, {"ControllerNum", UInt32(1)}, {"DataScrubbing", "No"}})
+      .Add(kController, {{"ControllerType", "Tarvex-4a"}, {"ControllerNum", UInt32(2)}})
+      .Add(
+          kController,
+          {{"ControllerType", "Tarvex-4a"}, {"ControllerNum", UInt32(3)}, {"DataScrubbing", "No"}});
+  EXPECT_EQ(Analyse(inventory).lines,
+            (std::vector<TLine>{{100, Line("1", "Tarvex-4a")},
+                                {0, "Tvxanal: Error getting class or property"}}));
+}
+
+TEST(DataScrubbingCheck, AFaultWhileTheValueIsTakenReachesTheHost) {
+  TInventoryBuilder inventory;
+  inventory.Add(kController, {{"ControllerType", "Tarvex-4a"},
+                              {"ControllerNum", UInt32(1)},
+                              {"DataScrubbing", EPropertyFault::Value, 31}});
+  EXPECT_EQ(Analyse(inventory).exception, "TZARNException 31");
+}
+
+}  // namespace

@@ -1,0 +1,172 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <boost/make_shared.hpp>
+
+#include "host/Zarn.h"
+#include "support/AnalysisHarness.h"
+#include "zarncore/Repository.h"
+
+namespace {
+
+using namespace NQELZARN20;
+using namespace NTESTS;
+using NZARNCORE::EClassFault;
+using NZARNCORE::EPropertyFault;
+using NZARNCORE::TRepository;
+
+typedef std::vector<boost::shared_ptr<ICIMInstance> > TInstances;
+
+TInstances Enumerate(ICIMClass& cimClass) {
+  TInstances instances;
+  cimClass.EnumerateInstances(TAddToVectorCallback<ICIMInstance>(instances), true, TCIMContext());
+  return instances;
+}
+
+TInstances Associated(ICIMInstance& instance, const std::string& resultClass) {
+  TInstances instances;
+  instance.EnumerateAssociatedInstances(TAddToVectorCallback<ICIMInstance>(instances), "",
+                                        resultClass, "", "", TCIMContext());
+  return instances;
+}
+
+std::string Text(ICIMInstance& instance, const std::string& property) {
+  return instance.GetProperty(property, TCIMContext())->GetValue(TCIMContext()).ToString(10);
+}
+
+TZARNStatusCode StatusOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const TZARNException& error) {
+    return error.GetStatusCode();
+  }
+  return 0;
+}
+
+class RepositoryTest : public ::testing::Test {
+ protected:
+  RepositoryTest() {
+    m_inventory.Add("QELSG_txDiskDrive", {{"DeviceType", "Hard disk"}}, "disk0")
+        .Add("QELSG_txDiskDrive", {{"DeviceType", "CD-ROM"}})
+        .Add("QELSG_txDiskDriveVersion", {{"Version", "B8A0"}}, "disk0-fw")
+        .Add("QELSG_Other", {{"Name", "x"}}, "other")
+        .Add("QELSG_txDiskDriveVersion", {{"Version", "B9"}}, "disk0-fw2")
+        .Add("QELSG_Faulty",
+             {{"Lookup", EPropertyFault::Lookup, 15}, {"Value", EPropertyFault::Value, 40}})
+        .Class("QELSG_Empty")
+        .ClassFault("QELSG_Broken", EClassFault::Lookup, 21)
+        .ClassFault("QELSG_Unlistable", EClassFault::Enumerate, 15)
+        .Associate("disk0", "disk0-fw2")
+        .Associate("other", "disk0")
+        .Associate("disk0-fw", "disk0")
+        .OperatingSystemType(36);
+    m_repository.reset(new TRepository(m_inventory.Build()));
+    m_repository->SetCallObserver(&m_observer);
+  }
+
+  TInventoryBuilder m_inventory;
+  std::unique_ptr<TRepository> m_repository;
+  TRecordingObserver m_observer;
+};
+
+TEST_F(RepositoryTest, DeliversInstancesInFileOrderAndTracesTheCalls) {
+  auto cimNamespace = m_repository->OpenNamespace();
+  auto disks = cimNamespace->GetClass("QELSG_txDiskDrive", TCIMContext());
+  const TInstances instances = Enumerate(*disks);
+  ASSERT_EQ(instances.size(), 2u);
+  EXPECT_EQ(Text(*instances[1], "DeviceType"), "CD-ROM");
+  EXPECT_TRUE(Enumerate(*cimNamespace->GetClass("QELSG_Empty", TCIMContext())).empty());
+  EXPECT_EQ(m_observer.calls, (std::vector<std::string>{
+                                  "GetClass QELSG_txDiskDrive",
+                                  "EnumerateInstances QELSG_txDiskDrive =2",
+                                  "GetProperty QELSG_txDiskDrive[1].DeviceType",
+                                  "GetClass QELSG_Empty",
+                                  "EnumerateInstances QELSG_Empty =0",
+                              }));
+}
+
+TEST_F(RepositoryTest, MissingAndFaultyClassesAndPropertiesThrowTheirStatus) {
+  auto cimNamespace = m_repository->OpenNamespace();
+  EXPECT_EQ(StatusOf([&] { cimNamespace->GetClass("QELSG_Absent", TCIMContext()); }), 15);
+  EXPECT_EQ(StatusOf([&] { cimNamespace->GetClass("QELSG_Broken", TCIMContext()); }), 21);
+  auto unlistable = cimNamespace->GetClass("QELSG_Unlistable", TCIMContext());
+  EXPECT_EQ(StatusOf([&] { Enumerate(*unlistable); }), 15);
+  auto faulty = Enumerate(*cimNamespace->GetClass("QELSG_Faulty", TCIMContext())).front();
+  EXPECT_EQ(StatusOf([&] { faulty->GetProperty("Lookup", TCIMContext()); }), 15);
+  EXPECT_EQ(StatusOf([&] { faulty->GetProperty("Absent", TCIMContext()); }), 15);
+  auto property = faulty->GetProperty("Value", TCIMContext());
+  EXPECT_EQ(StatusOf([&] { property->GetValue(TCIMContext()); }), 40);
+  EXPECT_EQ(m_observer.calls, (std::vector<std::string>{
+                                  "GetClass QELSG_Absent !15",
+                                  "GetClass QELSG_Broken !21",
+                                  "GetClass QELSG_Unlistable",
+                                  "EnumerateInstances QELSG_Unlistable !15",
+                                  "GetClass QELSG_Faulty",
+                                  "EnumerateInstances QELSG_Faulty =1",
+                                  "GetProperty QELSG_Faulty[0].Lookup !15",
+                                  "GetProperty QELSG_Faulty[0].Absent !15",
+                                  "GetProperty QELSG_Faulty[0].Value",
+                              }));
+}
+
+TEST_F(RepositoryTest, AssociationsRunBothWaysInFileOrderFilteredByResultClass) {
+  auto cimNamespace = m_repository->OpenNamespace();
+  auto disk = Enumerate(*cimNamespace->GetClass("QELSG_txDiskDrive", TCIMContext())).front();
+  const TInstances versions = Associated(*disk, "QELSG_txDiskDriveVersion");
+  ASSERT_EQ(versions.size(), 2u);
+  EXPECT_EQ(Text(*versions[0], "Version"), "B9");
+  EXPECT_EQ(Text(*versions[1], "Version"), "B8A0");
+  EXPECT_EQ(Associated(*disk, "").size(), 3u);
+  EXPECT_EQ(Text(*Associated(*versions[1], "QELSG_txDiskDrive").front(), "DeviceType"),
+            "Hard disk");
+  EXPECT_EQ(m_observer.calls[2], "EnumerateAssociatedInstances disk0 QELSG_txDiskDriveVersion =2");
+}
+
+TEST_F(RepositoryTest, CountsEveryHandedOutObjectUntilItIsReleased) {
+  EXPECT_EQ(m_repository->OutstandingReferences(), 0u);
+  {
+    auto cimNamespace = m_repository->OpenNamespace();
+    auto copy = cimNamespace;
+    EXPECT_EQ(m_repository->OutstandingReferences(), 1u);
+    auto disks = cimNamespace->GetClass("QELSG_txDiskDrive", TCIMContext());
+    TInstances instances = Enumerate(*disks);
+    auto property = instances[0]->GetProperty("DeviceType", TCIMContext());
+    EXPECT_EQ(m_repository->OutstandingReferences(), 5u);
+    instances.clear();
+    // The property keeps working after its instance is let go.
+    EXPECT_EQ(property->GetValue(TCIMContext()).ToString(10), "Hard disk");
+    EXPECT_EQ(m_repository->OutstandingReferences(), 3u);
+  }
+  EXPECT_EQ(m_repository->OutstandingReferences(), 0u);
+}
+
+TEST_F(RepositoryTest, AnswersTheOperatingSystemTypeOnlyForItsOwnNamespaces) {
+  EXPECT_EQ(TCIMSchemaHelper::GetOperatingSystemType(m_repository->OpenNamespace()), 36);
+  EXPECT_EQ(m_observer.calls, std::vector<std::string>{"GetOperatingSystemType =36"});
+  const auto manager = boost::make_shared<TPluginManagerNamespace>();
+  EXPECT_EQ(StatusOf([&] { TCIMSchemaHelper::GetOperatingSystemType(manager); }), 15);
+}
+
+TEST(Repository, OperatingSystemTypeAbsentOrFaulty) {
+  TRepository absent(TInventoryBuilder().Build());
+  EXPECT_EQ(StatusOf([&] { TCIMSchemaHelper::GetOperatingSystemType(absent.OpenNamespace()); }),
+            15);
+  TRepository faulty(TInventoryBuilder().OperatingSystemTypeFault(9).Build());
+  EXPECT_EQ(StatusOf([&] { TCIMSchemaHelper::GetOperatingSystemType(faulty.OpenNamespace()); }), 9);
+}
+
+TEST(Repository, ClassListClassesNeedNotBeInventoryClasses) {
+  TRepository repository(TInventoryBuilder().Build());
+  auto cimClass = repository.MakeClass("QELSG_TVXHeavyHittersAnalysis");
+  EXPECT_EQ(cimClass->GetName(TCIMContext()), "QELSG_TVXHeavyHittersAnalysis");
+  EXPECT_TRUE(Enumerate(*cimClass).empty());
+}
+
+TEST(HostRoot, AssertionHandlerThrowsInsteadOfLettingANullBeUsed) {
+  boost::shared_ptr<ICIMNamespace> none;
+  EXPECT_THROW(none->GetClass("x", TCIMContext()), std::logic_error);
+}
+
+}  // namespace

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include <boost/optional.hpp>
+
+#include "host/ZARNException.h"
+
+namespace NZARNCORE {
+
+// One call the plug-in made into the repository, as the trace shows it.
+struct THostCall {
+  enum EKind {
+    GetName,
+    GetClass,
+    EnumerateInstances,
+    EnumerateAssociatedInstances,
+    GetProperty,
+    GetOperatingSystemType
+  };
+  explicit THostCall(EKind callKind, std::string callClass = std::string(),
+                     std::string callInstance = std::string(),
+                     std::string callProperty = std::string())
+      : kind(callKind),
+        className(std::move(callClass)),
+        instance(std::move(callInstance)),
+        property(std::move(callProperty)) {}
+
+  EKind kind;
+  std::string className;  // GetName, GetClass, EnumerateInstances; result class of associations
+  std::string instance;   // EnumerateAssociatedInstances, GetProperty
+  std::string property;   // GetProperty
+  boost::optional<std::size_t> count;                   // instances delivered
+  boost::optional<std::uint16_t> result;                // operating-system type
+  boost::optional<NQELZARN20::TZARNStatusCode> status;  // set when the call threw
+};
+
+// Receives the lines the core logger is given and, when tracing, the host
+// calls, in the order they happen.
+class IHostObserver {
+ public:
+  virtual ~IHostObserver() = default;
+  virtual void OnLog(std::int32_t level, const std::string& text) = 0;
+  virtual void OnHostCall(const THostCall& call) = 0;
+};
+
+}  // namespace NZARNCORE
