@@ -71,15 +71,6 @@ TEST(CheckSequence, TheChecksTouchTheHostOneAfterAnotherInTheirOrder) {
   EXPECT_EQ(result.events, Pass(kPassOverServer));
 }
 
-TEST(CheckSequence, EachOccurrenceOfTheAnalysisClassRunsTheWholeSequence) {
-  const TRunResult result = Analyse(Server(), {kAnalysisClass, "QELSG_Other", kAnalysisClass});
-  std::vector<std::string> expected = Pass(kPassOverServer);
-  expected.push_back("GetName QELSG_Other");
-  const std::vector<std::string> second = Pass(kPassOverServer);
-  expected.insert(expected.end(), second.begin(), second.end());
-  EXPECT_EQ(result.events, expected);
-}
-
 TEST(CheckSequence, AMissingClassInTheFirstCheckEndsThePassAndTheNextOccurrenceTriesAgain) {
   TInventoryBuilder inventory;
   inventory.Add(

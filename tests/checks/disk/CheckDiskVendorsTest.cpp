@@ -8,8 +8,6 @@ namespace {
 
 using namespace NTESTS;
 
-const TLine kSequenceEnded{0, "Tvxanal: Error getting class or property"};
-
 TLine Unsupported(const std::string& loweredCode) {
   return TLine{100, "Tarvex: Disk with device code \"" + loweredCode + "\" may not be supported."};
 }
@@ -92,17 +90,6 @@ TEST(DiskVendorsCheck, ReadsTheCodeOfHardDisksOnly) {
                 "GetProperty cd0.DeviceType", "GetProperty odd0.DeviceType",
                 "GetProperty disk0.DeviceType", "GetProperty disk0.DeviceCode"}));
   EXPECT_EQ(result.lines, std::vector<TLine>{Unsupported("acme")});
-}
-
-TEST(DiskVendorsCheck, AHardDiskWithoutACodeEndsThePassAfterTheEarlierFindings) {
-  TInventoryBuilder inventory = DiskInventory();
-  inventory
-      .Add(kDiskDrive,
-           {{"DeviceType", "Hard disk"}, {"DeviceCode", "ACME"}, {"DeviceSerialNum", "3HX0A1B2"}})
-      .Add(kDiskDrive, {{"DeviceType", "Hard disk"}})
-      .Add(kDiskDrive,
-           {{"DeviceType", "Hard disk"}, {"DeviceCode", "Zeta"}, {"DeviceSerialNum", "3HX0A1B2"}});
-  EXPECT_EQ(Analyse(inventory).lines, (std::vector<TLine>{Unsupported("acme"), kSequenceEnded}));
 }
 
 }  // namespace
