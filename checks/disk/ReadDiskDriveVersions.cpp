@@ -13,7 +13,7 @@ const char kVersion[] = "Version";
 }  // namespace
 
 // Reads, for every hard disk, the version of its first version record and
-// its device code. Nothing is written; a null version or code ends the pass.
+// its device code. Nothing is written; a null version or code ends the walk.
 void TTvxAnalPluginCallbacks::ReadDiskDriveVersions(TNamespacePtr cimNamespace) {
   const TInstanceList disks = QueryInstances(cimNamespace, kDiskDriveClass, MakeQueryContext());
   for (const TInstancePtr& disk : disks) {
