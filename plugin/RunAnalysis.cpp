@@ -32,8 +32,11 @@ void TTvxAnalPluginCallbacks::RunAnalysis(
 void TTvxAnalPluginCallbacks::RunChecks(const TNamespacePtr& cimNamespace) {
   typedef void (TTvxAnalPluginCallbacks::*TCheck)(TNamespacePtr);
   static const TCheck kSequence[] = {
+      &TTvxAnalPluginCallbacks::CheckManagerInstalled,
       &TTvxAnalPluginCallbacks::CheckDataScrubbing,
       &TTvxAnalPluginCallbacks::CheckReserved,
+      // Reads what CheckManagerInstalled found earlier in this pass.
+      &TTvxAnalPluginCallbacks::CheckManagerAgent,
   };
   for (const TCheck check : kSequence) (this->*check)(cimNamespace);
 }

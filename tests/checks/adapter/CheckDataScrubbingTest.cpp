@@ -11,6 +11,14 @@ using NZARNCORE::EPropertyFault;
 
 const char kController[] = "QELSG_txSCSIProtocolController";
 
+// The management checks earlier in the pass also look at the PCI devices; an
+// empty list keeps them quiet.
+TInventoryBuilder ScrubbingInventory() {
+  TInventoryBuilder inventory;
+  inventory.Class("QELSG_PCIDevice");
+  return inventory;
+}
+
 std::string Line(const std::string& number, const std::string& type) {
   return "Tarvex: Data scrubbing for controller number " + number + " controller type " + type +
          " is disabled";
@@ -31,7 +39,7 @@ class DataScrubbing : public ::testing::TestWithParam<TScrubbingCase> {};
 
 TEST_P(DataScrubbing, ReportsAControllerWithScrubbingOff) {
   const TScrubbingCase& c = GetParam();
-  TInventoryBuilder inventory;
+  TInventoryBuilder inventory = ScrubbingInventory();
   inventory.Add(
       kController,
       {{"ControllerType", c.type}, {"ControllerNum", c.number}, {"DataScrubbing", c.scrubbing}});
@@ -57,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
     NTESTS::TCaseName());
 
 TEST(DataScrubbingCheck, ReportsControllersInDeliveryOrderAndSkipsOnlyTheIncompleteOne) {
-  TInventoryBuilder inventory;
+  TInventoryBuilder inventory = ScrubbingInventory();
   inventory
       .Add(kController,
            {{"ControllerType", "Tarvex-4c"}, {"ControllerNum", UInt32(3)}, {"DataScrubbing", "No"}})
@@ -72,26 +80,25 @@ TEST(DataScrubbingCheck, ReportsControllersInDeliveryOrderAndSkipsOnlyTheIncompl
 }
 
 TEST(DataScrubbingCheck, ANullValueStopsTheReadsOfThatController) {
-  TInventoryBuilder inventory;
+  TInventoryBuilder inventory = ScrubbingInventory();
   inventory
       .Add(kController,
            {{"ControllerType", Null()}, {"ControllerNum", UInt32(1)}, {"DataScrubbing", "No"}},
            "c0")
       .Add(kController,
            {{"ControllerType", "T"}, {"ControllerNum", Null()}, {"DataScrubbing", "No"}}, "c1");
-  const TRunResult result = Analyse(inventory);
-  EXPECT_EQ(result.calls, (std::vector<std::string>{
-                              "GetName QELSG_TVXHeavyHittersAnalysis",
-                              "GetClass QELSG_txSCSIProtocolController",
-                              "EnumerateInstances QELSG_txSCSIProtocolController =2",
-                              "GetProperty c0.ControllerType",
-                              "GetProperty c1.ControllerType",
-                              "GetProperty c1.ControllerNum",
-                          }));
+  std::vector<std::string> reads;
+  for (const std::string& call : Analyse(inventory).calls)
+    if (call.rfind("GetProperty ", 0) == 0) reads.push_back(call);
+  EXPECT_EQ(reads, (std::vector<std::string>{
+                       "GetProperty c0.ControllerType",
+                       "GetProperty c1.ControllerType",
+                       "GetProperty c1.ControllerNum",
+                   }));
 }
 
 TEST(DataScrubbingCheck, AMissingPropertyEndsThePassAtTheDispatcher) {
-  TInventoryBuilder inventory;
+  TInventoryBuilder inventory = ScrubbingInventory();
   inventory
       .Add(kController,
            {{"ControllerType", "Tarvex-4a"}, {"ControllerNum", UInt32(1)}, {"DataScrubbing", "No"}})
@@ -105,7 +112,7 @@ TEST(DataScrubbingCheck, AMissingPropertyEndsThePassAtTheDispatcher) {
 }
 
 TEST(DataScrubbingCheck, AFaultWhileTheValueIsTakenReachesTheHost) {
-  TInventoryBuilder inventory;
+  TInventoryBuilder inventory = ScrubbingInventory();
   inventory.Add(kController, {{"ControllerType", "Tarvex-4a"},
                               {"ControllerNum", UInt32(1)},
                               {"DataScrubbing", EPropertyFault::Value, 31}});
