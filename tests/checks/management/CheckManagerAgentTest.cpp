@@ -62,7 +62,6 @@ INSTANTIATE_TEST_SUITE_P(
                    {"Alpha", "Beta"},
                    {ServiceLine("Alpha"), ServiceLine("Beta")}},
         TAgentCase{"NoServices", true, {}, {kNoAgent}},
-        TAgentCase{"NoServicesWithoutSoftware", false, {}, {}},
         TAgentCase{"AgentWithSuffix",
                    true,
                    {"tarvexmanageragent-old"},
@@ -122,7 +121,6 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TNameCase{"Missing", {"Name", EPropertyFault::Lookup, 15}, {kNameMissing}},
         TNameCase{"LookupFailsOtherwise", {"Name", EPropertyFault::Lookup, 22}, {kNameMissing}},
-        TNameCase{"OtherPropertyOnly", {"DisplayName", "Tarvex Manager Agent"}, {kNameMissing}},
         TNameCase{"NullText", {"Name", Null()}, {kNameNull, ServiceLine("")}},
         TNameCase{"UntypedNull",
                   {"Name", Null(NQELZARN20::eCIMTypeNull)},
