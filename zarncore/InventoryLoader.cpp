@@ -829,6 +829,9 @@ void THandler::ResolveAssociations() {
 class TTextPosition {
  public:
   void Advance(const char* begin, const char* end) {
+    // The end of the input comes as an empty range without a buffer, which
+    // memchr must not be given.
+    if (begin == end) return;
     while (const void* newline = std::memchr(begin, '\n', static_cast<std::size_t>(end - begin))) {
       ++m_line;
       m_column = 1;
