@@ -92,6 +92,8 @@ INSTANTIATE_TEST_SUITE_P(
         TVersionCase{"MajorNotANumberEqual", "A.1", "A.1", {kFormat}},
         TVersionCase{"EmptyMajor", ".5", ".6", {kFormat, Mismatch(".5", ".6")}},
         TVersionCase{"MajorWithLeadingBlank", " 5.1", " 5.2", {kFormat, Mismatch(" 5.1", " 5.2")}},
+        // A sign is read the way the conversion reads it: -1 wraps round.
+        TVersionCase{"SignedMajor", "-1.1", "-1.2", {Mismatch("-1.1", "-1.2")}},
         TVersionCase{"MajorBeyondUnsigned",
                      "99999999999.1",
                      "99999999999.2",
