@@ -1,6 +1,5 @@
 #include <algorithm>
 #include <array>
-#include <cstdlib>
 #include <iterator>
 #include <new>
 
@@ -23,7 +22,12 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
     --g_failingAllocations;
     return nullptr;
   }
-  return std::malloc(size == 0 ? 1 : size);
+  // As the library's own: the plug-in frees the storage with plain delete.
+  try {
+    return ::operator new(size);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
 }
 
 namespace {
