@@ -19,13 +19,16 @@ const char kSource[] = "fuzz.json";
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // "fuzz.json:LINE:COLUMN: ..." for a syntax error, "fuzz.json: PATH: ..."
-// for anything else.
+// for anything else; one line of printable text.
 void CheckMessage(const std::string& message) {
   const std::string start = std::string(kSource) + ":";
   if (message.compare(0, start.size(), start) != 0 || message.size() == start.size())
     NFUZZ::Fail("the load error does not name the source: " + message);
   const char next = message[start.size()];
   if (next != ' ' && !IsDigit(next)) NFUZZ::Fail("the load error names no place: " + message);
+  for (const char c : message)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+      NFUZZ::Fail("the load error holds a control character: " + message);
 }
 
 // What the loader built holds together: every instance sits in its class at
