@@ -20,7 +20,35 @@
 
 namespace NZARNCORE {
 
-TInventoryError::TInventoryError(const std::string& what) : std::runtime_error(what) {}
+namespace {
+
+// Names and texts from the file may hold any character that JSON can
+// escape. A message shows control characters escaped, so that it stays one
+// line and cannot drive the terminal that prints it.
+std::string Printable(const std::string& text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string printable;
+  printable.reserve(text.size());
+  for (const char c : text) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      printable += c;
+    } else if (c == '\n') {
+      printable += "\\n";
+    } else if (c == '\t') {
+      printable += "\\t";
+    } else if (c == '\r') {
+      printable += "\\r";
+    } else {
+      printable += std::string("\\u00") + kHex[byte >> 4] + kHex[byte & 15];
+    }
+  }
+  return printable;
+}
+
+}  // namespace
+
+TInventoryError::TInventoryError(const std::string& what) : std::runtime_error(Printable(what)) {}
 
 TInventoryError::~TInventoryError() = default;
 
@@ -829,6 +857,9 @@ void THandler::ResolveAssociations() {
 class TTextPosition {
  public:
   void Advance(const char* begin, const char* end) {
+    // The end of the input comes as an empty range without a buffer, which
+    // memchr must not be given.
+    if (begin == end) return;
     while (const void* newline = std::memchr(begin, '\n', static_cast<std::size_t>(end - begin))) {
       ++m_line;
       m_column = 1;
