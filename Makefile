@@ -1,8 +1,10 @@
 BUILD ?= build
+WINDOWS_BUILD ?= build-windows
 SAMPLE ?= examples/sample-server.json
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build demo check format clean
+.PHONY: all deps configure build demo check format clean \
+  windows-deps windows-configure windows-build windows-check
 
 all: build
 
@@ -23,8 +25,22 @@ demo: build
 check: build
 	@cd $(BUILD) && ctest --output-on-failure -j2
 
+windows-deps:
+	@scripts/install-deps windows
+
+windows-configure: windows-deps
+	@cmake -S . -B $(WINDOWS_BUILD) -G Ninja \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake $(CMAKE_FLAGS) > /dev/null
+
+windows-build: windows-configure
+	@cmake --build $(WINDOWS_BUILD)
+
+# The Windows build's test programs under Wine.
+windows-check: windows-build
+	@cd $(WINDOWS_BUILD) && ctest --output-on-failure -j2
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	@rm -rf $(BUILD)
+	@rm -rf $(BUILD) $(WINDOWS_BUILD)
