@@ -1,0 +1,28 @@
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+#include <boost/shared_ptr.hpp>
+
+#include "host/ZarnApi.h"
+#include "zarncore/Inventory.h"
+
+namespace NZARNCORE {
+
+// The one error that stops a load. what() names the source and the place:
+// "FILE:LINE:COLUMN: message" for a syntax error, "FILE: PATH: message" for
+// anything else, PATH being a JSON path such as
+// classes.QELSG_PCIDevice[0].VendorID.
+class ZARN_API TInventoryError : public std::runtime_error {
+ public:
+  explicit TInventoryError(const std::string& what);
+  ~TInventoryError() override;
+};
+
+// Reads an inventory file; sourceName is what errors call it.
+ZARN_API boost::shared_ptr<TInventory> LoadInventoryFile(const std::string& path);
+ZARN_API boost::shared_ptr<TInventory> LoadInventoryText(const std::string& text,
+                                                         const std::string& sourceName);
+
+}  // namespace NZARNCORE
