@@ -32,6 +32,9 @@ void TTvxAnalPluginCallbacks::RunAnalysis(
 void TTvxAnalPluginCallbacks::RunChecks(const TNamespacePtr& cimNamespace) {
   typedef void (TTvxAnalPluginCallbacks::*TCheck)(TNamespacePtr);
   static const TCheck kSequence[] = {
+      &TTvxAnalPluginCallbacks::CheckDiskVendors,
+      &TTvxAnalPluginCallbacks::ReadDiskSerialNumbers,
+      &TTvxAnalPluginCallbacks::ReadDiskDriveVersions,
       &TTvxAnalPluginCallbacks::CheckDataScrubbing,
       &TTvxAnalPluginCallbacks::CheckReserved,
   };

@@ -12,9 +12,16 @@ using NZARNCORE::EClassFault;
 const char kController[] = "QELSG_txSCSIProtocolController";
 const TLine kSequenceEnded{0, "Tvxanal: Error getting class or property"};
 
+// The classes the checks read, with no instances: a pass over it writes nothing.
+TInventoryBuilder Baseline() {
+  TInventoryBuilder inventory;
+  inventory.Class("QELSG_txDiskDrive").Class(kController);
+  return inventory;
+}
+
 // One controller with scrubbing off: every pass of the checks reports it.
 TInventoryBuilder OneFinding() {
-  TInventoryBuilder inventory;
+  TInventoryBuilder inventory = Baseline();
   inventory.Add(
       kController,
       {{"ControllerType", "Tarvex-4a"}, {"ControllerNum", UInt32(1)}, {"DataScrubbing", "No"}});
@@ -66,17 +73,23 @@ TEST(RunAnalysis, StatusFifteenEndsThePassWithOneLineAndTheNextMatchRunsAgain) {
 
 TEST(RunAnalysis, OtherStatusCodesReachTheHostAndEndTheWalk) {
   TInventoryBuilder inventory;
+  inventory.Class("QELSG_txDiskDrive");
   inventory.ClassFault(kController, EClassFault::Lookup, 22);
   const TRunResult result = Analyse(inventory, {kAnalysisClass, kAnalysisClass});
   EXPECT_EQ(result.exception, "TZARNException 22");
   EXPECT_TRUE(result.lines.empty());
   EXPECT_EQ(result.calls,
-            (std::vector<std::string>{"GetName QELSG_TVXHeavyHittersAnalysis",
-                                      "GetClass QELSG_txSCSIProtocolController !22"}));
+            (std::vector<std::string>{
+                "GetName QELSG_TVXHeavyHittersAnalysis", "GetClass QELSG_txDiskDrive",
+                "EnumerateInstances QELSG_txDiskDrive =0", "GetClass QELSG_txDiskDrive",
+                "EnumerateInstances QELSG_txDiskDrive =0", "GetClass QELSG_txDiskDrive",
+                "EnumerateInstances QELSG_txDiskDrive =0",
+                "GetClass QELSG_txSCSIProtocolController !22"}));
 }
 
 TEST(RunAnalysis, StatusFifteenFromTheEnumerationIsHandledLikeAMissingClass) {
   TInventoryBuilder inventory;
+  inventory.Class("QELSG_txDiskDrive");
   inventory.ClassFault(kController, EClassFault::Enumerate, 15);
   EXPECT_EQ(Analyse(inventory).lines, std::vector<TLine>{kSequenceEnded});
 }

@@ -11,6 +11,13 @@ using NZARNCORE::EPropertyFault;
 
 const char kController[] = "QELSG_txSCSIProtocolController";
 
+// The classes the checks that run before this one read, with no instances.
+TInventoryBuilder Baseline() {
+  TInventoryBuilder inventory;
+  inventory.Class("QELSG_txDiskDrive");
+  return inventory;
+}
+
 std::string Line(const std::string& number, const std::string& type) {
   return "Tarvex: Data scrubbing for controller number " + number + " controller type " + type +
          " is disabled";
@@ -31,7 +38,7 @@ class DataScrubbing : public ::testing::TestWithParam<TScrubbingCase> {};
 
 TEST_P(DataScrubbing, ReportsAControllerWithScrubbingOff) {
   const TScrubbingCase& c = GetParam();
-  TInventoryBuilder inventory;
+  TInventoryBuilder inventory = Baseline();
   inventory.Add(
       kController,
       {{"ControllerType", c.type}, {"ControllerNum", c.number}, {"DataScrubbing", c.scrubbing}});
@@ -57,7 +64,7 @@ INSTANTIATE_TEST_SUITE_P(
     NTESTS::TCaseName());
 
 TEST(DataScrubbingCheck, ReportsControllersInDeliveryOrderAndSkipsOnlyTheIncompleteOne) {
-  TInventoryBuilder inventory;
+  TInventoryBuilder inventory = Baseline();
   inventory
       .Add(kController,
            {{"ControllerType", "Tarvex-4c"}, {"ControllerNum", UInt32(3)}, {"DataScrubbing", "No"}})
@@ -72,7 +79,7 @@ TEST(DataScrubbingCheck, ReportsControllersInDeliveryOrderAndSkipsOnlyTheIncompl
 }
 
 TEST(DataScrubbingCheck, ANullValueStopsTheReadsOfThatController) {
-  TInventoryBuilder inventory;
+  TInventoryBuilder inventory = Baseline();
   inventory
       .Add(kController,
            {{"ControllerType", Null()}, {"ControllerNum", UInt32(1)}, {"DataScrubbing", "No"}},
@@ -82,6 +89,12 @@ TEST(DataScrubbingCheck, ANullValueStopsTheReadsOfThatController) {
   const TRunResult result = Analyse(inventory);
   EXPECT_EQ(result.calls, (std::vector<std::string>{
                               "GetName QELSG_TVXHeavyHittersAnalysis",
+                              "GetClass QELSG_txDiskDrive",
+                              "EnumerateInstances QELSG_txDiskDrive =0",
+                              "GetClass QELSG_txDiskDrive",
+                              "EnumerateInstances QELSG_txDiskDrive =0",
+                              "GetClass QELSG_txDiskDrive",
+                              "EnumerateInstances QELSG_txDiskDrive =0",
                               "GetClass QELSG_txSCSIProtocolController",
                               "EnumerateInstances QELSG_txSCSIProtocolController =2",
                               "GetProperty c0.ControllerType",
@@ -91,7 +104,7 @@ TEST(DataScrubbingCheck, ANullValueStopsTheReadsOfThatController) {
 }
 
 TEST(DataScrubbingCheck, AMissingPropertyEndsThePassAtTheDispatcher) {
-  TInventoryBuilder inventory;
+  TInventoryBuilder inventory = Baseline();
   inventory
       .Add(kController,
            {{"ControllerType", "Tarvex-4a"}, {"ControllerNum", UInt32(1)}, {"DataScrubbing", "No"}})
@@ -105,7 +118,7 @@ TEST(DataScrubbingCheck, AMissingPropertyEndsThePassAtTheDispatcher) {
 }
 
 TEST(DataScrubbingCheck, AFaultWhileTheValueIsTakenReachesTheHost) {
-  TInventoryBuilder inventory;
+  TInventoryBuilder inventory = Baseline();
   inventory.Add(kController, {{"ControllerType", "Tarvex-4a"},
                               {"ControllerNum", UInt32(1)},
                               {"DataScrubbing", EPropertyFault::Value, 31}});
