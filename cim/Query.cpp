@@ -29,10 +29,12 @@ TInstanceList QueryInstances(const TNamespacePtr& cimNamespace, const std::strin
   return EnumerateInstances(LookUpClass(cimNamespace, className, queryContext));
 }
 
+TPropertyPtr LookUpProperty(const TInstancePtr& instance, const std::string& name) {
+  return instance->GetProperty(name, TCIMContext());
+}
+
 NQELZARN20::TCIMValue ReadProperty(const TInstancePtr& instance, const std::string& name) {
-  const boost::shared_ptr<NQELZARN20::ICIMProperty> property =
-      instance->GetProperty(name, TCIMContext());
-  return property->GetValue(TCIMContext());
+  return LookUpProperty(instance, name)->GetValue(TCIMContext());
 }
 
 void ReportFinding(std::int32_t level, const std::string& line) {

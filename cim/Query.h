@@ -13,6 +13,7 @@ namespace NTVXANAL {
 typedef boost::shared_ptr<NQELZARN20::ICIMNamespace> TNamespacePtr;
 typedef boost::shared_ptr<NQELZARN20::ICIMClass> TClassPtr;
 typedef boost::shared_ptr<NQELZARN20::ICIMInstance> TInstancePtr;
+typedef boost::shared_ptr<NQELZARN20::ICIMProperty> TPropertyPtr;
 typedef std::vector<TInstancePtr> TInstanceList;
 
 // Levels of the lines written to the core logger.
@@ -35,6 +36,10 @@ TInstanceList EnumerateInstances(const TClassPtr& cimClass);
 // LookUpClass, then EnumerateInstances.
 TInstanceList QueryInstances(const TNamespacePtr& cimNamespace, const std::string& className,
                              const NQELZARN20::TCIMContext& queryContext);
+
+// Looks a property up by name; the host throws TZARNException when the
+// instance does not have it.
+TPropertyPtr LookUpProperty(const TInstancePtr& instance, const std::string& name);
 
 // A copy of the property's value; the property itself is let go at once.
 NQELZARN20::TCIMValue ReadProperty(const TInstancePtr& instance, const std::string& name);

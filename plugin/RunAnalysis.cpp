@@ -35,8 +35,11 @@ void TTvxAnalPluginCallbacks::RunChecks(const TNamespacePtr& cimNamespace) {
       &TTvxAnalPluginCallbacks::CheckDiskVendors,
       &TTvxAnalPluginCallbacks::ReadDiskSerialNumbers,
       &TTvxAnalPluginCallbacks::ReadDiskDriveVersions,
+      &TTvxAnalPluginCallbacks::CheckManagerInstalled,
       &TTvxAnalPluginCallbacks::CheckDataScrubbing,
       &TTvxAnalPluginCallbacks::CheckReserved,
+      // Reads what CheckManagerInstalled found earlier in this pass.
+      &TTvxAnalPluginCallbacks::CheckManagerAgent,
   };
   for (const TCheck check : kSequence) (this->*check)(cimNamespace);
 }

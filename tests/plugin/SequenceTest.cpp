@@ -44,6 +44,10 @@ const std::vector<std::vector<std::string> > kPassOverServer = {
      "GetProperty disk0.DeviceType",
      "EnumerateAssociatedInstances disk0 QELSG_txDiskDriveVersion =1",
      "GetProperty disk0-fw.Version", "GetProperty disk0.DeviceCode", "GetProperty cd0.DeviceType"},
+    // CheckManagerInstalled: a controller, and no PCI device class
+    {"GetClass QELSG_txSCSIProtocolController",
+     "EnumerateInstances QELSG_txSCSIProtocolController =1", "GetClass QELSG_PCIDevice !15",
+     "[0] Unabled to get class QELSG_PCIDevice"},
     // CheckDataScrubbing
     {"GetClass QELSG_txSCSIProtocolController",
      "EnumerateInstances QELSG_txSCSIProtocolController =1", "GetProperty ctrl1.ControllerType",

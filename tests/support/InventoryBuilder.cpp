@@ -52,6 +52,23 @@ TInventoryBuilder& TInventoryBuilder::OperatingSystemTypeFault(NQELZARN20::TZARN
   return *this;
 }
 
+TInventoryBuilder& ListEveryClass(TInventoryBuilder& inventory) {
+  for (const char* className :
+       {"QELSG_txDiskDrive", "QELSG_txSCSIProtocolController", "QELSG_PCIDevice",
+        "QELSG_InstalledApplication", "QELSG_InstalledRPM", "QELSG_txSCSIDeviceData",
+        "QELSG_WindowsSystemEventLogRecord", "QELSG_txBiosVersion", "QELSG_BadStripeData",
+        "QELSG_SystemServiceInfo"})
+    inventory.Class(className);
+  return inventory;
+}
+
+TInventoryBuilder QuietServer() {
+  TInventoryBuilder inventory;
+  inventory.Add("QELSG_InstalledApplication", {{"ProductName", "Tarvex Manager 6.40"}})
+      .OperatingSystemType(18);
+  return ListEveryClass(inventory);
+}
+
 TCIMValue UInt16(std::uint16_t number) {
   return TCIMValue::Unsigned(NQELZARN20::eCIMTypeUInt16, number);
 }

@@ -54,6 +54,16 @@ class TInventoryBuilder {
   boost::shared_ptr<NZARNCORE::TInventory> m_inventory;
 };
 
+// Lists, without instances, every class the analysis reads that the
+// inventory does not list yet (RPMs included), so a pass is ended only by
+// what a test gives.
+TInventoryBuilder& ListEveryClass(TInventoryBuilder& inventory);
+
+// A server on which the analysis finds nothing: every class the checks read,
+// without instances, and the adapter management software installed, so that
+// only what a test adds can give a line.
+TInventoryBuilder QuietServer();
+
 // Typed values, for properties that are not plain strings.
 TCIMValue UInt16(std::uint16_t number);
 TCIMValue UInt32(std::uint32_t number);

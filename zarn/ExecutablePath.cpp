@@ -1,0 +1,36 @@
+#include "zarn/ExecutablePath.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+
+#include <vector>
+#endif
+
+#include <system_error>
+
+namespace NZARN {
+
+#if defined(_WIN32)
+
+std::filesystem::path ExecutableDirectory() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD size =
+        GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (size == 0) return {};
+    if (size < buffer.size()) return std::filesystem::path(buffer.data()).parent_path();
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+#else
+
+std::filesystem::path ExecutableDirectory() {
+  std::error_code error;
+  const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::filesystem::path() : executable.parent_path();
+}
+
+#endif
+
+}  // namespace NZARN

@@ -1,0 +1,40 @@
+#include "zarn/OptionValues.h"
+
+#include <charconv>
+#include <sstream>
+
+namespace NZARN {
+
+namespace {
+
+template <class T>
+boost::optional<T> ParseWhole(const std::string& text) {
+  T value{};
+  const char* end = text.data() + text.size();
+  const auto result = std::from_chars(text.data(), end, value);
+  if (text.empty() || result.ec != std::errc() || result.ptr != end) return boost::none;
+  return value;
+}
+
+}  // namespace
+
+boost::optional<std::set<std::int32_t>> ParseLevelList(const std::string& text) {
+  std::set<std::int32_t> levels;
+  std::istringstream items(text);
+  std::string item;
+  while (std::getline(items, item, ',')) {
+    const boost::optional<std::int32_t> level = ParseWhole<std::int32_t>(item);
+    if (!level) return boost::none;
+    levels.insert(*level);
+  }
+  if (levels.empty() || text.back() == ',') return boost::none;
+  return levels;
+}
+
+boost::optional<int> ParseRunCount(const std::string& text) {
+  const boost::optional<int> runs = ParseWhole<int>(text);
+  if (!runs || *runs < 1) return boost::none;
+  return runs;
+}
+
+}  // namespace NZARN

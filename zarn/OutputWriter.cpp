@@ -1,0 +1,195 @@
+#include "zarn/OutputWriter.h"
+
+#include <iomanip>
+#include <sstream>
+#include <utility>
+
+#include "host/ZARNException.h"
+#include "zarn/TextEncoding.h"
+
+namespace NZARN {
+
+using NZARNCORE::THostCall;
+
+namespace {
+
+const char* CallName(THostCall::EKind kind) {
+  switch (kind) {
+    case THostCall::GetName:
+      return "GetName";
+    case THostCall::GetClass:
+      return "GetClass";
+    case THostCall::EnumerateInstances:
+      return "EnumerateInstances";
+    case THostCall::EnumerateAssociatedInstances:
+      return "EnumerateAssociatedInstances";
+    case THostCall::GetProperty:
+      return "GetProperty";
+    case THostCall::GetOperatingSystemType:
+      return "GetOperatingSystemType";
+  }
+  return "?";
+}
+
+void WriteJsonField(std::ostream& out, const char* key, const std::string& value) {
+  out << ", \"" << key << "\": ";
+  WriteJsonString(out, value);
+}
+
+void WriteJsonArguments(std::ostream& out, const THostCall& call) {
+  switch (call.kind) {
+    case THostCall::GetName:
+    case THostCall::GetClass:
+    case THostCall::EnumerateInstances:
+      WriteJsonField(out, "class", call.className);
+      break;
+    case THostCall::EnumerateAssociatedInstances:
+      WriteJsonField(out, "instance", call.instance);
+      WriteJsonField(out, "resultClass", call.className);
+      break;
+    case THostCall::GetProperty:
+      WriteJsonField(out, "instance", call.instance);
+      WriteJsonField(out, "property", call.property);
+      break;
+    case THostCall::GetOperatingSystemType:
+      break;
+  }
+}
+
+void WriteJsonCall(std::ostream& out, const THostCall& call) {
+  out << "{\"call\": \"" << CallName(call.kind) << '"';
+  WriteJsonArguments(out, call);
+  if (call.status) {
+    out << ", \"status\": " << *call.status;
+  } else if (call.count) {
+    out << ", \"count\": " << *call.count;
+  } else if (call.result) {
+    out << ", \"result\": " << *call.result;
+  }
+  out << "}\n";
+}
+
+void WriteJsonLog(std::ostream& out, std::int32_t level, const std::string& text) {
+  out << "{\"level\": " << level << ", \"text\": ";
+  WriteJsonString(out, text);
+  out << "}\n";
+}
+
+// "status 15 (class or property not available)"; codes without a text of
+// their own show once.
+std::string StatusText(NQELZARN20::TZARNStatusCode status) {
+  const std::string code = "status " + std::to_string(status);
+  const std::string text = NQELZARN20::TranslateStatusCode(status);
+  return text == code ? code : code + " (" + text + ")";
+}
+
+// Names as the text trace shows them: an empty one would vanish.
+std::string Shown(const std::string& name) { return name.empty() ? "\"\"" : RepairUtf8(name); }
+
+void WriteTextArguments(std::ostream& out, const THostCall& call) {
+  switch (call.kind) {
+    case THostCall::GetName:
+    case THostCall::GetClass:
+    case THostCall::EnumerateInstances:
+      out << ' ' << Shown(call.className);
+      break;
+    case THostCall::EnumerateAssociatedInstances:
+      out << ' ' << Shown(call.instance) << ' ' << Shown(call.className);
+      break;
+    case THostCall::GetProperty:
+      out << ' ' << Shown(call.instance) << ' ' << Shown(call.property);
+      break;
+    case THostCall::GetOperatingSystemType:
+      break;
+  }
+}
+
+void WriteTextCall(std::ostream& out, const THostCall& call) {
+  out << "  -> " << CallName(call.kind);
+  WriteTextArguments(out, call);
+  if (call.status) {
+    out << ": " << StatusText(*call.status);
+  } else if (call.count) {
+    out << ": " << *call.count << (*call.count == 1 ? " instance" : " instances");
+  } else if (call.result) {
+    out << ": " << *call.result;
+  }
+  out << '\n';
+}
+
+// "[100] first line", further lines indented to line up under the first;
+// no line gets trailing blanks.
+void WriteTextLog(std::ostream& out, std::int32_t level, const std::string& text) {
+  std::ostringstream prefix;
+  prefix << '[' << std::setw(3) << level << ']';
+  const std::string indent(prefix.str().size() + 1, ' ');
+  std::istringstream lines(RepairUtf8(text));
+  std::string line;
+  out << prefix.str();
+  for (bool first = true; std::getline(lines, line); first = false) {
+    if (!line.empty()) out << (first ? " " : indent) << line;
+    out << '\n';
+  }
+  if (text.empty()) out << '\n';
+}
+
+}  // namespace
+
+std::string Summary(const TLineCounts& counts) {
+  std::ostringstream summary;
+  summary << "Summary: findings " << counts.findings << ", advice " << counts.advice << ", errors "
+          << counts.errors << ", diagnostics " << counts.diagnostics;
+  if (counts.otherLevels != 0) summary << ", other levels " << counts.otherLevels;
+  if (counts.hidden != 0) summary << "; " << counts.hidden << " not shown (--levels)";
+  return summary.str();
+}
+
+TOutputWriter::TOutputWriter(std::ostream& out, EFormat format,
+                             boost::optional<std::set<std::int32_t>> shownLevels)
+    : m_out(out), m_format(format), m_shownLevels(std::move(shownLevels)) {}
+
+void TOutputWriter::OnLog(std::int32_t level, const std::string& text) {
+  Count(level);
+  if (!Shows(level)) {
+    ++m_counts.hidden;
+    return;
+  }
+  if (m_format == EFormat::Jsonl) {
+    WriteJsonLog(m_out, level, text);
+  } else {
+    WriteTextLog(m_out, level, text);
+  }
+}
+
+void TOutputWriter::OnHostCall(const THostCall& call) {
+  if (m_format == EFormat::Jsonl) {
+    WriteJsonCall(m_out, call);
+  } else {
+    WriteTextCall(m_out, call);
+  }
+}
+
+void TOutputWriter::Count(std::int32_t level) {
+  switch (level) {
+    case kLevelFinding:
+      ++m_counts.findings;
+      break;
+    case kLevelAdvice:
+      ++m_counts.advice;
+      break;
+    case kLevelError:
+      ++m_counts.errors;
+      break;
+    case kLevelDiagnostic:
+      ++m_counts.diagnostics;
+      break;
+    default:
+      ++m_counts.otherLevels;
+  }
+}
+
+bool TOutputWriter::Shows(std::int32_t level) const {
+  return !m_shownLevels || m_shownLevels->count(level) != 0;
+}
+
+}  // namespace NZARN

@@ -1,0 +1,159 @@
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <CLI/CLI.hpp>
+
+#include "zarn/Commands.h"
+#include "zarn/ExecutablePath.h"
+#include "zarn/OptionValues.h"
+
+namespace NZARN {
+namespace {
+
+const char kDefaultClass[] = "QELSG_TVXHeavyHittersAnalysis";
+
+const char kAnalyzeFooter[] =
+    "Exit status, the first that applies:\n"
+    "  2  usage error, or the inventory cannot be loaded\n"
+    "  4  the plug-in cannot be loaded, or it registered nothing\n"
+    "  3  an exception left RunAnalysis\n"
+    "  5  the plug-in still held host references after RunAnalysis\n"
+    "  7  the output could not be written\n"
+    "  1  a line at level 100 (finding) or 101 (advice) was written\n"
+    "  6  no finding, but a line at level 0 (error) was written\n"
+    "  0  no line at level 0, 100 or 101\n"
+    "--levels hides lines only; the exit status counts every line.\n";
+
+std::string DefaultPluginPath() { return (ExecutableDirectory() / "tvxanal.pi").string(); }
+
+// Collects the analyze options; the texts that CLI11 cannot check alone are
+// parsed after it.
+struct TAnalyzeCommand {
+  TAnalyzeOptions options;
+  std::string runs = "1";
+  std::string format = "text";
+  std::string levels;
+};
+
+CLI::Validator RunCountCheck() {
+  return CLI::Validator(
+      [](const std::string& text) {
+        return ParseRunCount(text) ? std::string()
+                                   : "'" + text + "' is not a number of runs (1 or more)";
+      },
+      "");
+}
+
+CLI::Validator LevelListCheck() {
+  return CLI::Validator(
+      [](const std::string& text) {
+        return ParseLevelList(text) ? std::string()
+                                    : "'" + text + "' is not a list of levels such as 100,101,0";
+      },
+      "");
+}
+
+void AddPluginOption(CLI::App& command, std::string& plugin) {
+  plugin = DefaultPluginPath();
+  command.add_option("--plugin", plugin, "The plug-in library (default: tvxanal.pi beside zarn)")
+      ->type_name("PATH");
+}
+
+void AddAnalyzeOptions(CLI::App& analyze, TAnalyzeCommand& command) {
+  TAnalyzeOptions& options = command.options;
+  analyze.add_option("INVENTORY", options.inventory, "The inventory file (JSON)")->required();
+  AddPluginOption(analyze, options.plugin);
+  analyze
+      .add_option("--class", options.classes,
+                  "A class for RunAnalysis's list; repeatable, kept in order\n"
+                  "(default: " +
+                      std::string(kDefaultClass) + ")")
+      ->type_name("NAME")
+      ->allow_extra_args(false);
+  analyze
+      .add_option("--runs", command.runs, "Call RunAnalysis N times in this process (default: 1)")
+      ->type_name("N")
+      ->check(RunCountCheck());
+  analyze
+      .add_option("--format", command.format,
+                  "text (default), for people; jsonl, one JSON object a line")
+      ->type_name("text|jsonl")
+      ->check(CLI::IsMember({"text", "jsonl"}).description(""));
+  analyze.add_option("--levels", command.levels, "Show only lines of these levels, e.g. 100,101")
+      ->type_name("L,L...")
+      ->check(LevelListCheck());
+  analyze.add_flag("--trace", options.trace, "Show the host calls the plug-in makes, in order");
+  analyze.footer(kAnalyzeFooter);
+}
+
+TAnalyzeOptions Finished(TAnalyzeCommand command) {
+  TAnalyzeOptions options = command.options;
+  if (options.classes.empty()) options.classes.push_back(kDefaultClass);
+  options.runs = *ParseRunCount(command.runs);
+  options.format = command.format == "jsonl" ? EFormat::Jsonl : EFormat::Text;
+  if (!command.levels.empty()) options.levels = ParseLevelList(command.levels);
+  return options;
+}
+
+// The command the user gave, for the hint after a usage error.
+std::string CommandName(const CLI::App& app) {
+  const std::vector<CLI::App*> commands = app.get_subcommands();
+  return commands.empty() ? "zarn" : "zarn " + commands.front()->get_name();
+}
+
+std::string UsageError(const CLI::App* app, const CLI::Error& error) {
+  return "zarn: error: " + std::string(error.what()) + "\nRun '" + CommandName(*app) +
+         " --help' for more information.\n";
+}
+
+// CLI11 alone would only say that a command is required.
+void CheckCommandWord(const CLI::App& app, int argc, char** argv) {
+  const std::string commands = "; the commands are analyze, validate and plugins";
+  if (argc < 2) throw CLI::ParseError("no command given" + commands, CLI::ExitCodes::RequiredError);
+  const std::string word = argv[1];
+  if (!word.empty() && word[0] == '-') return;
+  for (const CLI::App* command : app.get_subcommands({})) {
+    if (command->get_name() == word) return;
+  }
+  throw CLI::ParseError("unknown command '" + word + "'" + commands, CLI::ExitCodes::ExtrasError);
+}
+
+int Main(int argc, char** argv) {
+  CLI::App app("Runs an analysis plug-in over a server's inventory.", "zarn");
+  app.set_version_flag("--version", "zarn " ZARN_VERSION);
+  app.require_subcommand(1);
+  app.failure_message(UsageError);
+  app.footer("Run 'zarn COMMAND --help' for the options of a command.\n");
+
+  CLI::App& analyze = *app.add_subcommand("analyze", "Analyse an inventory with the plug-in");
+  TAnalyzeCommand analyzeCommand;
+  AddAnalyzeOptions(analyze, analyzeCommand);
+
+  CLI::App& validate = *app.add_subcommand("validate", "Check an inventory file and summarise it");
+  std::string inventory;
+  validate.add_option("INVENTORY", inventory, "The inventory file (JSON)")->required();
+
+  CLI::App& plugins = *app.add_subcommand("plugins", "Load the plug-in and show its identity");
+  std::string plugin;
+  AddPluginOption(plugins, plugin);
+
+  try {
+    CheckCommandWord(app, argc, argv);
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& error) {
+    const int status = app.exit(error);
+    return status == 0 ? eExitClean : eExitUsage;
+  }
+  if (analyze.parsed()) return RunAnalyze(Finished(analyzeCommand));
+  if (validate.parsed()) return RunValidate(inventory);
+  return RunPlugins(plugin);
+}
+
+}  // namespace
+}  // namespace NZARN
+
+int main(int argc, char** argv) {
+  std::ios::sync_with_stdio(false);
+  return NZARN::Main(argc, argv);
+}
