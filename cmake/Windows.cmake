@@ -1,20 +1,32 @@
-# The Windows build: header-only Boost from the build machine, the
+# The Windows build: header-only libraries from the build machine, the
 # toolchain's runtime beside the programs, and Wine to run the tests.
 
-# Boost headers through a folder that holds only boost/, so that the rest of
-# the build machine's /usr/include (its C library above all) stays out of
-# the Windows build.
+# Header-only libraries from the build machine's Debian packages, each
+# through a folder of its own that holds only the library's header folder, so
+# that the rest of /usr/include (the build machine's C library above all)
+# stays out of the Windows build.
+function(zarn_import_headers target headers)
+  get_filename_component(name ${headers} NAME)
+  set(root ${CMAKE_BINARY_DIR}/include/${name}-only)
+  file(MAKE_DIRECTORY ${root})
+  file(CREATE_LINK ${headers} ${root}/${name} SYMBOLIC)
+  add_library(${target} INTERFACE IMPORTED GLOBAL)
+  set_target_properties(${target} PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${root})
+endfunction()
+
 set(ZARN_BOOST_HEADERS /usr/include/boost CACHE PATH "The boost/ header folder for the Windows build")
 file(STRINGS ${ZARN_BOOST_HEADERS}/version.hpp boost_version_line
      REGEX "^#define BOOST_LIB_VERSION ")
 if(NOT boost_version_line MATCHES "\"1_81\"")
   message(FATAL_ERROR "The Windows build needs Boost 1.81 headers in ${ZARN_BOOST_HEADERS}")
 endif()
-set(boost_include ${CMAKE_BINARY_DIR}/include/boost-only)
-file(MAKE_DIRECTORY ${boost_include})
-file(CREATE_LINK ${ZARN_BOOST_HEADERS} ${boost_include}/boost SYMBOLIC)
-add_library(Boost::headers INTERFACE IMPORTED)
-set_target_properties(Boost::headers PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${boost_include})
+zarn_import_headers(Boost::headers ${ZARN_BOOST_HEADERS})
+
+set(ZARN_CLI11_HEADERS /usr/include/CLI CACHE PATH "The CLI/ header folder for the Windows build")
+if(NOT EXISTS ${ZARN_CLI11_HEADERS}/CLI.hpp)
+  message(FATAL_ERROR "The Windows build needs the CLI11 headers in ${ZARN_CLI11_HEADERS}")
+endif()
+zarn_import_headers(CLI11::CLI11 ${ZARN_CLI11_HEADERS})
 
 # One copy of the C++ runtime for the host core, the plug-in and the
 # programs: a TZARNException thrown in zarncore.dll is caught in the plug-in,
