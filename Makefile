@@ -28,15 +28,18 @@ check: build
 windows-deps:
 	@scripts/install-deps windows
 
+# The Linux zarn is what zarn.exe's output is compared with.
 windows-configure: windows-deps
 	@cmake -S . -B $(WINDOWS_BUILD) -G Ninja \
-	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake $(CMAKE_FLAGS) > /dev/null
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DZARN_LINUX_ZARN=$(abspath $(BUILD))/bin/zarn $(CMAKE_FLAGS) > /dev/null
 
 windows-build: windows-configure
 	@cmake --build $(WINDOWS_BUILD)
 
-# The Windows build's test programs under Wine.
-windows-check: windows-build
+# The Windows test programs and end-to-end tests under Wine, and zarn.exe
+# against the Linux zarn on every sample inventory.
+windows-check: build windows-build
 	@cd $(WINDOWS_BUILD) && ctest --output-on-failure -j2
 
 format:
