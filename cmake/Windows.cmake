@@ -46,7 +46,7 @@ endforeach()
 # this build folder. Wine's first start in a new prefix takes long, so the
 # prefix is created once before any test program is run.
 set(ZARN_WINE /usr/lib/wine/wine64 CACHE FILEPATH "Wine's loader for 64-bit programs")
-set(ZARN_WINESERVER /usr/lib/wine/wineserver CACHE FILEPATH "Wine's server")
+set(ZARN_WINESERVER /usr/lib/wine/wineserver64 CACHE FILEPATH "Wine's server for 64-bit programs")
 set(ZARN_WINEPREFIX ${CMAKE_BINARY_DIR}/wine-prefix)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/wine-run.in ${CMAKE_BINARY_DIR}/wine-run
                FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
