@@ -51,16 +51,19 @@ class TCounted {
 
 class TRepositoryProperty : public ICIMProperty, private TCounted {
  public:
-  TRepositoryProperty(TStatePtr state, const TInventory::TProperty& property)
+  TRepositoryProperty(TStatePtr state, const TInventory::TPropertyRef& property)
       : TCounted(std::move(state)), m_property(property) {}
 
+  // The value is made from its stored form when first asked for.
   const NQELZARN20::TCIMValue& GetValue(TCIMContext /*context*/) override {
-    if (m_property.fault == EPropertyFault::Value) throw TZARNException(m_property.faultStatus);
-    return m_property.value;
+    if (m_property.Fault() == EPropertyFault::Value) throw TZARNException(m_property.FaultStatus());
+    if (!m_value) m_value = m_property.Value();
+    return *m_value;
   }
 
  private:
-  const TInventory::TProperty& m_property;
+  TInventory::TPropertyRef m_property;
+  boost::optional<NQELZARN20::TCIMValue> m_value;
 };
 
 class TRepositoryInstance : public ICIMInstance, private TCounted {
@@ -75,9 +78,8 @@ class TRepositoryInstance : public ICIMInstance, private TCounted {
                                     TCIMContext /*context*/) override {
     std::size_t delivered = 0;
     bool completed = true;
-    for (const TInventory::TInstanceIndex other : Inventory().Instance(m_index).associated) {
-      const TInventory::TInstance& candidate = Inventory().Instance(other);
-      if (!resultClass.empty() && Inventory().Class(candidate.classIndex).name != resultClass)
+    for (const TInventory::TInstanceIndex other : Inventory().Associated(m_index)) {
+      if (!resultClass.empty() && Inventory().Class(Inventory().ClassOf(other)).name != resultClass)
         continue;
       ++delivered;
       completed = callback(boost::make_shared<TRepositoryInstance>(m_state, other));
@@ -95,13 +97,12 @@ class TRepositoryInstance : public ICIMInstance, private TCounted {
                                               TCIMContext /*context*/) override {
     const THostCall call(THostCall::GetProperty, std::string(), Tracing() ? Label() : std::string(),
                          name);
-    for (const TInventory::TProperty& property : Inventory().Instance(m_index).properties) {
-      if (property.name != name) continue;
-      if (property.fault == EPropertyFault::Lookup) Fail(call, property.faultStatus);
-      Trace(call);
-      return boost::make_shared<TRepositoryProperty>(m_state, property);
-    }
-    Fail(call, NQELZARN20::kZARNStatusNotAvailable);
+    const boost::optional<TInventory::TPropertyRef> property =
+        Inventory().FindProperty(m_index, name);
+    if (!property) Fail(call, NQELZARN20::kZARNStatusNotAvailable);
+    if (property->Fault() == EPropertyFault::Lookup) Fail(call, property->FaultStatus());
+    Trace(call);
+    return boost::make_shared<TRepositoryProperty>(m_state, *property);
   }
 
  private:
@@ -129,9 +130,10 @@ class TRepositoryClass : public ICIMClass, private TCounted {
     std::size_t delivered = 0;
     bool completed = true;
     if (m_data != nullptr) {
-      for (const TInventory::TInstanceIndex index : m_data->instances) {
+      for (std::size_t i = 0; i < m_data->instances.size(); ++i) {
         ++delivered;
-        completed = callback(boost::make_shared<TRepositoryInstance>(m_state, index));
+        completed =
+            callback(boost::make_shared<TRepositoryInstance>(m_state, m_data->instances[i]));
         if (!completed) break;
       }
     }
