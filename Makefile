@@ -1,5 +1,5 @@
 BUILD ?= build
-SAMPLE ?= examples/sample-server.json
+SAMPLES ?= examples/sample-server.json examples/linux-server.json
 CMAKE_FLAGS ?=
 
 .PHONY: all deps configure build demo check format clean
@@ -15,10 +15,14 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD)
 
-# Analyses the bundled sample; findings (exit 1) are the point of the demo.
+# Analyses the bundled samples: between them they show every kind of line
+# the plug-in writes. Findings (exit 1) are the point of the demo.
 demo: build
-	@$(BUILD)/bin/zarn analyze $(SAMPLE); status=$$?; \
-	  [ $$status -eq 0 ] || [ $$status -eq 1 ] || [ $$status -eq 6 ]
+	@for sample in $(SAMPLES); do \
+	  echo "== zarn analyze $$sample"; \
+	  $(BUILD)/bin/zarn analyze $$sample; status=$$?; \
+	  [ $$status -eq 0 ] || [ $$status -eq 1 ] || [ $$status -eq 6 ] || exit $$status; \
+	done
 
 check: build
 	@cd $(BUILD) && ctest --output-on-failure -j2

@@ -36,7 +36,11 @@ void TTvxAnalPluginCallbacks::RunChecks(const TNamespacePtr& cimNamespace) {
       &TTvxAnalPluginCallbacks::ReadDiskSerialNumbers,
       &TTvxAnalPluginCallbacks::ReadDiskDriveVersions,
       &TTvxAnalPluginCallbacks::CheckManagerInstalled,
+      &TTvxAnalPluginCallbacks::CheckScsiDeviceErrors,
+      &TTvxAnalPluginCallbacks::CheckEventLog,
+      &TTvxAnalPluginCallbacks::CheckBiosDriverVersion,
       &TTvxAnalPluginCallbacks::CheckDataScrubbing,
+      &TTvxAnalPluginCallbacks::CheckBadStripes,
       &TTvxAnalPluginCallbacks::CheckReserved,
       // Reads what CheckManagerInstalled found earlier in this pass.
       &TTvxAnalPluginCallbacks::CheckManagerAgent,

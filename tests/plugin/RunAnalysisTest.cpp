@@ -18,9 +18,11 @@ const TLine kSequenceEnded{0, "Tvxanal: Error getting class or property"};
 // One controller with scrubbing off: every pass of the checks reports it.
 TInventoryBuilder OneFinding() {
   TInventoryBuilder inventory = QuietServer();
-  inventory.Add(
-      kController,
-      {{"ControllerType", "Tarvex-4a"}, {"ControllerNum", UInt32(1)}, {"DataScrubbing", "No"}});
+  inventory.Add(kController, {{"ControllerType", "Tarvex-4a"},
+                              {"ControllerNum", UInt32(1)},
+                              {"DataScrubbing", "No"},
+                              {"PartOfCluster", "No"},
+                              {"DeviceDriverVersion", Null()}});
   return inventory;
 }
 const TLine kFinding{
@@ -78,7 +80,8 @@ TEST(RunAnalysis, StatusFifteenEndsThePassWithOneLineAndTheNextMatchRunsAgain) {
 
 TEST(RunAnalysis, OtherStatusCodesReachTheHostAndEndTheWalk) {
   TInventoryBuilder inventory = QuietServer();
-  inventory.Add(kController, {{"ControllerType", EPropertyFault::Lookup, 22}}, "c0");
+  inventory.Add(kController,
+                {{"PartOfCluster", Null()}, {"ControllerType", EPropertyFault::Lookup, 22}}, "c0");
   const TRunResult result = Analyse(inventory, {kAnalysisClass, kAnalysisClass});
   EXPECT_EQ(result.exception, "TZARNException 22");
   EXPECT_TRUE(result.lines.empty());

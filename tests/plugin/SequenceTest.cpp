@@ -10,8 +10,12 @@ const char kDiskDrive[] = "QELSG_txDiskDrive";
 const char kController[] = "QELSG_txSCSIProtocolController";
 const std::string kSequenceEnded = "[0] Tvxanal: Error getting class or property";
 
-// One disk and one controller that each give a finding, a disk the disk
-// steps pass over, and a version record reached through its disk.
+// Something for every check of the pass to find: a disk of an unsupported
+// make and a disk the disk steps pass over, a version record reached through
+// its disk, an adapter device without its management software, a controller
+// with scrubbing off and a BIOS of another version, a device with errors, a
+// driver message, a logical drive with bad stripes, and a service that is
+// not the agent.
 TInventoryBuilder Server() {
   TInventoryBuilder inventory;
   inventory
@@ -21,9 +25,35 @@ TInventoryBuilder Server() {
       .Add(kDiskDrive, {{"DeviceType", "CD-ROM"}}, "cd0")
       .Add("QELSG_txDiskDriveVersion", {{"Version", "0004"}}, "disk0-fw")
       .Associate("disk0", "disk0-fw")
+      .Add("QELSG_PCIDevice", {{"VendorID", UInt16(0x9005)}, {"PciDeviceID", UInt16(0x0285)}},
+           "pci0")
+      .Add("QELSG_InstalledApplication", {{"ProductName", "Backup Agent 7.2"}}, "app0")
+      .OperatingSystemType(18)
       .Add(kController,
-           {{"ControllerType", "Tarvex-4a"}, {"ControllerNum", UInt32(1)}, {"DataScrubbing", "No"}},
-           "ctrl1");
+           {{"ControllerType", "Tarvex-4a"},
+            {"ControllerNum", UInt32(1)},
+            {"DataScrubbing", "No"},
+            {"PartOfCluster", "No"},
+            {"DeviceDriverVersion", "5.20"}},
+           "ctrl1")
+      .Add("QELSG_txSCSIDeviceData",
+           {{"ControllerNum", UInt32(1)},
+            {"Channel", UInt32(0)},
+            {"ScsiId", UInt32(2)},
+            {"NumParityErrors", UInt32(0)},
+            {"NumSoftErrors", UInt32(3)},
+            {"NumHardErrors", UInt32(0)},
+            {"PFA", "No"},
+            {"Misc", UInt32(0)}},
+           "dev0")
+      .Add("QELSG_WindowsSystemEventLogRecord",
+           {{"EventID", UInt32(9)}, {"Message", "zelk412.sys: reset"}}, "event0")
+      .Add("QELSG_txBiosVersion", {{"Name", "Tarvex1 BIOS"}, {"Version", "5.10"}}, "bios0")
+      .Add(
+          "QELSG_BadStripeData",
+          {{"ControllerNum", UInt32(1)}, {"LogicalDrive", UInt32(0)}, {"NumBadStripes", UInt32(2)}},
+          "stripes0")
+      .Add("QELSG_SystemServiceInfo", {{"Name", "Spooler"}}, "service0");
   return inventory;
 }
 
@@ -44,16 +74,56 @@ const std::vector<std::vector<std::string> > kPassOverServer = {
      "GetProperty disk0.DeviceType",
      "EnumerateAssociatedInstances disk0 QELSG_txDiskDriveVersion =1",
      "GetProperty disk0-fw.Version", "GetProperty disk0.DeviceCode", "GetProperty cd0.DeviceType"},
-    // CheckManagerInstalled: a controller, and no PCI device class
+    // CheckManagerInstalled
     {"GetClass QELSG_txSCSIProtocolController",
-     "EnumerateInstances QELSG_txSCSIProtocolController =1", "GetClass QELSG_PCIDevice !15",
-     "[0] Unabled to get class QELSG_PCIDevice"},
+     "EnumerateInstances QELSG_txSCSIProtocolController =1", "GetClass QELSG_PCIDevice",
+     "EnumerateInstances QELSG_PCIDevice =1", "GetProperty pci0.VendorID",
+     "GetProperty pci0.PciDeviceID", "GetOperatingSystemType =18",
+     "GetClass QELSG_InstalledApplication", "EnumerateInstances QELSG_InstalledApplication =1",
+     "GetProperty app0.ProductName",
+     "[100] A Tarvex adapter is present but Tarvex Manager is not installed.Tarvex Manager may "
+     "be obtained from the Qel Support site.",
+     "[101] \nA Tarvex adapter is present in the system but Tarvex Manager is not installed.\n"
+     "It is recommended to install Tarvex Manager before re-running Zarn and submitting the file "
+     "to Qel.\nThis will enhance the information contained within the report.\n"
+     "Tarvex Manager may be obtained from the Qel Support site.\n"},
+    // CheckScsiDeviceErrors
+    {"GetClass QELSG_txSCSIProtocolController",
+     "EnumerateInstances QELSG_txSCSIProtocolController =1", "GetClass QELSG_txDiskDrive",
+     "EnumerateInstances QELSG_txDiskDrive =2", "GetProperty ctrl1.PartOfCluster",
+     "GetClass QELSG_txSCSIDeviceData", "EnumerateInstances QELSG_txSCSIDeviceData =1",
+     "GetProperty dev0.ControllerNum", "GetProperty dev0.Channel", "GetProperty dev0.ScsiId",
+     "GetProperty dev0.NumParityErrors", "GetProperty dev0.NumSoftErrors",
+     "GetProperty dev0.NumHardErrors", "GetProperty dev0.PFA", "GetProperty dev0.Misc",
+     "[100] Tarvex: Controller 1 Channel 0 Scsi ID 2 reported 3 soft errors"},
+    // CheckEventLog
+    {"GetClass QELSG_WindowsSystemEventLogRecord",
+     "EnumerateInstances QELSG_WindowsSystemEventLogRecord =1", "GetProperty event0.EventID",
+     "GetProperty event0.Message",
+     "[100] Tarvex: Found in system event log a message with event id 9 associated with "
+     "zelk412.sys, the message reads zelk412.sys: reset"},
+    // CheckBiosDriverVersion
+    {"GetClass QELSG_txSCSIProtocolController", "GetClass QELSG_txBiosVersion",
+     "EnumerateInstances QELSG_txSCSIProtocolController =1", "GetProperty ctrl1.ControllerType",
+     "GetProperty ctrl1.ControllerNum", "GetProperty ctrl1.DeviceDriverVersion",
+     "EnumerateInstances QELSG_txBiosVersion =1", "GetProperty bios0.Name",
+     "GetProperty bios0.Version",
+     "[100] Tarvex: Bios version: 5.10 Doesn't match with device driver version: 5.20 for "
+     "controller number 1 controller type Tarvex-4a"},
     // CheckDataScrubbing
     {"GetClass QELSG_txSCSIProtocolController",
      "EnumerateInstances QELSG_txSCSIProtocolController =1", "GetProperty ctrl1.ControllerType",
      "GetProperty ctrl1.ControllerNum", "GetProperty ctrl1.DataScrubbing",
      "[100] Tarvex: Data scrubbing for controller number 1 controller type Tarvex-4a is "
      "disabled"},
+    // CheckBadStripes
+    {"GetClass QELSG_BadStripeData", "EnumerateInstances QELSG_BadStripeData =1",
+     "GetProperty stripes0.ControllerNum", "GetProperty stripes0.LogicalDrive",
+     "GetProperty stripes0.NumBadStripes",
+     "[100] Tarvex: Logical drive 0 on controller 1 has 2 bad stripes"},
+    // CheckReserved touches nothing; CheckManagerAgent
+    {"GetClass QELSG_SystemServiceInfo", "EnumerateInstances QELSG_SystemServiceInfo =1",
+     "GetProperty service0.Name", "[3] The tarvex manager system service is:Spooler"},
 };
 
 std::vector<std::string> Pass(const std::vector<std::vector<std::string> >& checks) {

@@ -1,4 +1,4 @@
-// The console examples of docs/command-line.md, run as written: each block's
+// The console examples of the documents, run as written: each block's
 // "$ " lines form one shell script run from the source root with zarn on
 // PATH, and the other lines are what the terminal shows.
 #include <gtest/gtest.h>
@@ -39,14 +39,28 @@ std::vector<TConsoleBlock> ConsoleBlocks(const std::string& markdown) {
   return blocks;
 }
 
-TEST(CommandLineDoc, ConsoleExamplesShowWhatZarnPrints) {
-  const std::vector<TConsoleBlock> blocks = ConsoleBlocks(ReadFile("docs/command-line.md"));
-  ASSERT_GE(blocks.size(), 10u) << "the examples were not found";
+struct TDocument {
+  const char* name;
+  const char* path;
+  std::size_t examples;  // at least
+  friend std::ostream& operator<<(std::ostream& out, const TDocument& d) { return out << d.name; }
+};
+
+class DocExamples : public testing::TestWithParam<TDocument> {};
+
+TEST_P(DocExamples, ShowWhatZarnPrints) {
+  const std::vector<TConsoleBlock> blocks = ConsoleBlocks(ReadFile(GetParam().path));
+  ASSERT_GE(blocks.size(), GetParam().examples) << "the examples were not found";
   for (const TConsoleBlock& block : blocks) {
-    SCOPED_TRACE("docs/command-line.md:" + std::to_string(block.line));
+    SCOPED_TRACE(std::string(GetParam().path) + ":" + std::to_string(block.line));
     EXPECT_EQ(RunShell(block.script).out, block.expected);
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Documents, DocExamples,
+                         testing::Values(TDocument{"CommandLine", "docs/command-line.md", 10},
+                                         TDocument{"Readme", "README.md", 2}),
+                         CaseName());
 
 }  // namespace
 }  // namespace NZARNTEST

@@ -13,6 +13,19 @@ using NZARNCORE::EPropertyFault;
 
 const char kController[] = "QELSG_txSCSIProtocolController";
 
+// A controller as the scrubbing check sees it; the other adapter checks find
+// nothing to read on it.
+void AddController(TInventoryBuilder& inventory, const TCIMValue& type, const TCIMValue& number,
+                   const TTestProperty& scrubbing, const std::string& id = std::string()) {
+  inventory.Add(kController,
+                {{"ControllerType", type},
+                 {"ControllerNum", number},
+                 scrubbing,
+                 {"PartOfCluster", Null()},
+                 {"DeviceDriverVersion", Null()}},
+                id);
+}
+
 std::string Line(const std::string& number, const std::string& type) {
   return "Tarvex: Data scrubbing for controller number " + number + " controller type " + type +
          " is disabled";
@@ -34,9 +47,7 @@ class DataScrubbing : public ::testing::TestWithParam<TScrubbingCase> {};
 TEST_P(DataScrubbing, ReportsAControllerWithScrubbingOff) {
   const TScrubbingCase& c = GetParam();
   TInventoryBuilder inventory = QuietServer();
-  inventory.Add(
-      kController,
-      {{"ControllerType", c.type}, {"ControllerNum", c.number}, {"DataScrubbing", c.scrubbing}});
+  AddController(inventory, c.type, c.number, {"DataScrubbing", c.scrubbing});
   EXPECT_EQ(Analyse(inventory).lines, c.lines);
 }
 
@@ -60,27 +71,17 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(DataScrubbingCheck, ReportsControllersInDeliveryOrderAndSkipsOnlyTheIncompleteOne) {
   TInventoryBuilder inventory = QuietServer();
-  inventory
-      .Add(kController,
-           {{"ControllerType", "Tarvex-4c"}, {"ControllerNum", UInt32(3)}, {"DataScrubbing", "No"}})
-      .Add(
-          kController,
-          {{"ControllerType", Null()}, {"ControllerNum", UInt32(4)}, {"DataScrubbing", "Disabled"}})
-      .Add(kController, {{"ControllerType", "Tarvex-4a"},
-                         {"ControllerNum", UInt32(1)},
-                         {"DataScrubbing", "Disabled"}});
+  AddController(inventory, "Tarvex-4c", UInt32(3), {"DataScrubbing", "No"});
+  AddController(inventory, Null(), UInt32(4), {"DataScrubbing", "Disabled"});
+  AddController(inventory, "Tarvex-4a", UInt32(1), {"DataScrubbing", "Disabled"});
   EXPECT_EQ(Analyse(inventory).lines,
             (std::vector<TLine>{{100, Line("3", "Tarvex-4c")}, {100, Line("1", "Tarvex-4a")}}));
 }
 
 TEST(DataScrubbingCheck, ANullValueStopsTheReadsOfThatController) {
   TInventoryBuilder inventory = QuietServer();
-  inventory
-      .Add(kController,
-           {{"ControllerType", Null()}, {"ControllerNum", UInt32(1)}, {"DataScrubbing", "No"}},
-           "c0")
-      .Add(kController,
-           {{"ControllerType", "T"}, {"ControllerNum", Null()}, {"DataScrubbing", "No"}}, "c1");
+  AddController(inventory, Null(), UInt32(1), {"DataScrubbing", "No"}, "c0");
+  AddController(inventory, "T", Null(), {"DataScrubbing", "No"}, "c1");
   // This check is the last of the pass to look the controllers up.
   const std::vector<std::string> calls = Analyse(inventory).calls;
   const auto lookup =
@@ -98,13 +99,12 @@ TEST(DataScrubbingCheck, ANullValueStopsTheReadsOfThatController) {
 
 TEST(DataScrubbingCheck, AMissingPropertyEndsThePassAtTheDispatcher) {
   TInventoryBuilder inventory = QuietServer();
-  inventory
-      .Add(kController,
-           {{"ControllerType", "Tarvex-4a"}, {"ControllerNum", UInt32(1)}, {"DataScrubbing", "No"}})
-      .Add(kController, {{"ControllerType", "Tarvex-4a"}, {"ControllerNum", UInt32(2)}})
-      .Add(
-          kController,
-          {{"ControllerType", "Tarvex-4a"}, {"ControllerNum", UInt32(3)}, {"DataScrubbing", "No"}});
+  AddController(inventory, "Tarvex-4a", UInt32(1), {"DataScrubbing", "No"});
+  inventory.Add(kController, {{"ControllerType", "Tarvex-4a"},
+                              {"ControllerNum", UInt32(2)},
+                              {"PartOfCluster", Null()},
+                              {"DeviceDriverVersion", Null()}});
+  AddController(inventory, "Tarvex-4a", UInt32(3), {"DataScrubbing", "No"});
   EXPECT_EQ(Analyse(inventory).lines,
             (std::vector<TLine>{{100, Line("1", "Tarvex-4a")},
                                 {0, "Tvxanal: Error getting class or property"}}));
@@ -112,9 +112,7 @@ TEST(DataScrubbingCheck, AMissingPropertyEndsThePassAtTheDispatcher) {
 
 TEST(DataScrubbingCheck, AFaultWhileTheValueIsTakenReachesTheHost) {
   TInventoryBuilder inventory = QuietServer();
-  inventory.Add(kController, {{"ControllerType", "Tarvex-4a"},
-                              {"ControllerNum", UInt32(1)},
-                              {"DataScrubbing", EPropertyFault::Value, 31}});
+  AddController(inventory, "Tarvex-4a", UInt32(1), {"DataScrubbing", EPropertyFault::Value, 31});
   EXPECT_EQ(Analyse(inventory).exception, "TZARNException 31");
 }
 

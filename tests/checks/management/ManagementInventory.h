@@ -48,7 +48,9 @@ inline TInventoryBuilder& AddAdapter(TInventoryBuilder& inventory) {
 inline TInventoryBuilder& AddController(TInventoryBuilder& inventory) {
   return inventory.Add(kControllerClass, {{"ControllerType", "Tarvex-4a"},
                                           {"ControllerNum", UInt32(1)},
-                                          {"DataScrubbing", "Enabled"}});
+                                          {"DataScrubbing", "Enabled"},
+                                          {"PartOfCluster", "No"},
+                                          {"DeviceDriverVersion", Null()}});
 }
 inline TInventoryBuilder& AddManager(TInventoryBuilder& inventory) {
   return inventory.Add(kApplicationClass, {{"ProductName", "Tarvex Manager 6.40"}});
