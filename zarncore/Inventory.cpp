@@ -8,26 +8,18 @@
 
 namespace NZARNCORE {
 
-// How an instance's properties are stored: one after another, each
-//   name     the interned name's number, as a varint
-//   tag      one byte: the CIM type in the low four bits, the state above
-//   payload  by state and type:
-//            value:  boolean one byte; unsigned integers a varint; signed
-//                    ones a zigzag varint; real32 and real64 their 4 or 8
-//                    bytes; texts a varint length, then the bytes
-//            null:   nothing
-//            faults: the status as a zigzag varint
 namespace {
 
-enum EState : unsigned { eValue = 0, eNull = 1, eLookupFault = 2, eValueFault = 3 };
+typedef TPropertyWriter::EState EState;
+constexpr EState eValue = TPropertyWriter::eValue;
+constexpr EState eNull = TPropertyWriter::eNull;
+constexpr EState eLookupFault = TPropertyWriter::eLookupFault;
+constexpr EState eValueFault = TPropertyWriter::eValueFault;
 
-constexpr unsigned kTypeBits = 0x0F;
-constexpr unsigned kStateShift = 4;
 constexpr std::uint32_t kNoInstance = std::numeric_limits<std::uint32_t>::max();
 
-unsigned Tag(ECIMType type, EState state) { return type | (state << kStateShift); }
-ECIMType TypeOf(unsigned tag) { return static_cast<ECIMType>(tag & kTypeBits); }
-EState StateOf(unsigned tag) { return static_cast<EState>(tag >> kStateShift); }
+ECIMType TypeOf(unsigned tag) { return static_cast<ECIMType>(tag & TPropertyWriter::kTypeBits); }
+EState StateOf(unsigned tag) { return static_cast<EState>(tag >> TPropertyWriter::kStateShift); }
 
 bool IsUnsigned(ECIMType type) {
   return type == NQELZARN20::eCIMTypeUInt8 || type == NQELZARN20::eCIMTypeUInt16 ||
@@ -39,32 +31,10 @@ bool IsSigned(ECIMType type) {
          type == NQELZARN20::eCIMTypeSInt32 || type == NQELZARN20::eCIMTypeSInt64;
 }
 
-std::size_t VarintSize(std::uint64_t number) {
-  std::size_t size = 1;
-  while (number >= 0x80) {
-    number >>= 7;
-    ++size;
-  }
-  return size;
-}
-
-unsigned char* PutVarint(unsigned char* out, std::uint64_t number) {
-  while (number >= 0x80) {
-    *out++ = static_cast<unsigned char>(number | 0x80);
-    number >>= 7;
-  }
-  *out++ = static_cast<unsigned char>(number);
-  return out;
-}
-
 std::uint64_t GetVarint(const unsigned char*& in) {
   std::uint64_t number = *in & 0x7F;
   for (unsigned shift = 7; *in++ & 0x80; shift += 7) number |= std::uint64_t(*in & 0x7F) << shift;
   return number;
-}
-
-std::uint64_t ZigZag(std::int64_t number) {
-  return (static_cast<std::uint64_t>(number) << 1) ^ static_cast<std::uint64_t>(number >> 63);
 }
 
 std::int64_t UnZigZag(std::uint64_t number) {
@@ -164,26 +134,31 @@ void TInventory::AddProperty(TInstanceIndex instance, const std::string& name,
                              const TCIMValue& value) {
   const TNameId id = InternName(name);
   const ECIMType type = value.GetType();
+  TPropertyWriter property;
   if (value.IsNull()) {
-    AddNull(instance, id, type);
+    property.Null(id, type);
   } else if (type == NQELZARN20::eCIMTypeBoolean) {
-    AddBoolean(instance, id, value.ToString(10) == "true");
+    property.Boolean(id, value.ToString(10) == "true");
   } else if (IsUnsigned(type)) {
-    AddUnsigned(instance, id, type, NumberOf<std::uint64_t>(value));
+    property.Unsigned(id, type, NumberOf<std::uint64_t>(value));
   } else if (IsSigned(type)) {
-    AddSigned(instance, id, type, NumberOf<std::int64_t>(value));
+    property.Signed(id, type, NumberOf<std::int64_t>(value));
   } else if (type == NQELZARN20::eCIMTypeReal32) {
-    AddReal(instance, id, type, NumberOf<float>(value));
+    property.Real(id, type, NumberOf<float>(value));
   } else if (type == NQELZARN20::eCIMTypeReal64) {
-    AddReal(instance, id, type, NumberOf<double>(value));
+    property.Real(id, type, NumberOf<double>(value));
   } else {
-    AddText(instance, id, type, value.ToString(10));
+    property.Text(id, type, value.ToString(10));
   }
+  AddProperties(instance, property);
 }
 
 void TInventory::AddPropertyFault(TInstanceIndex instance, const std::string& name,
                                   EPropertyFault where, TZARNStatusCode status) {
-  AddFault(instance, InternName(name), where, status);
+  TPropertyWriter property;
+  property.Fault(InternName(name), where == EPropertyFault::Lookup ? eLookupFault : eValueFault,
+                 status);
+  AddProperties(instance, property);
 }
 
 TInventory::TNameId TInventory::InternName(std::string_view name) {
@@ -205,60 +180,10 @@ unsigned char* TInventory::Append(TInstanceIndex instance, std::size_t size) {
   return out;
 }
 
-unsigned char* TInventory::AppendHeader(TInstanceIndex instance, TNameId name, unsigned tag,
-                                        std::size_t payload) {
-  unsigned char* out = Append(instance, VarintSize(name) + 1 + payload);
-  out = PutVarint(out, name);
-  *out++ = static_cast<unsigned char>(tag);
-  return out;
-}
-
-void TInventory::AppendVarint(TInstanceIndex instance, TNameId name, unsigned tag,
-                              std::uint64_t number) {
-  PutVarint(AppendHeader(instance, name, tag, VarintSize(number)), number);
-}
-
-void TInventory::AddText(TInstanceIndex instance, TNameId name, ECIMType type,
-                         std::string_view text) {
-  unsigned char* out =
-      AppendHeader(instance, name, Tag(type, eValue), VarintSize(text.size()) + text.size());
-  out = PutVarint(out, text.size());
-  if (!text.empty()) std::memcpy(out, text.data(), text.size());
-}
-
-void TInventory::AddUnsigned(TInstanceIndex instance, TNameId name, ECIMType type,
-                             std::uint64_t number) {
-  AppendVarint(instance, name, Tag(type, eValue), number);
-}
-
-void TInventory::AddSigned(TInstanceIndex instance, TNameId name, ECIMType type,
-                           std::int64_t number) {
-  AppendVarint(instance, name, Tag(type, eValue), ZigZag(number));
-}
-
-void TInventory::AddReal(TInstanceIndex instance, TNameId name, ECIMType type, double number) {
-  unsigned char* const out = AppendHeader(instance, name, Tag(type, eValue), RealSize(type));
-  if (type == NQELZARN20::eCIMTypeReal32) {
-    const float single = static_cast<float>(number);
-    std::memcpy(out, &single, sizeof single);
-  } else {
-    std::memcpy(out, &number, sizeof number);
-  }
-}
-
-void TInventory::AddBoolean(TInstanceIndex instance, TNameId name, bool flag) {
-  *AppendHeader(instance, name, Tag(NQELZARN20::eCIMTypeBoolean, eValue), 1) = flag ? 1 : 0;
-}
-
-void TInventory::AddNull(TInstanceIndex instance, TNameId name, ECIMType type) {
-  AppendHeader(instance, name, Tag(type, eNull), 0);
-}
-
-void TInventory::AddFault(TInstanceIndex instance, TNameId name, EPropertyFault where,
-                          TZARNStatusCode status) {
-  const EState state = where == EPropertyFault::Lookup ? eLookupFault : eValueFault;
-  AppendVarint(instance, name, Tag(ECIMType(), state), ZigZag(status));
-  ++m_classes[m_instances[instance].classIndex].propertyFaults;
+void TInventory::AddProperties(TInstanceIndex instance, const TPropertyWriter& properties) {
+  if (properties.Size() != 0)
+    std::memcpy(Append(instance, properties.Size()), properties.Data(), properties.Size());
+  m_classes[m_instances[instance].classIndex].propertyFaults += properties.Faults();
 }
 
 void TInventory::Associate(TInstanceIndex first, TInstanceIndex second) {
@@ -334,14 +259,12 @@ TInventory::TPropertyRef TInventory::RefAt(const unsigned char* tag) {
 }
 
 boost::optional<TInventory::TPropertyRef> TInventory::FindProperty(TInstanceIndex instance,
-                                                                   const std::string& name) const {
-  const boost::optional<TNameId> wanted = FindName(name);
-  if (!wanted) return boost::none;
+                                                                   TNameId name) const {
   const TInstance& record = m_instances[instance];
   const unsigned char* p = record.properties;
   const unsigned char* const end = p + record.propertyBytes;
   while (p != end) {
-    if (GetVarint(p) == *wanted) return RefAt(p);
+    if (GetVarint(p) == name) return RefAt(p);
     p = SkipPayload(p);
   }
   return boost::none;

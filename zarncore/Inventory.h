@@ -14,6 +14,7 @@
 #include "host/ZARNException.h"
 #include "host/ZarnApi.h"
 #include "zarncore/Arena.h"
+#include "zarncore/PropertyWriter.h"
 
 namespace NZARNCORE {
 
@@ -31,8 +32,8 @@ enum class EPropertyFault { None, Lookup, Value };
 //
 // Inventories run to millions of instances, so they are stored compactly:
 // names are interned, and each instance's properties are one run of bytes
-// in an arena (name, type, value, texts inline). A TCIMValue is made only
-// when a property's value is asked for.
+// in an arena (name, type, value, texts inline; see TPropertyWriter). A
+// TCIMValue is made only when a property's value is asked for.
 class ZARN_API TInventory {
  public:
   typedef std::size_t TInstanceIndex;
@@ -89,18 +90,11 @@ class ZARN_API TInventory {
   void SetOperatingSystemType(std::uint16_t type);
   void SetOperatingSystemTypeFault(TZARNStatusCode status);
 
-  // Building without a TCIMValue in between, for the loader. The caller has
-  // checked that the value fits its type.
+  // Building without a TCIMValue in between, for the loader.
   TNameId InternName(std::string_view name);
   const std::string& Name(TNameId name) const { return m_names[name]; }
-  void AddText(TInstanceIndex instance, TNameId name, ECIMType type, std::string_view text);
-  void AddUnsigned(TInstanceIndex instance, TNameId name, ECIMType type, std::uint64_t number);
-  void AddSigned(TInstanceIndex instance, TNameId name, ECIMType type, std::int64_t number);
-  void AddReal(TInstanceIndex instance, TNameId name, ECIMType type, double number);
-  void AddBoolean(TInstanceIndex instance, TNameId name, bool flag);
-  void AddNull(TInstanceIndex instance, TNameId name, ECIMType type);
-  void AddFault(TInstanceIndex instance, TNameId name, EPropertyFault where,
-                TZARNStatusCode status);
+  // Appends properties written with names from InternName.
+  void AddProperties(TInstanceIndex instance, const TPropertyWriter& properties);
 
   // Reading.
   const TClass* FindClass(const std::string& name) const;
@@ -116,9 +110,10 @@ class ZARN_API TInventory {
   std::string_view Id(TInstanceIndex instance) const;
   // The name a trace gives the instance: its id, or Class[index].
   std::string Label(TInstanceIndex instance) const;
+  // The number of a property name, when some instance has it.
+  boost::optional<TNameId> FindName(const std::string& name) const;
   // Null when the instance has no property of that name.
-  boost::optional<TPropertyRef> FindProperty(TInstanceIndex instance,
-                                             const std::string& name) const;
+  boost::optional<TPropertyRef> FindProperty(TInstanceIndex instance, TNameId name) const;
   // Every property, decoded, in the order added.
   std::vector<TProperty> Properties(TInstanceIndex instance) const;
   // The instances associated with this one, in association order.
@@ -128,17 +123,13 @@ class ZARN_API TInventory {
 
  private:
   struct TInstance {
-    unsigned char* properties;  // encoded one after another; see Inventory.cpp
+    unsigned char* properties;  // one after another, as TPropertyWriter writes them
     std::uint32_t propertyBytes;
     std::uint32_t classIndex;
   };
 
   // Room for size more bytes at the end of the instance's properties.
   unsigned char* Append(TInstanceIndex instance, std::size_t size);
-  unsigned char* AppendHeader(TInstanceIndex instance, TNameId name, unsigned tag,
-                              std::size_t payload);
-  void AppendVarint(TInstanceIndex instance, TNameId name, unsigned tag, std::uint64_t number);
-  boost::optional<TNameId> FindName(const std::string& name) const;
   static TPropertyRef RefAt(const unsigned char* tag);
 
   TArena m_arena;

@@ -20,6 +20,7 @@
 #include <boost/make_shared.hpp>
 
 #include "zarncore/JsonReader.h"
+#include "zarncore/PropertyWriter.h"
 
 namespace NZARNCORE {
 
@@ -96,7 +97,9 @@ const TTypeForm& Form(ECIMType type) { return kTypeForms[type - 1]; }
 
 const TTypeForm* FindForm(std::string_view name) {
   for (const TTypeForm& form : kTypeForms) {
-    if (form.name == name) return &form;
+    if (form.name.size() == name.size() && form.name[0] == name[0] && form.name == name) {
+      return &form;
+    }
   }
   return nullptr;
 }
@@ -161,7 +164,21 @@ std::string Char16Problem(std::string_view text) {
   return std::string();
 }
 
-bool IsDateTimeDigit(char c) { return (c >= '0' && c <= '9') || c == '*'; }
+bool IsDateTimeDigit(char c) { return static_cast<unsigned char>(c - '0') < 10 || c == '*'; }
+
+bool AreDateTimeDigits(const char* text, std::size_t count) {
+  bool all = true;
+  for (std::size_t i = 0; i < count; ++i) all &= IsDateTimeDigit(text[i]);
+  return all;
+}
+
+// Whether text has the form of a CIM datetime; DateTimeProblem says why not.
+bool IsDateTime(std::string_view text) {
+  return text.size() == 25 && text[14] == '.' &&
+         (text[21] == '+' || text[21] == '-' || text[21] == ':') &&
+         AreDateTimeDigits(text.data(), 14) && AreDateTimeDigits(text.data() + 15, 6) &&
+         AreDateTimeDigits(text.data() + 22, 3);
+}
 
 // Why text is no CIM datetime, or empty: yyyymmddhhmmss.mmmmmm then the UTC
 // offset in minutes with its sign, or ddddddddhhmmss.mmmmmm:000 for an
@@ -310,10 +327,9 @@ class TParser {
   TInventory::TNameId PropertyName(std::size_t classIndex, std::size_t position,
                                    std::string_view key);
   void ParseId(TInventory::TInstanceIndex instance);
-  void ParseProperty(TInventory::TInstanceIndex instance, TInventory::TNameId name);
-  void ParseValueObject(TInventory::TInstanceIndex instance, TInventory::TNameId name);
-  void ParseTyped(TInventory::TInstanceIndex instance, TInventory::TNameId name,
-                  const TTypeForm& form);
+  void ParseProperty(TInventory::TNameId name);
+  void ParseValueObject(TInventory::TNameId name);
+  void ParseTyped(TInventory::TNameId name, const TTypeForm& form);
   void ParseFault(TFrame& frame, std::string_view key);
   void FaultKey(TFrame& frame, std::string_view key);
   void ParseAssociations();
@@ -322,8 +338,8 @@ class TParser {
   TZARNStatusCode FaultStatus();
   std::int64_t CheckedInteger(ECIMType type, const TInteger& number);
   double CheckedReal(const TTypeForm& form, double number, std::string_view text);
-  void AddInteger(TInventory::TInstanceIndex instance, TInventory::TNameId name,
-                  const TTypeForm& form, const TInteger& number);
+  void CheckText(const std::string& problem) const;
+  void AddInteger(TInventory::TNameId name, const TTypeForm& form, const TInteger& number);
 
   TInventory::TInstanceIndex ResolvePairEnd(std::size_t pair, int end) const;
   std::string InstancePath(TInventory::TInstanceIndex index) const;
@@ -336,7 +352,13 @@ class TParser {
   std::string m_className;
   // The property names of the last instance of each class, in order: the
   // next instance most likely has the same.
-  std::vector<std::vector<TInventory::TNameId>> m_shapes;
+  struct TShapeName {
+    TInventory::TNameId id;
+    std::string_view name;
+  };
+  std::vector<std::vector<TShapeName>> m_shapes;
+  // The properties of the instance being read.
+  TPropertyWriter m_properties;
   // Per property name, the last instance (plus one) that had it.
   std::vector<std::uint32_t> m_lastHolder;
   std::vector<std::pair<std::string, std::string>> m_pairs;
@@ -587,6 +609,7 @@ void TParser::ParseInstance(std::size_t classIndex) {
   const TInventory::TInstanceIndex instance = m_inventory.AddInstance(classIndex, std::string());
   TFrame& frame = Push(EContainer::Instance);
   if (m_in.Take('}')) return Pop();
+  m_properties.Clear();
   std::string_view key = Key();
   std::size_t position = 0;
   do {
@@ -602,8 +625,9 @@ void TParser::ParseInstance(std::size_t classIndex) {
     m_lastHolder[name] = static_cast<std::uint32_t>(instance + 1);
     frame.key = m_inventory.Name(name);
     m_in.Expect(':');
-    ParseProperty(instance, name);
+    ParseProperty(name);
   } while (NextKey(key));
+  m_inventory.AddProperties(instance, m_properties);
   Pop();
 }
 
@@ -612,11 +636,11 @@ void TParser::ParseInstance(std::size_t classIndex) {
 // same order.
 TInventory::TNameId TParser::PropertyName(std::size_t classIndex, std::size_t position,
                                           std::string_view key) {
-  std::vector<TInventory::TNameId>& shape = m_shapes[classIndex];
-  if (position < shape.size() && m_inventory.Name(shape[position]) == key) return shape[position];
+  std::vector<TShapeName>& shape = m_shapes[classIndex];
+  if (position < shape.size() && shape[position].name == key) return shape[position].id;
   const TInventory::TNameId name = m_inventory.InternName(key);
   if (position >= shape.size()) shape.resize(position + 1);
-  shape[position] = name;
+  shape[position] = TShapeName{name, m_inventory.Name(name)};
   if (name >= m_lastHolder.size()) m_lastHolder.resize(name + 1, 0);
   return name;
 }
@@ -632,18 +656,18 @@ void TParser::ParseId(TInventory::TInstanceIndex instance) {
   m_inventory.SetInstanceId(instance, id);
 }
 
-void TParser::ParseProperty(TInventory::TInstanceIndex instance, TInventory::TNameId name) {
+void TParser::ParseProperty(TInventory::TNameId name) {
   switch (m_in.Peek()) {
     case '"':
-      return m_inventory.AddText(instance, name, NQELZARN20::eCIMTypeString, m_in.String());
+      return m_properties.Text(name, NQELZARN20::eCIMTypeString, m_in.String());
     case '{':
-      return ParseValueObject(instance, name);
+      return ParseValueObject(name);
     case 't':
     case 'f':
     case 'n': {
       const TJsonReader::ELiteral literal = m_in.Literal();
-      if (literal == TJsonReader::eNull) return m_inventory.AddNull(instance, name, ECIMType());
-      return m_inventory.AddBoolean(instance, name, literal == TJsonReader::eTrue);
+      if (literal == TJsonReader::eNull) return m_properties.Null(name, ECIMType());
+      return m_properties.Boolean(name, literal == TJsonReader::eTrue);
     }
     case '-':
     case '0':
@@ -657,11 +681,11 @@ void TParser::ParseProperty(TInventory::TInstanceIndex instance, TInventory::TNa
     case '8':
     case '9': {
       const TJsonNumber number = m_in.Number();
-      if (number.integer)
-        return AddInteger(instance, name, Form(NQELZARN20::eCIMTypeSInt64), IntegerOf(number));
+      if (number.integer) {
+        return AddInteger(name, Form(NQELZARN20::eCIMTypeSInt64), IntegerOf(number));
+      }
       const TTypeForm& form = Form(NQELZARN20::eCIMTypeReal64);
-      return m_inventory.AddReal(instance, name, form.type,
-                                 CheckedReal(form, number.Real(), number.text));
+      return m_properties.Real(name, form.type, CheckedReal(form, number.Real(), number.text));
     }
     default:
       WrongValue(ESlot::Property);
@@ -669,7 +693,7 @@ void TParser::ParseProperty(TInventory::TInstanceIndex instance, TInventory::TNa
 }
 
 // A typed value or a fault: the first key tells which.
-void TParser::ParseValueObject(TInventory::TInstanceIndex instance, TInventory::TNameId name) {
+void TParser::ParseValueObject(TInventory::TNameId name) {
   m_in.Skip();
   TFrame& frame = Push(EContainer::ValueObject);
   if (m_in.Take('}')) FailAtContainer("empty object (expected a typed value or a fault object)");
@@ -678,54 +702,53 @@ void TParser::ParseValueObject(TInventory::TInstanceIndex instance, TInventory::
     frame.container = EContainer::Fault;
     frame.owner = ESlot::Property;
     ParseFault(frame, key);
-    m_inventory.AddFault(instance, name,
-                         frame.seen & kPointSeen ? EPropertyFault::Value : EPropertyFault::Lookup,
-                         frame.status);
+    m_properties.Fault(
+        name,
+        frame.seen & kPointSeen ? TPropertyWriter::eValueFault : TPropertyWriter::eLookupFault,
+        frame.status);
     return Pop();
   }
   frame.form = FindForm(key);
   if (!frame.form) FailAtContainer(UnknownTypeMessage(key));
   frame.key = frame.form->name;
   m_in.Expect(':');
-  ParseTyped(instance, name, *frame.form);
+  ParseTyped(name, *frame.form);
   if (NextKey(key)) {
     FailAtContainer("unexpected key " + Quoted(key) + " (a typed value has exactly one key)");
   }
   Pop();
 }
 
-void TParser::ParseTyped(TInventory::TInstanceIndex instance, TInventory::TNameId name,
-                         const TTypeForm& form) {
+void TParser::ParseTyped(TInventory::TNameId name, const TTypeForm& form) {
   const int next = m_in.Peek();
   if (next == '"') {
     const std::string_view text = m_in.String();
     if (form.accepts != EValueKind::String) Unexpected(ESlot::Typed, EValueKind::String);
-    std::string problem;
-    if (form.type == NQELZARN20::eCIMTypeChar16) problem = Char16Problem(text);
-    if (form.type == NQELZARN20::eCIMTypeDateTime) problem = DateTimeProblem(text);
-    if (!problem.empty()) FailAtValue(problem);
-    return m_inventory.AddText(instance, name, form.type, text);
+    if (form.type == NQELZARN20::eCIMTypeChar16) CheckText(Char16Problem(text));
+    if (form.type == NQELZARN20::eCIMTypeDateTime && !IsDateTime(text)) {
+      FailAtValue(DateTimeProblem(text));
+    }
+    return m_properties.Text(name, form.type, text);
   }
   if (next == '-' || (next >= '0' && next <= '9')) {
     const TJsonNumber number = m_in.Number();
     if (form.accepts == EValueKind::Real) {
-      return m_inventory.AddReal(instance, name, form.type,
-                                 CheckedReal(form, number.Real(), number.text));
+      return m_properties.Real(name, form.type, CheckedReal(form, number.Real(), number.text));
     }
     if (form.accepts != EValueKind::Integer) {
       Unexpected(ESlot::Typed, number.integer ? EValueKind::Integer : EValueKind::Real);
     }
     if (!number.integer) Unexpected(ESlot::Typed, EValueKind::Real);
-    return AddInteger(instance, name, form, IntegerOf(number));
+    return AddInteger(name, form, IntegerOf(number));
   }
   if (next == 't' || next == 'f') {
     const bool flag = m_in.Literal() == TJsonReader::eTrue;
     if (form.accepts != EValueKind::Boolean) Unexpected(ESlot::Typed, EValueKind::Boolean);
-    return m_inventory.AddBoolean(instance, name, flag);
+    return m_properties.Boolean(name, flag);
   }
   if (next == 'n') {
     m_in.Literal();
-    return m_inventory.AddNull(instance, name, form.type);
+    return m_properties.Null(name, form.type);
   }
   WrongValue(ESlot::Typed);
 }
@@ -815,11 +838,14 @@ double TParser::CheckedReal(const TTypeForm& form, double number, std::string_vi
   return number;
 }
 
-void TParser::AddInteger(TInventory::TInstanceIndex instance, TInventory::TNameId name,
-                         const TTypeForm& form, const TInteger& number) {
+void TParser::AddInteger(TInventory::TNameId name, const TTypeForm& form, const TInteger& number) {
   CheckedInteger(form.type, number);
-  if (form.min < 0) return m_inventory.AddSigned(instance, name, form.type, number.asInt64);
-  m_inventory.AddUnsigned(instance, name, form.type, number.asUInt64);
+  if (form.min < 0) return m_properties.Signed(name, form.type, number.asInt64);
+  m_properties.Unsigned(name, form.type, number.asUInt64);
+}
+
+void TParser::CheckText(const std::string& problem) const {
+  if (!problem.empty()) FailAtValue(problem);
 }
 
 std::string TParser::InstancePath(TInventory::TInstanceIndex index) const {

@@ -97,8 +97,9 @@ class TRepositoryInstance : public ICIMInstance, private TCounted {
                                               TCIMContext /*context*/) override {
     const THostCall call(THostCall::GetProperty, std::string(), Tracing() ? Label() : std::string(),
                          name);
+    const boost::optional<TInventory::TNameId> id = Inventory().FindName(name);
     const boost::optional<TInventory::TPropertyRef> property =
-        Inventory().FindProperty(m_index, name);
+        id ? Inventory().FindProperty(m_index, *id) : boost::none;
     if (!property) Fail(call, NQELZARN20::kZARNStatusNotAvailable);
     if (property->Fault() == EPropertyFault::Lookup) Fail(call, property->FaultStatus());
     Trace(call);
