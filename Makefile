@@ -1,8 +1,10 @@
 BUILD ?= build
+BENCH_BUILD ?= build-bench
+BENCH_RUNS ?= 3
 SAMPLES ?= examples/sample-server.json examples/linux-server.json
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build demo check format clean
+.PHONY: all deps configure build demo check bench format clean
 
 all: build
 
@@ -27,8 +29,17 @@ demo: build
 check: build
 	@cd $(BUILD) && ctest --output-on-failure -j2
 
+# Times zarn against jq, Python and a simdjson parse on generated inventories
+# (kept in the Release build's folder, never in the tree).
+bench:
+	@scripts/install-deps jq libsimdjson-dev python3
+	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	  -DZARN_BUILD_TESTS=OFF -DZARN_BUILD_BENCH=ON > /dev/null
+	@cmake --build $(BENCH_BUILD)
+	@python3 bench/run-bench.py --build $(BENCH_BUILD) --runs $(BENCH_RUNS)
+
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	@rm -rf $(BUILD)
+	@rm -rf $(BUILD) $(BENCH_BUILD)
