@@ -298,6 +298,10 @@ TEST(ScsiDeviceErrorCheck, DevicesAreReportedInDeliveryOrder) {
 }
 
 TEST(ScsiDeviceErrorCheck, ADeviceWithoutStorageForItsRecordIsSkippedWithAMessage) {
+#if defined(_WIN32)
+  GTEST_SKIP() << "a Windows DLL keeps the allocator it was linked with: the replacement above "
+                  "reaches this program only, never the plug-in";
+#endif
   TInventoryBuilder inventory = SharedStorage();
   AddDevice(inventory, TDevice().AllFive(), "dev0");
   AddDevice(inventory, TDevice().Set(kHard, UInt32(6)), "dev1");
