@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -968,9 +969,17 @@ std::string ReadFailure(const std::string& path, int error) {
   return path + ": cannot read: " + reason;
 }
 
+// Windows refuses to open a folder as a file and reports "permission
+// denied"; the user is told that the path is a folder, as on Linux.
+bool IsFolder(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_directory(path, error);
+}
+
 }  // namespace
 
 boost::shared_ptr<TInventory> LoadInventoryFile(const std::string& path) {
+  if (IsFolder(path)) throw TInventoryError(ReadFailure(path, EISDIR));
   const std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) throw TInventoryError(ReadFailure(path, errno));
   TLoader loader(path);
