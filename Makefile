@@ -3,6 +3,8 @@ SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
 COVERAGE_BUILD ?= build-coverage
 WINDOWS_BUILD ?= build-windows
+BENCH_BUILD ?= build-bench
+BENCH_RUNS ?= 3
 SAMPLES ?= examples/sample-server.json examples/linux-server.json
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
@@ -14,7 +16,7 @@ SANITIZER_ENV := ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
   UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1
 
 .PHONY: all deps configure build demo check sanitize fuzz memcheck coverage format clean \
-  windows-deps windows-configure windows-build windows-check
+  windows-deps windows-configure windows-build windows-check bench
 
 all: build
 
@@ -96,9 +98,17 @@ windows-build: windows-configure
 # most of its time waiting for Wine to start, so four run at a time.
 windows-check: build windows-build
 	@cd $(WINDOWS_BUILD) && ctest --output-on-failure -j4
+# Times zarn against jq, Python and a simdjson parse on generated inventories
+# (kept in the Release build's folder, never in the tree).
+bench:
+	@scripts/install-deps bench
+	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
+	  -DZARN_BUILD_TESTS=OFF -DZARN_BUILD_BENCH=ON > /dev/null
+	@cmake --build $(BENCH_BUILD)
+	@python3 bench/run-bench.py --build $(BENCH_BUILD) --runs $(BENCH_RUNS)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	@rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(COVERAGE_BUILD) $(WINDOWS_BUILD)
+	@rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(COVERAGE_BUILD) $(WINDOWS_BUILD) $(BENCH_BUILD)

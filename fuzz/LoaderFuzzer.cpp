@@ -40,8 +40,8 @@ void CheckLoaded(const TInventory& inventory) {
     if (inventory.FindClass(cimClass.name) != &cimClass)
       NFUZZ::Fail("class not found by its name: " + cimClass.name);
     for (std::size_t at = 0; at < cimClass.instances.size(); ++at) {
-      const TInventory::TInstance& instance = inventory.Instance(cimClass.instances[at]);
-      if (instance.classIndex != classIndex || instance.indexInClass != at)
+      const TInventory::TInstanceIndex instance = cimClass.instances[at];
+      if (inventory.ClassOf(instance) != classIndex || inventory.IndexInClass(instance) != at)
         NFUZZ::Fail("instance out of place in " + cimClass.name);
     }
     listed += cimClass.instances.size();
@@ -49,9 +49,9 @@ void CheckLoaded(const TInventory& inventory) {
   if (listed != inventory.InstanceCount()) NFUZZ::Fail("instances outside every class");
   std::size_t ends = 0;
   for (std::size_t index = 0; index < inventory.InstanceCount(); ++index) {
-    for (const TInventory::TInstanceIndex other : inventory.Instance(index).associated)
+    for (const TInventory::TInstanceIndex other : inventory.Associated(index))
       if (other >= inventory.InstanceCount()) NFUZZ::Fail("association to no instance");
-    ends += inventory.Instance(index).associated.size();
+    ends += inventory.Associated(index).size();
   }
   if (ends != 2 * inventory.AssociationCount()) NFUZZ::Fail("association that runs one way");
 }

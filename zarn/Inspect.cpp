@@ -33,17 +33,7 @@ std::string OperatingSystemType(const TInventory& inventory) {
   return "not recorded";
 }
 
-std::size_t PropertyFaults(const TInventory& inventory, const TInventory::TClass& cls) {
-  std::size_t faults = 0;
-  for (TInventory::TInstanceIndex index : cls.instances) {
-    for (const TInventory::TProperty& property : inventory.Instance(index).properties) {
-      if (property.fault != NZARNCORE::EPropertyFault::None) ++faults;
-    }
-  }
-  return faults;
-}
-
-std::string ClassDetails(const TInventory& inventory, const TInventory::TClass& cls) {
+std::string ClassDetails(const TInventory::TClass& cls) {
   std::ostringstream details;
   details << Counted(cls.instances.size(), "instance", "instances");
   if (cls.fault == NZARNCORE::EClassFault::Lookup) {
@@ -51,9 +41,8 @@ std::string ClassDetails(const TInventory& inventory, const TInventory::TClass& 
   } else if (cls.fault == NZARNCORE::EClassFault::Enumerate) {
     details << ", EnumerateInstances throws status " << cls.faultStatus;
   }
-  const std::size_t propertyFaults = PropertyFaults(inventory, cls);
-  if (propertyFaults != 0)
-    details << ", " << Counted(propertyFaults, "property fault", "property faults");
+  if (cls.propertyFaults != 0)
+    details << ", " << Counted(cls.propertyFaults, "property fault", "property faults");
   return details.str();
 }
 
@@ -65,7 +54,7 @@ void PrintClasses(const TInventory& inventory) {
   for (std::size_t i = 0; i < inventory.ClassCount(); ++i) {
     const TInventory::TClass& cls = inventory.Class(i);
     std::cout << "  " << std::left << std::setw(static_cast<int>(width)) << RepairUtf8(cls.name)
-              << "  " << ClassDetails(inventory, cls) << '\n';
+              << "  " << ClassDetails(cls) << '\n';
   }
 }
 

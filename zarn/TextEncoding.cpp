@@ -83,6 +83,11 @@ void WriteEscapedByte(std::ostream& out, unsigned char byte) {
   out << static_cast<char>(byte);
 }
 
+// Whether the byte stands for itself in a JSON string.
+bool IsPlain(unsigned char byte) {
+  return byte >= 0x20 && byte < 0x80 && byte != '"' && byte != '\\';
+}
+
 }  // namespace
 
 std::string RepairUtf8(const std::string& text) {
@@ -104,6 +109,14 @@ std::string RepairUtf8(const std::string& text) {
 void WriteJsonString(std::ostream& out, const std::string& text) {
   out << '"';
   for (std::size_t pos = 0; pos < text.size();) {
+    // Runs of plain characters go out whole: lines quote long messages.
+    std::size_t end = pos;
+    while (end < text.size() && IsPlain(static_cast<unsigned char>(text[end]))) ++end;
+    if (end != pos) {
+      out.write(text.data() + pos, static_cast<std::streamsize>(end - pos));
+      pos = end;
+      continue;
+    }
     const std::size_t length = SequenceLength(text, pos);
     if (length == 0) {
       out << "\\ufffd";

@@ -1,11 +1,110 @@
 #include "zarncore/Inventory.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
 
 namespace NZARNCORE {
 
+namespace {
+
+typedef TPropertyWriter::EState EState;
+constexpr EState eValue = TPropertyWriter::eValue;
+constexpr EState eNull = TPropertyWriter::eNull;
+constexpr EState eLookupFault = TPropertyWriter::eLookupFault;
+constexpr EState eValueFault = TPropertyWriter::eValueFault;
+
+constexpr std::uint32_t kNoInstance = std::numeric_limits<std::uint32_t>::max();
+
+ECIMType TypeOf(unsigned tag) { return static_cast<ECIMType>(tag & TPropertyWriter::kTypeBits); }
+EState StateOf(unsigned tag) { return static_cast<EState>(tag >> TPropertyWriter::kStateShift); }
+
+bool IsUnsigned(ECIMType type) {
+  return type == NQELZARN20::eCIMTypeUInt8 || type == NQELZARN20::eCIMTypeUInt16 ||
+         type == NQELZARN20::eCIMTypeUInt32 || type == NQELZARN20::eCIMTypeUInt64;
+}
+
+bool IsSigned(ECIMType type) {
+  return type == NQELZARN20::eCIMTypeSInt8 || type == NQELZARN20::eCIMTypeSInt16 ||
+         type == NQELZARN20::eCIMTypeSInt32 || type == NQELZARN20::eCIMTypeSInt64;
+}
+
+std::uint64_t GetVarint(const unsigned char*& in) {
+  std::uint64_t number = *in & 0x7F;
+  for (unsigned shift = 7; *in++ & 0x80; shift += 7) number |= std::uint64_t(*in & 0x7F) << shift;
+  return number;
+}
+
+std::int64_t UnZigZag(std::uint64_t number) {
+  return static_cast<std::int64_t>(number >> 1) ^ -static_cast<std::int64_t>(number & 1);
+}
+
+std::size_t RealSize(ECIMType type) { return type == NQELZARN20::eCIMTypeReal32 ? 4 : 8; }
+
+// The first byte after the payload that follows the tag at p.
+const unsigned char* SkipPayload(const unsigned char* p) {
+  const unsigned tag = *p++;
+  const ECIMType type = TypeOf(tag);
+  switch (StateOf(tag)) {
+    case eNull:
+      return p;
+    case eValue:
+      break;
+    default:
+      GetVarint(p);
+      return p;
+  }
+  if (type == NQELZARN20::eCIMTypeBoolean) return p + 1;
+  if (type == NQELZARN20::eCIMTypeReal32 || type == NQELZARN20::eCIMTypeReal64) {
+    return p + RealSize(type);
+  }
+  const std::uint64_t number = GetVarint(p);
+  return IsUnsigned(type) || IsSigned(type) ? p : p + number;
+}
+
+TCIMValue DecodeValue(const unsigned char* p) {
+  const unsigned tag = *p++;
+  const ECIMType type = TypeOf(tag);
+  if (StateOf(tag) != eValue) return TCIMValue::Null(StateOf(tag) == eNull ? type : ECIMType());
+  if (type == NQELZARN20::eCIMTypeBoolean) return TCIMValue::Boolean(*p != 0);
+  if (type == NQELZARN20::eCIMTypeReal32) {
+    float number;
+    std::memcpy(&number, p, sizeof number);
+    return TCIMValue::Real(type, number);
+  }
+  if (type == NQELZARN20::eCIMTypeReal64) {
+    double number;
+    std::memcpy(&number, p, sizeof number);
+    return TCIMValue::Real(type, number);
+  }
+  const std::uint64_t number = GetVarint(p);
+  if (IsUnsigned(type)) return TCIMValue::Unsigned(type, number);
+  if (IsSigned(type)) return TCIMValue::Signed(type, UnZigZag(number));
+  return TCIMValue::Text(type, std::string(reinterpret_cast<const char*>(p), number));
+}
+
+// The number a value's text gives back, for values built outside the loader.
+template <class TNumber>
+TNumber NumberOf(const TCIMValue& value) {
+  const std::string text = value.ToString(10);
+  TNumber number{};
+  std::from_chars(text.data(), text.data() + text.size(), number);
+  return number;
+}
+
+EPropertyFault FaultOf(EState state) {
+  if (state == eLookupFault) return EPropertyFault::Lookup;
+  return state == eValueFault ? EPropertyFault::Value : EPropertyFault::None;
+}
+
+}  // namespace
+
+TCIMValue TInventory::TPropertyRef::Value() const { return DecodeValue(m_value); }
+
 std::size_t TInventory::AddClass(const std::string& name) {
-  m_classes.push_back(TClass{name, EClassFault::None, 0, {}});
+  m_classes.push_back(TClass{name, EClassFault::None, 0, 0, {}});
   m_classByName.emplace(name, m_classes.size() - 1);
   return m_classes.size() - 1;
 }
@@ -17,32 +116,79 @@ void TInventory::AddClassFault(const std::string& name, EClassFault where, TZARN
 }
 
 TInventory::TInstanceIndex TInventory::AddInstance(std::size_t classIndex, const std::string& id) {
-  TClass& owner = m_classes[classIndex];
   const TInstanceIndex index = m_instances.size();
-  m_instances.push_back(TInstance{classIndex, owner.instances.size(), id, {}, {}});
-  owner.instances.push_back(index);
-  if (!id.empty()) m_instanceById.emplace(id, index);
+  if (index == kNoInstance) throw std::length_error("too many instances");
+  m_instances.push_back(m_arena, TInstance{nullptr, 0, static_cast<std::uint32_t>(classIndex)});
+  m_classes[classIndex].instances.push_back(m_arena, static_cast<std::uint32_t>(index));
+  if (!id.empty()) SetInstanceId(index, id);
   return index;
 }
 
-void TInventory::SetInstanceId(TInstanceIndex instance, const std::string& id) {
-  m_instances[instance].id = id;
-  m_instanceById.emplace(id, instance);
+void TInventory::SetInstanceId(TInstanceIndex instance, std::string_view id) {
+  const std::string_view stored = m_ids.emplace_back(id);
+  m_instanceById.emplace(stored, static_cast<std::uint32_t>(instance));
+  m_idOfInstance[static_cast<std::uint32_t>(instance)] = stored;
 }
 
 void TInventory::AddProperty(TInstanceIndex instance, const std::string& name,
                              const TCIMValue& value) {
-  m_instances[instance].properties.push_back(TProperty{name, value, EPropertyFault::None, 0});
+  const TNameId id = InternName(name);
+  const ECIMType type = value.GetType();
+  TPropertyWriter property;
+  if (value.IsNull()) {
+    property.Null(id, type);
+  } else if (type == NQELZARN20::eCIMTypeBoolean) {
+    property.Boolean(id, value.ToString(10) == "true");
+  } else if (IsUnsigned(type)) {
+    property.Unsigned(id, type, NumberOf<std::uint64_t>(value));
+  } else if (IsSigned(type)) {
+    property.Signed(id, type, NumberOf<std::int64_t>(value));
+  } else if (type == NQELZARN20::eCIMTypeReal32) {
+    property.Real(id, type, NumberOf<float>(value));
+  } else if (type == NQELZARN20::eCIMTypeReal64) {
+    property.Real(id, type, NumberOf<double>(value));
+  } else {
+    property.Text(id, type, value.ToString(10));
+  }
+  AddProperties(instance, property);
 }
 
 void TInventory::AddPropertyFault(TInstanceIndex instance, const std::string& name,
                                   EPropertyFault where, TZARNStatusCode status) {
-  m_instances[instance].properties.push_back(TProperty{name, TCIMValue(), where, status});
+  TPropertyWriter property;
+  property.Fault(InternName(name), where == EPropertyFault::Lookup ? eLookupFault : eValueFault,
+                 status);
+  AddProperties(instance, property);
+}
+
+TInventory::TNameId TInventory::InternName(std::string_view name) {
+  const auto found = m_nameIds.find(name);
+  if (found != m_nameIds.end()) return found->second;
+  const TNameId id = static_cast<TNameId>(m_names.size());
+  m_nameIds.emplace(m_names.emplace_back(name), id);
+  return id;
+}
+
+unsigned char* TInventory::Append(TInstanceIndex instance, std::size_t size) {
+  TInstance& record = m_instances[instance];
+  if (size > std::numeric_limits<std::uint32_t>::max() - record.propertyBytes) {
+    throw std::length_error("an instance's properties exceed 4 GiB");
+  }
+  record.properties = m_arena.Extend(record.properties, record.propertyBytes, size);
+  unsigned char* const out = record.properties + record.propertyBytes;
+  record.propertyBytes += static_cast<std::uint32_t>(size);
+  return out;
+}
+
+void TInventory::AddProperties(TInstanceIndex instance, const TPropertyWriter& properties) {
+  if (properties.Size() != 0)
+    std::memcpy(Append(instance, properties.Size()), properties.Data(), properties.Size());
+  m_classes[m_instances[instance].classIndex].propertyFaults += properties.Faults();
 }
 
 void TInventory::Associate(TInstanceIndex first, TInstanceIndex second) {
-  m_instances[first].associated.push_back(second);
-  m_instances[second].associated.push_back(first);
+  m_associated[static_cast<std::uint32_t>(first)].push_back(static_cast<std::uint32_t>(second));
+  m_associated[static_cast<std::uint32_t>(second)].push_back(static_cast<std::uint32_t>(first));
   ++m_associationCount;
 }
 
@@ -62,22 +208,87 @@ const TInventory::TClass* TInventory::FindClass(const std::string& name) const {
 }
 
 boost::optional<TInventory::TInstanceIndex> TInventory::FindInstanceById(
-    const std::string& id) const {
+    std::string_view id) const {
   const auto found = m_instanceById.find(id);
   if (found == m_instanceById.end()) return boost::none;
+  return TInstanceIndex(found->second);
+}
+
+std::size_t TInventory::IndexInClass(TInstanceIndex instance) const {
+  // A class lists its instances in the order they were added, so by index.
+  const TSegmentedArray<std::uint32_t>& list = Class(ClassOf(instance)).instances;
+  std::size_t low = 0;
+  std::size_t high = list.size();
+  while (high - low > 1) {
+    const std::size_t middle = low + (high - low) / 2;
+    if (list[middle] <= instance) {
+      low = middle;
+    } else {
+      high = middle;
+    }
+  }
+  return low;
+}
+
+std::string_view TInventory::Id(TInstanceIndex instance) const {
+  const auto found = m_idOfInstance.find(static_cast<std::uint32_t>(instance));
+  return found == m_idOfInstance.end() ? std::string_view() : found->second;
+}
+
+std::string TInventory::Label(TInstanceIndex instance) const {
+  const std::string_view id = Id(instance);
+  if (!id.empty()) return std::string(id);
+  return Class(ClassOf(instance)).name + "[" + std::to_string(IndexInClass(instance)) + "]";
+}
+
+boost::optional<TInventory::TNameId> TInventory::FindName(const std::string& name) const {
+  const auto found = m_nameIds.find(name);
+  if (found == m_nameIds.end()) return boost::none;
   return found->second;
 }
 
-bool TInventory::HasProperty(TInstanceIndex instance, const std::string& name) const {
-  const std::vector<TProperty>& properties = m_instances[instance].properties;
-  return std::any_of(properties.begin(), properties.end(),
-                     [&](const TProperty& property) { return property.name == name; });
+TInventory::TPropertyRef TInventory::RefAt(const unsigned char* tag) {
+  TPropertyRef found;
+  found.m_value = tag;
+  found.m_fault = FaultOf(StateOf(*tag));
+  if (found.m_fault != EPropertyFault::None) {
+    const unsigned char* status = tag + 1;
+    found.m_faultStatus = static_cast<TZARNStatusCode>(UnZigZag(GetVarint(status)));
+  }
+  return found;
 }
 
-std::string TInventory::Label(TInstanceIndex index) const {
-  const TInstance& instance = m_instances[index];
-  if (!instance.id.empty()) return instance.id;
-  return m_classes[instance.classIndex].name + "[" + std::to_string(instance.indexInClass) + "]";
+boost::optional<TInventory::TPropertyRef> TInventory::FindProperty(TInstanceIndex instance,
+                                                                   TNameId name) const {
+  const TInstance& record = m_instances[instance];
+  const unsigned char* p = record.properties;
+  const unsigned char* const end = p + record.propertyBytes;
+  while (p != end) {
+    if (GetVarint(p) == name) return RefAt(p);
+    p = SkipPayload(p);
+  }
+  return boost::none;
+}
+
+std::vector<TInventory::TProperty> TInventory::Properties(TInstanceIndex instance) const {
+  std::vector<TProperty> properties;
+  const TInstance& record = m_instances[instance];
+  const unsigned char* p = record.properties;
+  const unsigned char* const end = p + record.propertyBytes;
+  while (p != end) {
+    const std::string& name = m_names[static_cast<TNameId>(GetVarint(p))];
+    const TPropertyRef property = RefAt(p);
+    properties.push_back(
+        TProperty{name, property.Value(), property.Fault(), property.FaultStatus()});
+    p = SkipPayload(p);
+  }
+  return properties;
+}
+
+const std::vector<std::uint32_t>& TInventory::Associated(TInstanceIndex instance) const {
+  static const std::vector<std::uint32_t> kNone;
+  const auto found = m_associated.find(static_cast<std::uint32_t>(instance));
+  return found == m_associated.end() ? kNone : found->second;
 }
 
 }  // namespace NZARNCORE

@@ -2,7 +2,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -11,9 +13,12 @@
 #include "host/CIMValue.h"
 #include "host/ZARNException.h"
 #include "host/ZarnApi.h"
+#include "zarncore/Arena.h"
+#include "zarncore/PropertyWriter.h"
 
 namespace NZARNCORE {
 
+using NQELZARN20::ECIMType;
 using NQELZARN20::TCIMValue;
 using NQELZARN20::TZARNStatusCode;
 
@@ -24,10 +29,17 @@ enum class EPropertyFault { None, Lookup, Value };
 // One server's inventory as collectors recorded it: classes with their
 // instances in delivery order, typed property values, associations, and the
 // faults a host replaying the inventory raises.
+//
+// Inventories run to millions of instances, so they are stored compactly:
+// names are interned, and each instance's properties are one run of bytes
+// in an arena (name, type, value, texts inline; see TPropertyWriter). A
+// TCIMValue is made only when a property's value is asked for.
 class ZARN_API TInventory {
  public:
   typedef std::size_t TInstanceIndex;
+  typedef std::uint32_t TNameId;
 
+  // A property decoded, with its value.
   struct TProperty {
     std::string name;
     TCIMValue value;
@@ -35,28 +47,42 @@ class ZARN_API TInventory {
     TZARNStatusCode faultStatus;
   };
 
-  struct TInstance {
-    std::size_t classIndex;
-    std::size_t indexInClass;
-    std::string id;  // empty when the file gave none
-    std::vector<TProperty> properties;
-    std::vector<TInstanceIndex> associated;  // in association order
+  // One stored property, found by FindProperty; valid while the inventory
+  // lives.
+  class ZARN_API TPropertyRef {
+   public:
+    EPropertyFault Fault() const { return m_fault; }
+    TZARNStatusCode FaultStatus() const { return m_faultStatus; }
+    // The value; a null one for a fault.
+    TCIMValue Value() const;
+
+   private:
+    friend class TInventory;
+    const unsigned char* m_value = nullptr;  // the stored type, then its payload
+    EPropertyFault m_fault = EPropertyFault::None;
+    TZARNStatusCode m_faultStatus = 0;
   };
 
   struct TClass {
     std::string name;
     EClassFault fault;
     TZARNStatusCode faultStatus;
-    std::vector<TInstanceIndex> instances;
+    std::size_t propertyFaults;
+    TSegmentedArray<std::uint32_t> instances;  // in delivery order
   };
 
-  // Building. Names and ids must be new; the loader reports clashes with
-  // their location before it calls these.
+  TInventory() = default;
+  TInventory(const TInventory&) = delete;
+  TInventory& operator=(const TInventory&) = delete;
+
+  // Building. Class names and ids must be new; the loader reports clashes
+  // with their location before it calls these. Properties may be added to
+  // any instance, fastest to the one added last.
   std::size_t AddClass(const std::string& name);
   void AddClassFault(const std::string& name, EClassFault where, TZARNStatusCode status);
   TInstanceIndex AddInstance(std::size_t classIndex, const std::string& id);
   // For an instance whose $id follows its properties in the file.
-  void SetInstanceId(TInstanceIndex instance, const std::string& id);
+  void SetInstanceId(TInstanceIndex instance, std::string_view id);
   void AddProperty(TInstanceIndex instance, const std::string& name, const TCIMValue& value);
   void AddPropertyFault(TInstanceIndex instance, const std::string& name, EPropertyFault where,
                         TZARNStatusCode status);
@@ -64,25 +90,58 @@ class ZARN_API TInventory {
   void SetOperatingSystemType(std::uint16_t type);
   void SetOperatingSystemTypeFault(TZARNStatusCode status);
 
+  // Building without a TCIMValue in between, for the loader.
+  TNameId InternName(std::string_view name);
+  const std::string& Name(TNameId name) const { return m_names[name]; }
+  // Appends properties written with names from InternName.
+  void AddProperties(TInstanceIndex instance, const TPropertyWriter& properties);
+
   // Reading.
   const TClass* FindClass(const std::string& name) const;
-  boost::optional<TInstanceIndex> FindInstanceById(const std::string& id) const;
-  bool HasProperty(TInstanceIndex instance, const std::string& name) const;
-  const TInstance& Instance(TInstanceIndex index) const { return m_instances[index]; }
+  boost::optional<TInstanceIndex> FindInstanceById(std::string_view id) const;
   const TClass& Class(std::size_t index) const { return m_classes[index]; }
   std::size_t ClassCount() const { return m_classes.size(); }
   std::size_t InstanceCount() const { return m_instances.size(); }
   std::size_t AssociationCount() const { return m_associationCount; }
+  std::size_t ClassOf(TInstanceIndex instance) const { return m_instances[instance].classIndex; }
+  // The instance's place among those of its class, from 0.
+  std::size_t IndexInClass(TInstanceIndex instance) const;
+  // Empty when the instance has none.
+  std::string_view Id(TInstanceIndex instance) const;
   // The name a trace gives the instance: its id, or Class[index].
-  std::string Label(TInstanceIndex index) const;
+  std::string Label(TInstanceIndex instance) const;
+  // The number of a property name, when some instance has it.
+  boost::optional<TNameId> FindName(const std::string& name) const;
+  // Null when the instance has no property of that name.
+  boost::optional<TPropertyRef> FindProperty(TInstanceIndex instance, TNameId name) const;
+  // Every property, decoded, in the order added.
+  std::vector<TProperty> Properties(TInstanceIndex instance) const;
+  // The instances associated with this one, in association order.
+  const std::vector<std::uint32_t>& Associated(TInstanceIndex instance) const;
   const boost::optional<std::uint16_t>& OperatingSystemType() const { return m_osType; }
   const boost::optional<TZARNStatusCode>& OperatingSystemTypeFault() const { return m_osTypeFault; }
 
  private:
-  std::vector<TClass> m_classes;
+  struct TInstance {
+    unsigned char* properties;  // one after another, as TPropertyWriter writes them
+    std::uint32_t propertyBytes;
+    std::uint32_t classIndex;
+  };
+
+  // Room for size more bytes at the end of the instance's properties.
+  unsigned char* Append(TInstanceIndex instance, std::size_t size);
+  static TPropertyRef RefAt(const unsigned char* tag);
+
+  TArena m_arena;
+  std::deque<TClass> m_classes;
   std::unordered_map<std::string, std::size_t> m_classByName;
-  std::vector<TInstance> m_instances;
-  std::unordered_map<std::string, TInstanceIndex> m_instanceById;
+  TSegmentedArray<TInstance> m_instances;
+  std::deque<std::string> m_names;
+  std::unordered_map<std::string_view, TNameId> m_nameIds;
+  std::deque<std::string> m_ids;
+  std::unordered_map<std::string_view, std::uint32_t> m_instanceById;
+  std::unordered_map<std::uint32_t, std::string_view> m_idOfInstance;
+  std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> m_associated;
   std::size_t m_associationCount = 0;
   boost::optional<std::uint16_t> m_osType;
   boost::optional<TZARNStatusCode> m_osTypeFault;

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -16,8 +18,10 @@
 #include <utility>
 #include <vector>
 
-#include <boost/json/basic_parser_impl.hpp>
 #include <boost/make_shared.hpp>
+
+#include "zarncore/JsonReader.h"
+#include "zarncore/PropertyWriter.h"
 
 namespace NZARNCORE {
 
@@ -55,14 +59,16 @@ TInventoryError::~TInventoryError() = default;
 
 namespace {
 
-namespace json = boost::json;
-using NQELZARN20::ECIMType;
-
-// A file is read in pieces of this size, so it is never held whole.
-constexpr std::size_t kChunkSize = std::size_t(1) << 20;
-
 // Doubles below this magnitude round to a finite float.
 constexpr double kReal32Limit = 0x1.ffffffp127;
+
+std::string ReadFailure(const std::string& path, int error) {
+  std::string reason = std::generic_category().message(error);
+  if (!reason.empty()) {
+    reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
+  }
+  return path + ": cannot read: " + reason;
+}
 
 enum class EValueKind { String, Integer, Real, Boolean, Null, Object, Array };
 
@@ -120,7 +126,9 @@ const TTypeForm& Form(ECIMType type) { return kTypeForms[type - 1]; }
 
 const TTypeForm* FindForm(std::string_view name) {
   for (const TTypeForm& form : kTypeForms) {
-    if (form.name == name) return &form;
+    if (form.name.size() == name.size() && form.name[0] == name[0] && form.name == name) {
+      return &form;
+    }
   }
   return nullptr;
 }
@@ -166,64 +174,64 @@ bool Fits(const TTypeForm& form, const TInteger& number) {
   return number.inUInt64 && number.asUInt64 <= form.max;
 }
 
-TCIMValue IntegerValue(const TTypeForm& form, const TInteger& number) {
-  if (form.min < 0) return TCIMValue::Signed(form.type, number.asInt64);
-  return TCIMValue::Unsigned(form.type, number.asUInt64);
-}
-
 bool FitsReal(const TTypeForm& form, double number) {
   if (form.type == NQELZARN20::eCIMTypeReal64) return std::isfinite(number);
   return std::fabs(number) < kReal32Limit;
 }
 
-TCIMValue RealValue(const TTypeForm& form, double number) {
-  if (form.type == NQELZARN20::eCIMTypeReal32) {
-    return TCIMValue::Real(form.type, static_cast<float>(number));
-  }
-  return TCIMValue::Real(form.type, number);
-}
-
-// The parser reports integers too large for 64 bits as doubles.
-bool IsIntegerText(std::string_view text) { return text.find_first_of(".eE") == text.npos; }
-
-std::size_t CharacterCount(const char* begin, const char* end) {
+std::size_t CharacterCount(std::string_view text) {
   return static_cast<std::size_t>(
-      std::count_if(begin, end, [](char byte) { return (byte & 0xC0) != 0x80; }));
+      std::count_if(text.begin(), text.end(), [](char byte) { return (byte & 0xC0) != 0x80; }));
 }
 
 // Why text is no char16, or empty: one character of one UTF-16 code unit.
 std::string Char16Problem(std::string_view text) {
-  if (CharacterCount(text.data(), text.data() + text.size()) != 1) {
+  if (CharacterCount(text) != 1) {
     return "expected exactly one character for char16, got " + Quoted(text);
   }
   if (text.size() == 4) return Quoted(text) + " does not fit char16 (two UTF-16 code units)";
   return std::string();
 }
 
-bool IsDateTimeDigit(char c) { return (c >= '0' && c <= '9') || c == '*'; }
+bool IsDateTimeDigit(char c) { return static_cast<unsigned char>(c - '0') < 10 || c == '*'; }
+
+bool AreDateTimeDigits(const char* text, std::size_t count) {
+  bool all = true;
+  for (std::size_t i = 0; i < count; ++i) all &= IsDateTimeDigit(text[i]);
+  return all;
+}
+
+// Whether text has the form of a CIM datetime; DateTimeProblem says why not.
+bool IsDateTime(std::string_view text) {
+  return text.size() == 25 && text[14] == '.' &&
+         (text[21] == '+' || text[21] == '-' || text[21] == ':') &&
+         AreDateTimeDigits(text.data(), 14) && AreDateTimeDigits(text.data() + 15, 6) &&
+         AreDateTimeDigits(text.data() + 22, 3);
+}
 
 // Why text is no CIM datetime, or empty: yyyymmddhhmmss.mmmmmm then the UTC
 // offset in minutes with its sign, or ddddddddhhmmss.mmmmmm:000 for an
 // interval; '*' stands for a digit that is not known.
 std::string DateTimeProblem(std::string_view text) {
-  const std::string prefix = "bad datetime " + Quoted(text) + ": ";
-  if (text.size() != 25) {
-    return prefix + "expected 25 characters, got " + std::to_string(text.size());
-  }
-  if (text[14] != '.') return prefix + "expected '.' at offset 14";
+  const auto problem = [&](const std::string& what) {
+    return "bad datetime " + Quoted(text) + ": " + what;
+  };
+  if (text.size() != 25)
+    return problem("expected 25 characters, got " + std::to_string(text.size()));
+  if (text[14] != '.') return problem("expected '.' at offset 14");
   const char sign = text[21];
   if (sign != '+' && sign != '-' && sign != ':') {
-    return prefix + "expected '+', '-' or ':' at offset 21";
+    return problem("expected '+', '-' or ':' at offset 21");
   }
   for (std::size_t offset = 0; offset < text.size(); ++offset) {
     if (offset != 14 && offset != 21 && !IsDateTimeDigit(text[offset])) {
-      return prefix + "expected a digit or '*' at offset " + std::to_string(offset);
+      return problem("expected a digit or '*' at offset " + std::to_string(offset));
     }
   }
   return std::string();
 }
 
-// Which part of the inventory the next value fills.
+// Which part of the inventory a value fills.
 enum class ESlot {
   Document,
   Format,
@@ -259,6 +267,10 @@ constexpr unsigned kIdSeen = 1;
 constexpr unsigned kStatusSeen = 1;
 constexpr unsigned kPointSeen = 2;
 
+constexpr std::string_view kIdKey = "$id";
+constexpr std::string_view kStatusKey = "$error";
+constexpr std::string_view kPointKey = "on";
+
 // The 'on' value of a fault in this place; empty where faults have none.
 std::string_view FaultPoint(ESlot owner) {
   if (owner == ESlot::Class) return "enumerate";
@@ -266,14 +278,14 @@ std::string_view FaultPoint(ESlot owner) {
   return std::string_view();
 }
 
-// An open object or array.
+// An open object or array, for the paths of error messages. Keys point to
+// storage that outlives the frame.
 struct TFrame {
   EContainer container;
-  ESlot slot;              // of its next value
-  std::string key;         // the current key of an object
+  std::string_view key;    // the current key of an object
   std::size_t count;       // keys of an object, elements of an array so far
   unsigned seen;           // k...Seen bits
-  std::size_t index;       // the class of Instances, the instance of Instance
+  ESlot owner;             // what a fault object stands in for
   const TTypeForm* form;   // of a typed value
   TZARNStatusCode status;  // of a fault
 };
@@ -284,106 +296,37 @@ struct TIndexPairHash {
   }
 };
 
-// Receives the parser's events and builds the inventory from them. Every
+// A JSON integer with its value where it fits 64 bits, and the nearest
+// double for the real types.
+TInteger IntegerOf(const TJsonNumber& number) {
+  if (!number.fits) return TInteger{number.text, number.Real(), false, false, 0, 0};
+  if (number.negative) {
+    const auto value = static_cast<std::int64_t>(0 - number.magnitude);
+    return TInteger{number.text, static_cast<double>(value),       true, number.magnitude == 0,
+                    value,       static_cast<std::uint64_t>(value)};
+  }
+  return TInteger{number.text,
+                  static_cast<double>(number.magnitude),
+                  number.magnitude <= static_cast<std::uint64_t>(INT64_MAX),
+                  true,
+                  static_cast<std::int64_t>(number.magnitude),
+                  number.magnitude};
+}
+
+// Reads the inventory's JSON text and builds the inventory from it. Every
 // problem throws TInventoryError with the JSON path of the place.
-class THandler {
+class TParser {
  public:
-  static constexpr std::size_t max_array_size = std::size_t(-1);
-  static constexpr std::size_t max_object_size = std::size_t(-1);
-  static constexpr std::size_t max_string_size = std::size_t(-1);
-  static constexpr std::size_t max_key_size = std::size_t(-1);
+  TParser(const std::string& source, IByteSource& input, TInventory& inventory)
+      : m_source(source), m_in(source, input), m_inventory(inventory) {}
 
-  THandler(const std::string& source, TInventory& inventory)
-      : m_source(source), m_inventory(inventory) {}
-
-  bool on_document_begin(json::error_code&) { return true; }
-  bool on_document_end(json::error_code&) { return true; }
-  bool on_array_begin(json::error_code&) {
-    BeginArray();
-    return true;
-  }
-  bool on_array_end(std::size_t, json::error_code&) {
-    EndArray();
-    return true;
-  }
-  bool on_object_begin(json::error_code&) {
-    BeginObject();
-    return true;
-  }
-  bool on_object_end(std::size_t, json::error_code&) {
-    EndObject();
-    return true;
-  }
-  bool on_string_part(json::string_view part, std::size_t, json::error_code&) {
-    m_text.append(part.data(), part.size());
-    return true;
-  }
-  bool on_string(json::string_view last, std::size_t, json::error_code&) {
-    OnString(Complete(m_text, last));
-    m_text.clear();
-    return true;
-  }
-  bool on_key_part(json::string_view part, std::size_t, json::error_code&) {
-    m_text.append(part.data(), part.size());
-    return true;
-  }
-  bool on_key(json::string_view last, std::size_t, json::error_code&) {
-    OnKey(Complete(m_text, last));
-    m_text.clear();
-    return true;
-  }
-  bool on_number_part(json::string_view part, json::error_code&) {
-    m_number.append(part.data(), part.size());
-    return true;
-  }
-  bool on_int64(std::int64_t number, json::string_view last, json::error_code&) {
-    OnInteger({Complete(m_number, last), static_cast<double>(number), true, number >= 0, number,
-               static_cast<std::uint64_t>(number)});
-    m_number.clear();
-    return true;
-  }
-  bool on_uint64(std::uint64_t number, json::string_view last, json::error_code&) {
-    OnInteger({Complete(m_number, last), static_cast<double>(number), false, true, 0, number});
-    m_number.clear();
-    return true;
-  }
-  bool on_double(double number, json::string_view last, json::error_code&) {
-    const std::string_view text = Complete(m_number, last);
-    if (IsIntegerText(text)) {
-      OnInteger({text, number, false, false, 0, 0});
-    } else {
-      OnReal(number, text);
-    }
-    m_number.clear();
-    return true;
-  }
-  bool on_bool(bool flag, json::error_code&) {
-    OnBool(flag);
-    return true;
-  }
-  bool on_null(json::error_code&) {
-    OnNull();
-    return true;
-  }
-  bool on_comment_part(json::string_view, json::error_code&) { return true; }
-  bool on_comment(json::string_view, json::error_code&) { return true; }
-
-  bool ValueSeen() const { return m_valueSeen; }
+  void ParseDocument();
   void ResolveAssociations();
 
  private:
-  // The whole of a string or number that may have come in parts.
-  static std::string_view Complete(std::string& parts, json::string_view last) {
-    if (parts.empty()) return std::string_view(last.data(), last.size());
-    parts.append(last.data(), last.size());
-    return parts;
-  }
-
   TFrame& Top() { return m_frames[m_depth - 1]; }
-  TFrame& Parent() { return m_frames[m_depth - 2]; }
-  TFrame& Push(EContainer container, ESlot slot);
+  TFrame& Push(EContainer container);
   void Pop() { --m_depth; }
-  ESlot BeginValue();
 
   std::string Path(std::size_t frames) const;
   [[noreturn]] void Fail(std::size_t frames, const std::string& message) const;
@@ -393,76 +336,72 @@ class THandler {
     Fail(m_depth - 1, message);
   }
   [[noreturn]] void Unexpected(ESlot slot, EValueKind got);
+  // The value that comes next does not belong in the slot: reads it and
+  // says what it is.
+  [[noreturn]] void WrongValue(ESlot slot);
   std::string UnexpectedMessage(ESlot slot, const std::string& got);
 
-  void BeginObject();
-  void BeginArray();
-  void EndObject();
-  void EndArray();
-  void EndFault(const TFrame& fault);
+  std::string_view Key();
+  bool NextKey(std::string_view& key);
+  void Once(TFrame& frame, unsigned bit, std::string_view key);
 
-  void OnKey(std::string_view name);
-  void TopKey(TFrame& frame, std::string_view name);
-  void ClassKey(TFrame& frame, std::string_view name);
-  void InstanceKey(TFrame& frame, std::string_view name);
-  void ValueKey(TFrame& frame, std::string_view name);
-  void FaultKey(TFrame& frame, std::string_view name);
-  void Once(TFrame& frame, unsigned bit, std::string_view name);
+  void ParseTop();
+  void TopValue(ESlot slot);
+  void ParseFormat();
+  void ParseOsType();
+  void ParseClasses();
+  void ParseClass();
+  void ParseInstances(std::size_t classIndex);
+  void ParseInstance(std::size_t classIndex);
+  TInventory::TNameId PropertyName(std::size_t classIndex, std::size_t position,
+                                   std::string_view key);
+  void ParseId(TInventory::TInstanceIndex instance);
+  void ParseProperty(TInventory::TNameId name);
+  void ParseValueObject(TInventory::TNameId name);
+  void ParseTyped(TInventory::TNameId name, const TTypeForm& form);
+  void ParseFault(TFrame& frame, std::string_view key);
+  void FaultKey(TFrame& frame, std::string_view key);
+  void ParseAssociations();
+  void ParsePair();
 
-  void OnString(std::string_view text);
-  void OnInteger(const TInteger& number);
-  void OnReal(double number, std::string_view text);
-  void OnBool(bool flag);
-  void OnNull();
-  void SetId(std::string_view id);
-  void CheckFaultPoint(std::string_view point);
-  TCIMValue TypedText(const TTypeForm& form, std::string_view text);
-  TCIMValue TypedInteger(const TTypeForm& form, const TInteger& number);
-  TCIMValue TypedReal(const TTypeForm& form, double number, std::string_view text);
+  TZARNStatusCode FaultStatus();
   std::int64_t CheckedInteger(ECIMType type, const TInteger& number);
-  void AddProperty(const TCIMValue& value);
+  double CheckedReal(const TTypeForm& form, double number, std::string_view text);
+  void CheckText(const std::string& problem) const;
+  void AddInteger(TInventory::TNameId name, const TTypeForm& form, const TInteger& number);
 
   TInventory::TInstanceIndex ResolvePairEnd(std::size_t pair, int end) const;
   std::string InstancePath(TInventory::TInstanceIndex index) const;
 
   const std::string& m_source;
+  TJsonReader m_in;
   TInventory& m_inventory;
-  std::vector<TFrame> m_frames;  // reused, so keys keep their storage
+  TFrame m_frames[6];  // the format nests five deep, and a fault's owner one more
   std::size_t m_depth = 0;
-  std::string m_text;
-  std::string m_number;
-  bool m_valueSeen = false;
+  std::string m_className;
+  // The property names of the last instance of each class, in order: the
+  // next instance most likely has the same.
+  struct TShapeName {
+    TInventory::TNameId id;
+    std::string_view name;
+  };
+  std::vector<std::vector<TShapeName>> m_shapes;
+  // The properties of the instance being read.
+  TPropertyWriter m_properties;
+  // Per property name, the last instance (plus one) that had it.
+  std::vector<std::uint32_t> m_lastHolder;
   std::vector<std::pair<std::string, std::string>> m_pairs;
 };
 
-TFrame& THandler::Push(EContainer container, ESlot slot) {
-  if (m_depth == m_frames.size()) m_frames.emplace_back();
+TFrame& TParser::Push(EContainer container) {
   TFrame& frame = m_frames[m_depth++];
-  frame.container = container;
-  frame.slot = slot;
-  frame.key.clear();
-  frame.count = 0;
-  frame.seen = 0;
-  frame.index = 0;
-  frame.form = nullptr;
-  frame.status = 0;
+  frame = TFrame{container, std::string_view(), 0, 0, ESlot::Document, nullptr, 0};
   return frame;
-}
-
-ESlot THandler::BeginValue() {
-  m_valueSeen = true;
-  if (m_depth == 0) return ESlot::Document;
-  TFrame& frame = Top();
-  if (frame.container == EContainer::Instances || frame.container == EContainer::Associations ||
-      frame.container == EContainer::Pair) {
-    ++frame.count;
-  }
-  return frame.slot;
 }
 
 // The path through the first frames: classes.X[0].Name. A typed value's
 // own key is left out, as it belongs to its property.
-std::string THandler::Path(std::size_t frames) const {
+std::string TParser::Path(std::size_t frames) const {
   std::string path;
   for (std::size_t i = 0; i < frames; ++i) {
     const TFrame& frame = m_frames[i];
@@ -477,15 +416,46 @@ std::string THandler::Path(std::size_t frames) const {
   return path.empty() ? "top level" : path;
 }
 
-void THandler::Fail(std::size_t frames, const std::string& message) const {
+void TParser::Fail(std::size_t frames, const std::string& message) const {
   throw TInventoryError(m_source + ": " + Path(frames) + ": " + message);
 }
 
-void THandler::Unexpected(ESlot slot, EValueKind got) {
+void TParser::Unexpected(ESlot slot, EValueKind got) {
   FailAtValue(UnexpectedMessage(slot, ", got " + KindText(got)));
 }
 
-std::string THandler::UnexpectedMessage(ESlot slot, const std::string& got) {
+void TParser::WrongValue(ESlot slot) {
+  switch (m_in.Peek()) {
+    case '{':
+      Unexpected(slot, EValueKind::Object);
+    case '[':
+      Unexpected(slot, EValueKind::Array);
+    case '"':
+      m_in.String();
+      Unexpected(slot, EValueKind::String);
+    case 't':
+    case 'f':
+    case 'n':
+      Unexpected(slot,
+                 m_in.Literal() == TJsonReader::eNull ? EValueKind::Null : EValueKind::Boolean);
+    case '-':
+    case '0':
+    case '1':
+    case '2':
+    case '3':
+    case '4':
+    case '5':
+    case '6':
+    case '7':
+    case '8':
+    case '9':
+      Unexpected(slot, m_in.Number().integer ? EValueKind::Integer : EValueKind::Real);
+    default:
+      m_in.Unexpected();
+  }
+}
+
+std::string TParser::UnexpectedMessage(ESlot slot, const std::string& got) {
   switch (slot) {
     case ESlot::Document:
       return "expected an object" + got;
@@ -509,7 +479,7 @@ std::string THandler::UnexpectedMessage(ESlot slot, const std::string& got) {
     case ESlot::FaultStatus:
       return "expected an integer" + got;
     case ESlot::FaultOn:
-      return "expected " + Quoted(FaultPoint(Parent().slot)) + got;
+      return "expected " + Quoted(FaultPoint(Top().owner)) + got;
     case ESlot::Pair:
       return "expected an [id, id] pair" + got;
     case ESlot::PairId:
@@ -521,290 +491,368 @@ std::string THandler::UnexpectedMessage(ESlot slot, const std::string& got) {
   return "arrays are not supported as property values";
 }
 
-void THandler::BeginObject() {
-  const ESlot slot = BeginValue();
-  switch (slot) {
-    case ESlot::Document:
-      Push(EContainer::Top, slot);
-      break;
-    case ESlot::Classes:
-      Push(EContainer::Classes, ESlot::Class);
-      break;
-    case ESlot::OsType:
-    case ESlot::Class:
-      Push(EContainer::Fault, ESlot::FaultStatus);
-      break;
-    case ESlot::Instance: {
-      const TInventory::TInstanceIndex instance =
-          m_inventory.AddInstance(Top().index, std::string());
-      Push(EContainer::Instance, ESlot::Property).index = instance;
-      break;
-    }
-    case ESlot::Property:
-      Push(EContainer::ValueObject, ESlot::Typed);
-      break;
-    default:
-      Unexpected(slot, EValueKind::Object);
-  }
+// The key at the start of an object's member, before its colon.
+std::string_view TParser::Key() {
+  if (m_in.Peek() != '"') m_in.Unexpected();
+  ++Top().count;
+  return m_in.String();
 }
 
-void THandler::BeginArray() {
-  const ESlot slot = BeginValue();
-  switch (slot) {
-    case ESlot::Associations:
-      Push(EContainer::Associations, ESlot::Pair);
-      break;
-    case ESlot::Class: {
-      const std::size_t classIndex = m_inventory.AddClass(Top().key);
-      Push(EContainer::Instances, ESlot::Instance).index = classIndex;
-      break;
-    }
-    case ESlot::Pair:
-      m_pairs.emplace_back();
-      Push(EContainer::Pair, ESlot::PairId);
-      break;
-    default:
-      Unexpected(slot, EValueKind::Array);
+// After a member: the next key, or false at the end of the object.
+bool TParser::NextKey(std::string_view& key) {
+  if (!m_in.Take(',')) {
+    m_in.Expect('}');
+    return false;
   }
+  key = Key();
+  return true;
 }
 
-void THandler::EndObject() {
-  const TFrame& frame = Top();
-  if (frame.container == EContainer::Top && !(frame.seen & kClassesSeen)) {
-    FailAtContainer("missing key 'classes'");
+void TParser::Once(TFrame& frame, unsigned bit, std::string_view key) {
+  if (frame.seen & bit) FailAtContainer("duplicate key " + Quoted(key));
+  frame.seen |= bit;
+  frame.key = key;
+}
+
+void TParser::ParseDocument() {
+  const int next = m_in.Peek();
+  if (next == TJsonReader::kEnd) m_in.FailAtEnd("empty input");
+  if (next != '{') WrongValue(ESlot::Document);
+  ParseTop();
+  if (m_in.Peek() != TJsonReader::kEnd)
+    m_in.FailOnNext("unexpected data after the top-level object");
+}
+
+void TParser::ParseTop() {
+  m_in.Skip();
+  TFrame& frame = Push(EContainer::Top);
+  if (!m_in.Take('}')) {
+    std::string_view key = Key();
+    do {
+      const auto found = std::find_if(std::begin(kTopKeys), std::end(kTopKeys),
+                                      [&](const TTopKey& top) { return top.name == key; });
+      if (found == std::end(kTopKeys)) FailAtContainer("unknown key " + Quoted(key));
+      Once(frame, 1u << (found - std::begin(kTopKeys)), found->name);
+      m_in.Expect(':');
+      TopValue(found->slot);
+    } while (NextKey(key));
   }
-  if (frame.container == EContainer::ValueObject && frame.count == 0) {
-    FailAtContainer("empty object (expected a typed value or a fault object)");
-  }
-  if (frame.container == EContainer::Fault) EndFault(frame);
+  if (!(frame.seen & kClassesSeen)) FailAtContainer("missing key 'classes'");
   Pop();
 }
 
-void THandler::EndArray() {
-  const TFrame& frame = Top();
-  if (frame.container == EContainer::Pair && frame.count != 2) {
+void TParser::TopValue(ESlot slot) {
+  switch (slot) {
+    case ESlot::Format:
+      return ParseFormat();
+    case ESlot::OsType:
+      return ParseOsType();
+    case ESlot::Classes:
+      return ParseClasses();
+    default:
+      return ParseAssociations();
+  }
+}
+
+void TParser::ParseFormat() {
+  const int next = m_in.Peek();
+  if (next != '-' && (next < '0' || next > '9')) WrongValue(ESlot::Format);
+  const TJsonNumber number = m_in.Number();
+  if (!number.integer) Unexpected(ESlot::Format, EValueKind::Real);
+  const TInteger integer = IntegerOf(number);
+  if (!integer.inInt64 || integer.asInt64 != 1) {
+    FailAtValue("unsupported format " + std::string(integer.text) + " (expected 1)");
+  }
+}
+
+void TParser::ParseOsType() {
+  const int next = m_in.Peek();
+  if (next == '{') {
+    m_in.Skip();
+    TFrame& fault = Push(EContainer::Fault);
+    fault.owner = ESlot::OsType;
+    if (m_in.Take('}')) FailAtContainer("missing key '$error'");
+    ParseFault(fault, Key());
+    m_inventory.SetOperatingSystemTypeFault(fault.status);
+    return Pop();
+  }
+  if (next != '-' && (next < '0' || next > '9')) WrongValue(ESlot::OsType);
+  const TJsonNumber number = m_in.Number();
+  if (!number.integer) Unexpected(ESlot::OsType, EValueKind::Real);
+  m_inventory.SetOperatingSystemType(
+      static_cast<std::uint16_t>(CheckedInteger(NQELZARN20::eCIMTypeUInt16, IntegerOf(number))));
+}
+
+void TParser::ParseClasses() {
+  if (m_in.Peek() != '{') WrongValue(ESlot::Classes);
+  m_in.Skip();
+  TFrame& frame = Push(EContainer::Classes);
+  if (!m_in.Take('}')) {
+    std::string_view key = Key();
+    do {
+      if (key.empty()) FailAtContainer("empty class name");
+      m_className.assign(key.data(), key.size());
+      frame.key = m_className;
+      if (m_inventory.FindClass(m_className)) FailAtContainer("duplicate key " + Quoted(key));
+      m_in.Expect(':');
+      ParseClass();
+    } while (NextKey(key));
+  }
+  Pop();
+}
+
+void TParser::ParseClass() {
+  const int next = m_in.Peek();
+  if (next == '[') {
+    m_in.Skip();
+    return ParseInstances(m_inventory.AddClass(m_className));
+  }
+  if (next != '{') WrongValue(ESlot::Class);
+  m_in.Skip();
+  TFrame& fault = Push(EContainer::Fault);
+  fault.owner = ESlot::Class;
+  if (m_in.Take('}')) FailAtContainer("missing key '$error'");
+  ParseFault(fault, Key());
+  m_inventory.AddClassFault(m_className,
+                            fault.seen & kPointSeen ? EClassFault::Enumerate : EClassFault::Lookup,
+                            fault.status);
+  Pop();
+}
+
+void TParser::ParseInstances(std::size_t classIndex) {
+  m_shapes.resize(std::max(m_shapes.size(), classIndex + 1));
+  TFrame& frame = Push(EContainer::Instances);
+  if (!m_in.Take(']')) {
+    do {
+      ++frame.count;
+      if (m_in.Peek() != '{') WrongValue(ESlot::Instance);
+      ParseInstance(classIndex);
+    } while (m_in.Take(','));
+    m_in.Expect(']');
+  }
+  Pop();
+}
+
+void TParser::ParseInstance(std::size_t classIndex) {
+  m_in.Skip();
+  const TInventory::TInstanceIndex instance = m_inventory.AddInstance(classIndex, std::string());
+  TFrame& frame = Push(EContainer::Instance);
+  if (m_in.Take('}')) return Pop();
+  m_properties.Clear();
+  std::string_view key = Key();
+  std::size_t position = 0;
+  do {
+    if (key == kIdKey) {
+      Once(frame, kIdSeen, kIdKey);
+      m_in.Expect(':');
+      ParseId(instance);
+      continue;
+    }
+    if (!key.empty() && key[0] == '$') FailAtContainer("unknown key " + Quoted(key));
+    const TInventory::TNameId name = PropertyName(classIndex, position++, key);
+    if (m_lastHolder[name] == instance + 1) FailAtContainer("duplicate key " + Quoted(key));
+    m_lastHolder[name] = static_cast<std::uint32_t>(instance + 1);
+    frame.key = m_inventory.Name(name);
+    m_in.Expect(':');
+    ParseProperty(name);
+  } while (NextKey(key));
+  m_inventory.AddProperties(instance, m_properties);
+  Pop();
+}
+
+// The interned name of the key at this position among an instance's
+// properties; the instances of a class mostly list the same names in the
+// same order.
+TInventory::TNameId TParser::PropertyName(std::size_t classIndex, std::size_t position,
+                                          std::string_view key) {
+  std::vector<TShapeName>& shape = m_shapes[classIndex];
+  if (position < shape.size() && shape[position].name == key) return shape[position].id;
+  const TInventory::TNameId name = m_inventory.InternName(key);
+  if (position >= shape.size()) shape.resize(position + 1);
+  shape[position] = TShapeName{name, m_inventory.Name(name)};
+  if (name >= m_lastHolder.size()) m_lastHolder.resize(name + 1, 0);
+  return name;
+}
+
+void TParser::ParseId(TInventory::TInstanceIndex instance) {
+  if (m_in.Peek() != '"') WrongValue(ESlot::Id);
+  const std::string_view id = m_in.String();
+  if (id.empty()) FailAtValue("empty $id");
+  const boost::optional<TInventory::TInstanceIndex> first = m_inventory.FindInstanceById(id);
+  if (first) {
+    FailAtValue("duplicate $id " + Quoted(id) + " (first at " + InstancePath(*first) + ")");
+  }
+  m_inventory.SetInstanceId(instance, id);
+}
+
+void TParser::ParseProperty(TInventory::TNameId name) {
+  switch (m_in.Peek()) {
+    case '"':
+      return m_properties.Text(name, NQELZARN20::eCIMTypeString, m_in.String());
+    case '{':
+      return ParseValueObject(name);
+    case 't':
+    case 'f':
+    case 'n': {
+      const TJsonReader::ELiteral literal = m_in.Literal();
+      if (literal == TJsonReader::eNull) return m_properties.Null(name, ECIMType());
+      return m_properties.Boolean(name, literal == TJsonReader::eTrue);
+    }
+    case '-':
+    case '0':
+    case '1':
+    case '2':
+    case '3':
+    case '4':
+    case '5':
+    case '6':
+    case '7':
+    case '8':
+    case '9': {
+      const TJsonNumber number = m_in.Number();
+      if (number.integer) {
+        return AddInteger(name, Form(NQELZARN20::eCIMTypeSInt64), IntegerOf(number));
+      }
+      const TTypeForm& form = Form(NQELZARN20::eCIMTypeReal64);
+      return m_properties.Real(name, form.type, CheckedReal(form, number.Real(), number.text));
+    }
+    default:
+      WrongValue(ESlot::Property);
+  }
+}
+
+// A typed value or a fault: the first key tells which.
+void TParser::ParseValueObject(TInventory::TNameId name) {
+  m_in.Skip();
+  TFrame& frame = Push(EContainer::ValueObject);
+  if (m_in.Take('}')) FailAtContainer("empty object (expected a typed value or a fault object)");
+  std::string_view key = Key();
+  if ((!key.empty() && key[0] == '$') || key == kPointKey) {
+    frame.container = EContainer::Fault;
+    frame.owner = ESlot::Property;
+    ParseFault(frame, key);
+    m_properties.Fault(
+        name,
+        frame.seen & kPointSeen ? TPropertyWriter::eValueFault : TPropertyWriter::eLookupFault,
+        frame.status);
+    return Pop();
+  }
+  frame.form = FindForm(key);
+  if (!frame.form) FailAtContainer(UnknownTypeMessage(key));
+  frame.key = frame.form->name;
+  m_in.Expect(':');
+  ParseTyped(name, *frame.form);
+  if (NextKey(key)) {
+    FailAtContainer("unexpected key " + Quoted(key) + " (a typed value has exactly one key)");
+  }
+  Pop();
+}
+
+void TParser::ParseTyped(TInventory::TNameId name, const TTypeForm& form) {
+  const int next = m_in.Peek();
+  if (next == '"') {
+    const std::string_view text = m_in.String();
+    if (form.accepts != EValueKind::String) Unexpected(ESlot::Typed, EValueKind::String);
+    if (form.type == NQELZARN20::eCIMTypeChar16) CheckText(Char16Problem(text));
+    if (form.type == NQELZARN20::eCIMTypeDateTime && !IsDateTime(text)) {
+      FailAtValue(DateTimeProblem(text));
+    }
+    return m_properties.Text(name, form.type, text);
+  }
+  if (next == '-' || (next >= '0' && next <= '9')) {
+    const TJsonNumber number = m_in.Number();
+    if (form.accepts == EValueKind::Real) {
+      return m_properties.Real(name, form.type, CheckedReal(form, number.Real(), number.text));
+    }
+    if (form.accepts != EValueKind::Integer) {
+      Unexpected(ESlot::Typed, number.integer ? EValueKind::Integer : EValueKind::Real);
+    }
+    if (!number.integer) Unexpected(ESlot::Typed, EValueKind::Real);
+    return AddInteger(name, form, IntegerOf(number));
+  }
+  if (next == 't' || next == 'f') {
+    const bool flag = m_in.Literal() == TJsonReader::eTrue;
+    if (form.accepts != EValueKind::Boolean) Unexpected(ESlot::Typed, EValueKind::Boolean);
+    return m_properties.Boolean(name, flag);
+  }
+  if (next == 'n') {
+    m_in.Literal();
+    return m_properties.Null(name, form.type);
+  }
+  WrongValue(ESlot::Typed);
+}
+
+// The members of a fault object from its first key, up to its closing brace.
+void TParser::ParseFault(TFrame& frame, std::string_view key) {
+  do {
+    FaultKey(frame, key);
+    m_in.Expect(':');
+    if (frame.key == kStatusKey) {
+      frame.status = FaultStatus();
+      continue;
+    }
+    if (m_in.Peek() != '"') WrongValue(ESlot::FaultOn);
+    const std::string_view point = m_in.String();
+    const std::string_view expected = FaultPoint(frame.owner);
+    if (point != expected) FailAtValue("expected " + Quoted(expected) + ", got " + Quoted(point));
+  } while (NextKey(key));
+  if (!(frame.seen & kStatusSeen)) FailAtContainer("missing key '$error'");
+}
+
+void TParser::FaultKey(TFrame& frame, std::string_view key) {
+  if (key == kStatusKey) return Once(frame, kStatusSeen, kStatusKey);
+  if (key == kPointKey && !FaultPoint(frame.owner).empty())
+    return Once(frame, kPointSeen, kPointKey);
+  FailAtContainer("unknown key " + Quoted(key));
+}
+
+TZARNStatusCode TParser::FaultStatus() {
+  const int next = m_in.Peek();
+  if (next != '-' && (next < '0' || next > '9')) WrongValue(ESlot::FaultStatus);
+  const TJsonNumber number = m_in.Number();
+  if (!number.integer) Unexpected(ESlot::FaultStatus, EValueKind::Real);
+  return static_cast<TZARNStatusCode>(
+      CheckedInteger(NQELZARN20::eCIMTypeSInt32, IntegerOf(number)));
+}
+
+void TParser::ParseAssociations() {
+  if (m_in.Peek() != '[') WrongValue(ESlot::Associations);
+  m_in.Skip();
+  TFrame& frame = Push(EContainer::Associations);
+  if (!m_in.Take(']')) {
+    do {
+      ++frame.count;
+      if (m_in.Peek() != '[') WrongValue(ESlot::Pair);
+      ParsePair();
+    } while (m_in.Take(','));
+    m_in.Expect(']');
+  }
+  Pop();
+}
+
+void TParser::ParsePair() {
+  m_in.Skip();
+  m_pairs.emplace_back();
+  TFrame& frame = Push(EContainer::Pair);
+  if (!m_in.Take(']')) {
+    do {
+      ++frame.count;
+      if (m_in.Peek() != '"') WrongValue(ESlot::PairId);
+      const std::string_view id = m_in.String();
+      (frame.count == 1 ? m_pairs.back().first : m_pairs.back().second)
+          .assign(id.data(), id.size());
+    } while (m_in.Take(','));
+    m_in.Expect(']');
+  }
+  if (frame.count != 2) {
     FailAtContainer("expected a pair of two $ids, got " + std::to_string(frame.count));
   }
   Pop();
 }
 
-void THandler::EndFault(const TFrame& fault) {
-  if (!(fault.seen & kStatusSeen)) FailAtContainer("missing key '$error'");
-  const bool later = (fault.seen & kPointSeen) != 0;
-  const TFrame& owner = Parent();
-  switch (owner.slot) {
-    case ESlot::OsType:
-      m_inventory.SetOperatingSystemTypeFault(fault.status);
-      break;
-    case ESlot::Class:
-      m_inventory.AddClassFault(owner.key, later ? EClassFault::Enumerate : EClassFault::Lookup,
-                                fault.status);
-      break;
-    default:
-      m_inventory.AddPropertyFault(owner.index, owner.key,
-                                   later ? EPropertyFault::Value : EPropertyFault::Lookup,
-                                   fault.status);
-  }
-}
-
-void THandler::OnKey(std::string_view name) {
-  TFrame& frame = Top();
-  ++frame.count;
-  switch (frame.container) {
-    case EContainer::Top:
-      return TopKey(frame, name);
-    case EContainer::Classes:
-      return ClassKey(frame, name);
-    case EContainer::Instance:
-      return InstanceKey(frame, name);
-    case EContainer::ValueObject:
-      return ValueKey(frame, name);
-    default:  // only objects have keys
-      return FaultKey(frame, name);
-  }
-}
-
-void THandler::Once(TFrame& frame, unsigned bit, std::string_view name) {
-  if (frame.seen & bit) FailAtContainer("duplicate key " + Quoted(name));
-  frame.seen |= bit;
-  frame.key.assign(name.data(), name.size());
-}
-
-void THandler::TopKey(TFrame& frame, std::string_view name) {
-  const auto found = std::find_if(std::begin(kTopKeys), std::end(kTopKeys),
-                                  [&](const TTopKey& key) { return key.name == name; });
-  if (found == std::end(kTopKeys)) FailAtContainer("unknown key " + Quoted(name));
-  Once(frame, 1u << (found - std::begin(kTopKeys)), name);
-  frame.slot = found->slot;
-}
-
-void THandler::ClassKey(TFrame& frame, std::string_view name) {
-  if (name.empty()) FailAtContainer("empty class name");
-  frame.key.assign(name.data(), name.size());
-  if (m_inventory.FindClass(frame.key)) FailAtContainer("duplicate key " + Quoted(name));
-}
-
-void THandler::InstanceKey(TFrame& frame, std::string_view name) {
-  if (name == "$id") {
-    Once(frame, kIdSeen, name);
-    frame.slot = ESlot::Id;
-    return;
-  }
-  if (name.substr(0, 1) == "$") FailAtContainer("unknown key " + Quoted(name));
-  frame.key.assign(name.data(), name.size());
-  if (m_inventory.HasProperty(frame.index, frame.key)) {
-    FailAtContainer("duplicate key " + Quoted(name));
-  }
-  frame.slot = ESlot::Property;
-}
-
-// The first key tells a typed value from a fault.
-void THandler::ValueKey(TFrame& frame, std::string_view name) {
-  if (frame.count > 1) {
-    FailAtContainer("unexpected key " + Quoted(name) + " (a typed value has exactly one key)");
-  }
-  if (name.substr(0, 1) == "$" || name == "on") {
-    frame.container = EContainer::Fault;
-    return FaultKey(frame, name);
-  }
-  frame.form = FindForm(name);
-  if (!frame.form) FailAtContainer(UnknownTypeMessage(name));
-  frame.key.assign(name.data(), name.size());
-  frame.slot = ESlot::Typed;
-}
-
-void THandler::FaultKey(TFrame& frame, std::string_view name) {
-  if (name == "$error") {
-    Once(frame, kStatusSeen, name);
-    frame.slot = ESlot::FaultStatus;
-  } else if (name == "on" && !FaultPoint(Parent().slot).empty()) {
-    Once(frame, kPointSeen, name);
-    frame.slot = ESlot::FaultOn;
-  } else {
-    FailAtContainer("unknown key " + Quoted(name));
-  }
-}
-
-void THandler::OnString(std::string_view text) {
-  const ESlot slot = BeginValue();
-  switch (slot) {
-    case ESlot::Id:
-      return SetId(text);
-    case ESlot::Property:
-      return AddProperty(TCIMValue::Text(NQELZARN20::eCIMTypeString, std::string(text)));
-    case ESlot::Typed:
-      return AddProperty(TypedText(*Top().form, text));
-    case ESlot::FaultOn:
-      return CheckFaultPoint(text);
-    case ESlot::PairId:
-      if (Top().count == 1) {
-        m_pairs.back().first = text;
-      } else {
-        m_pairs.back().second = text;
-      }
-      return;
-    default:
-      Unexpected(slot, EValueKind::String);
-  }
-}
-
-void THandler::OnInteger(const TInteger& number) {
-  const ESlot slot = BeginValue();
-  switch (slot) {
-    case ESlot::Format:
-      if (!number.inInt64 || number.asInt64 != 1) {
-        FailAtValue("unsupported format " + std::string(number.text) + " (expected 1)");
-      }
-      return;
-    case ESlot::OsType:
-      return m_inventory.SetOperatingSystemType(
-          static_cast<std::uint16_t>(CheckedInteger(NQELZARN20::eCIMTypeUInt16, number)));
-    case ESlot::Property:
-      return AddProperty(TCIMValue::Signed(NQELZARN20::eCIMTypeSInt64,
-                                           CheckedInteger(NQELZARN20::eCIMTypeSInt64, number)));
-    case ESlot::Typed:
-      return AddProperty(TypedInteger(*Top().form, number));
-    case ESlot::FaultStatus:
-      Top().status =
-          static_cast<TZARNStatusCode>(CheckedInteger(NQELZARN20::eCIMTypeSInt32, number));
-      return;
-    default:
-      Unexpected(slot, EValueKind::Integer);
-  }
-}
-
-void THandler::OnReal(double number, std::string_view text) {
-  const ESlot slot = BeginValue();
-  switch (slot) {
-    case ESlot::Property:
-      return AddProperty(TypedReal(Form(NQELZARN20::eCIMTypeReal64), number, text));
-    case ESlot::Typed:
-      if (Top().form->accepts != EValueKind::Real) Unexpected(slot, EValueKind::Real);
-      return AddProperty(TypedReal(*Top().form, number, text));
-    default:
-      Unexpected(slot, EValueKind::Real);
-  }
-}
-
-void THandler::OnBool(bool flag) {
-  const ESlot slot = BeginValue();
-  if (slot == ESlot::Property ||
-      (slot == ESlot::Typed && Top().form->accepts == EValueKind::Boolean)) {
-    return AddProperty(TCIMValue::Boolean(flag));
-  }
-  Unexpected(slot, EValueKind::Boolean);
-}
-
-void THandler::OnNull() {
-  const ESlot slot = BeginValue();
-  if (slot == ESlot::Property) return AddProperty(TCIMValue());
-  if (slot == ESlot::Typed) return AddProperty(TCIMValue::Null(Top().form->type));
-  Unexpected(slot, EValueKind::Null);
-}
-
-void THandler::SetId(std::string_view id) {
-  if (id.empty()) FailAtValue("empty $id");
-  const std::string name(id);
-  const boost::optional<TInventory::TInstanceIndex> first = m_inventory.FindInstanceById(name);
-  if (first) {
-    FailAtValue("duplicate $id " + Quoted(id) + " (first at " + InstancePath(*first) + ")");
-  }
-  m_inventory.SetInstanceId(Top().index, name);
-}
-
-void THandler::CheckFaultPoint(std::string_view point) {
-  const std::string_view expected = FaultPoint(Parent().slot);
-  if (point != expected) {
-    FailAtValue("expected " + Quoted(expected) + ", got " + Quoted(point));
-  }
-}
-
-TCIMValue THandler::TypedText(const TTypeForm& form, std::string_view text) {
-  if (form.accepts != EValueKind::String) Unexpected(ESlot::Typed, EValueKind::String);
-  std::string problem;
-  if (form.type == NQELZARN20::eCIMTypeChar16) problem = Char16Problem(text);
-  if (form.type == NQELZARN20::eCIMTypeDateTime) problem = DateTimeProblem(text);
-  if (!problem.empty()) FailAtValue(problem);
-  return TCIMValue::Text(form.type, std::string(text));
-}
-
-TCIMValue THandler::TypedInteger(const TTypeForm& form, const TInteger& number) {
-  if (form.accepts == EValueKind::Real) return TypedReal(form, number.real, number.text);
-  if (form.accepts != EValueKind::Integer) Unexpected(ESlot::Typed, EValueKind::Integer);
-  CheckedInteger(form.type, number);
-  return IntegerValue(form, number);
-}
-
-TCIMValue THandler::TypedReal(const TTypeForm& form, double number, std::string_view text) {
-  if (!FitsReal(form, number)) {
-    FailAtValue("value " + std::string(text) + " does not fit " + std::string(form.name));
-  }
-  return RealValue(form, number);
-}
-
 // The number when it fits the type (the callers' types all fit int64); a
 // located error otherwise.
-std::int64_t THandler::CheckedInteger(ECIMType type, const TInteger& number) {
+std::int64_t TParser::CheckedInteger(ECIMType type, const TInteger& number) {
   const TTypeForm& form = Form(type);
   if (!Fits(form, number)) {
     FailAtValue("value " + std::string(number.text) + " does not fit " + std::string(form.name));
@@ -812,18 +860,29 @@ std::int64_t THandler::CheckedInteger(ECIMType type, const TInteger& number) {
   return number.asInt64;
 }
 
-void THandler::AddProperty(const TCIMValue& value) {
-  const TFrame& owner = Top().container == EContainer::Instance ? Top() : Parent();
-  m_inventory.AddProperty(owner.index, owner.key, value);
+double TParser::CheckedReal(const TTypeForm& form, double number, std::string_view text) {
+  if (!FitsReal(form, number)) {
+    FailAtValue("value " + std::string(text) + " does not fit " + std::string(form.name));
+  }
+  return number;
 }
 
-std::string THandler::InstancePath(TInventory::TInstanceIndex index) const {
-  const TInventory::TInstance& instance = m_inventory.Instance(index);
-  return "classes." + m_inventory.Class(instance.classIndex).name + "[" +
-         std::to_string(instance.indexInClass) + "]";
+void TParser::AddInteger(TInventory::TNameId name, const TTypeForm& form, const TInteger& number) {
+  CheckedInteger(form.type, number);
+  if (form.min < 0) return m_properties.Signed(name, form.type, number.asInt64);
+  m_properties.Unsigned(name, form.type, number.asUInt64);
 }
 
-TInventory::TInstanceIndex THandler::ResolvePairEnd(std::size_t pair, int end) const {
+void TParser::CheckText(const std::string& problem) const {
+  if (!problem.empty()) FailAtValue(problem);
+}
+
+std::string TParser::InstancePath(TInventory::TInstanceIndex index) const {
+  return "classes." + m_inventory.Class(m_inventory.ClassOf(index)).name + "[" +
+         std::to_string(m_inventory.IndexInClass(index)) + "]";
+}
+
+TInventory::TInstanceIndex TParser::ResolvePairEnd(std::size_t pair, int end) const {
   const std::string& id = end == 0 ? m_pairs[pair].first : m_pairs[pair].second;
   const boost::optional<TInventory::TInstanceIndex> found = m_inventory.FindInstanceById(id);
   if (!found) {
@@ -835,7 +894,7 @@ TInventory::TInstanceIndex THandler::ResolvePairEnd(std::size_t pair, int end) c
 
 // Associations may name instances that come later in the file, so they are
 // checked once everything is read.
-void THandler::ResolveAssociations() {
+void TParser::ResolveAssociations() {
   std::unordered_map<std::pair<std::size_t, std::size_t>, std::size_t, TIndexPairHash> firstAt;
   for (std::size_t pair = 0; pair < m_pairs.size(); ++pair) {
     const TInventory::TInstanceIndex first = ResolvePairEnd(pair, 0);
@@ -854,120 +913,47 @@ void THandler::ResolveAssociations() {
   }
 }
 
-// Line and column of the next byte of a text; columns count characters.
-class TTextPosition {
+// Reads a file a piece at a time.
+class TFileSource : public IByteSource {
  public:
-  void Advance(const char* begin, const char* end) {
-    // The end of the input comes as an empty range without a buffer, which
-    // memchr must not be given.
-    if (begin == end) return;
-    while (const void* newline = std::memchr(begin, '\n', static_cast<std::size_t>(end - begin))) {
-      ++m_line;
-      m_column = 1;
-      begin = static_cast<const char*>(newline) + 1;
-    }
-    m_column += CharacterCount(begin, end);
+  TFileSource(std::FILE* file, const std::string& path) : m_file(file), m_path(path) {}
+  std::size_t Read(char* buffer, std::size_t size) override {
+    const std::size_t read = std::fread(buffer, 1, size, m_file);
+    if (read == 0 && std::ferror(m_file)) throw TInventoryError(ReadFailure(m_path, errno));
+    return read;
   }
-  std::string Text() const { return std::to_string(m_line) + ":" + std::to_string(m_column); }
 
  private:
-  std::size_t m_line = 1;
-  std::size_t m_column = 1;
+  std::FILE* m_file;
+  const std::string& m_path;
 };
 
-std::string ByteText(unsigned char byte) {
-  if (byte >= 0x80) return "invalid UTF-8";
-  if (byte < 0x20) {
-    static const char kHex[] = "0123456789ABCDEF";
-    return std::string("unexpected control character U+00") + kHex[byte >> 4] + kHex[byte & 15];
-  }
-  return "unexpected " + Quoted(std::string(1, static_cast<char>(byte)));
-}
-
-// Feeds text to the parser piece by piece and turns its errors into located
-// messages.
-class TLoader {
+// Hands out a text in pieces, as a file would come.
+class TTextSource : public IByteSource {
  public:
-  explicit TLoader(const std::string& source)
-      : m_source(source),
-        m_inventory(boost::make_shared<TInventory>()),
-        m_parser(json::parse_options(), m_source, *m_inventory) {}
-
-  void Feed(const char* data, std::size_t size);
-  boost::shared_ptr<TInventory> Finish();
+  explicit TTextSource(const std::string& text) : m_rest(text) {}
+  std::size_t Read(char* buffer, std::size_t size) override {
+    const std::size_t read = std::min(size, m_rest.size());
+    std::memcpy(buffer, m_rest.data(), read);
+    m_rest.remove_prefix(read);
+    return read;
+  }
 
  private:
-  [[noreturn]] void SyntaxError(const char* data, std::size_t used, std::size_t size,
-                                json::error_code error);
-  std::string SyntaxMessage(const char* data, std::size_t used, std::size_t size,
-                            json::error_code error) const;
-
-  const std::string m_source;
-  boost::shared_ptr<TInventory> m_inventory;
-  json::basic_parser<THandler> m_parser;
-  TTextPosition m_position;
-  bool m_started = false;
+  std::string_view m_rest;
 };
 
-void TLoader::Feed(const char* data, std::size_t size) {
-  // Editors on some systems start UTF-8 files with a byte order mark.
-  if (!m_started && size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) {
-    data += 3;
-    size -= 3;
-  }
-  m_started = true;
-  json::error_code error;
-  const std::size_t used = m_parser.write_some(true, data, size, error);
-  if (error) SyntaxError(data, used, size, error);
-  if (used < size) SyntaxError(data, used, size, json::error::extra_data);
-  m_position.Advance(data, data + size);
-}
-
-boost::shared_ptr<TInventory> TLoader::Finish() {
-  json::error_code error;
-  m_parser.write_some(false, nullptr, 0, error);
-  if (error) SyntaxError(nullptr, 0, 0, error);
-  m_parser.handler().ResolveAssociations();
-  return m_inventory;
-}
-
-void TLoader::SyntaxError(const char* data, std::size_t used, std::size_t size,
-                          json::error_code error) {
-  m_position.Advance(data, data + used);
-  throw TInventoryError(m_source + ":" + m_position.Text() + ": " +
-                        SyntaxMessage(data, used, size, error));
-}
-
-std::string TLoader::SyntaxMessage(const char* data, std::size_t used, std::size_t size,
-                                   json::error_code error) const {
-  if (error == json::error::syntax && used < size) {
-    return ByteText(static_cast<unsigned char>(data[used]));
-  }
-  if (error == json::error::extra_data) return "unexpected data after the top-level object";
-  if (error == json::error::incomplete) {
-    return m_parser.handler().ValueSeen() ? "unexpected end of input" : "empty input";
-  }
-  if (error == json::error::exponent_overflow) return "number exponent out of range";
-  if (error == json::error::expected_hex_digit) return "expected a hex digit in a \\u escape";
-  if (error == json::error::illegal_leading_surrogate ||
-      error == json::error::illegal_trailing_surrogate ||
-      error == json::error::expected_utf16_escape) {
-    return "unpaired surrogate in a \\u escape";
-  }
-  return error.message();
+boost::shared_ptr<TInventory> Load(const std::string& source, IByteSource& input) {
+  const boost::shared_ptr<TInventory> inventory = boost::make_shared<TInventory>();
+  TParser parser(source, input, *inventory);
+  parser.ParseDocument();
+  parser.ResolveAssociations();
+  return inventory;
 }
 
 struct TFileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
-
-std::string ReadFailure(const std::string& path, int error) {
-  std::string reason = std::generic_category().message(error);
-  if (!reason.empty()) {
-    reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
-  }
-  return path + ": cannot read: " + reason;
-}
 
 // Windows refuses to open a folder as a file and reports "permission
 // denied"; the user is told that the path is a folder, as on Linux.
@@ -982,20 +968,15 @@ boost::shared_ptr<TInventory> LoadInventoryFile(const std::string& path) {
   if (IsFolder(path)) throw TInventoryError(ReadFailure(path, EISDIR));
   const std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) throw TInventoryError(ReadFailure(path, errno));
-  TLoader loader(path);
-  const std::unique_ptr<char[]> buffer(new char[kChunkSize]);
-  while (const std::size_t size = std::fread(buffer.get(), 1, kChunkSize, file.get())) {
-    loader.Feed(buffer.get(), size);
-  }
-  if (std::ferror(file.get())) throw TInventoryError(ReadFailure(path, errno));
-  return loader.Finish();
+  std::setvbuf(file.get(), nullptr, _IONBF, 0);
+  TFileSource input(file.get(), path);
+  return Load(path, input);
 }
 
 boost::shared_ptr<TInventory> LoadInventoryText(const std::string& text,
                                                 const std::string& sourceName) {
-  TLoader loader(sourceName);
-  loader.Feed(text.data(), text.size());
-  return loader.Finish();
+  TTextSource input(text);
+  return Load(sourceName, input);
 }
 
 }  // namespace NZARNCORE

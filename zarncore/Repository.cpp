@@ -1,10 +1,12 @@
 #include "zarncore/Repository.h"
 
+#include <new>
 #include <utility>
 
 #include <boost/make_shared.hpp>
 
 #include "host/ZARNException.h"
+#include "zarncore/Arena.h"
 
 namespace NZARNCORE {
 
@@ -16,20 +18,139 @@ using NQELZARN20::TCIMContext;
 using NQELZARN20::TInstanceCallback;
 using NQELZARN20::TZARNException;
 
+namespace {
+
+// Memory for handed-out objects: free lists of a few sizes, refilled from
+// an arena. Enumerating a large class makes an object per instance, which
+// the plug-in holds until it has looked at them all.
+class TObjectPool {
+ public:
+  void* Allocate(std::size_t size) {
+    const std::size_t slot = SlotOf(size);
+    if (slot >= kSlots) return ::operator new(size);
+    TFree*& head = m_free[slot];
+    if (head == nullptr) return Carve(slot * kGrain);
+    TFree* const block = head;
+    head = block->next;
+    return block;
+  }
+
+  void Free(void* block, std::size_t size) {
+    const std::size_t slot = SlotOf(size);
+    if (slot >= kSlots) return ::operator delete(block);
+    m_free[slot] = new (block) TFree{m_free[slot]};
+  }
+
+ private:
+  struct TFree {
+    TFree* next;
+  };
+  // Host objects need no more than pointer alignment.
+  static constexpr std::size_t kGrain = alignof(void*);
+  static constexpr std::size_t kSlots = 33;
+  static constexpr std::size_t kSlab = std::size_t(1) << 20;
+
+  static std::size_t SlotOf(std::size_t size) { return (size + kGrain - 1) / kGrain; }
+
+  void* Carve(std::size_t size) {
+    if (static_cast<std::size_t>(m_end - m_next) < size) {
+      m_next = static_cast<unsigned char*>(m_arena.Allocate(kSlab));
+      m_end = m_next + kSlab;
+    }
+    void* const block = m_next;
+    m_next += size;
+    return block;
+  }
+
+  TArena m_arena;
+  unsigned char* m_next = nullptr;
+  unsigned char* m_end = nullptr;
+  TFree* m_free[kSlots] = {};
+};
+
+}  // namespace
+
+// What the repository and every object it handed out share. It outlives the
+// repository while any such object lives, as a plug-in may keep one.
 struct TRepository::TState {
   boost::shared_ptr<const TInventory> inventory;
   IHostObserver* observer = nullptr;
-  std::size_t outstanding = 0;
+  std::size_t outstanding = 0;  // handed-out objects alive
+  std::size_t blocks = 0;       // pool blocks in use, control blocks included
+  bool orphaned = false;        // the repository is gone
+  TObjectPool pool;
+  // The last property names asked for, with what the inventory numbers
+  // them: a check asks the same few names of every instance.
+  struct TRecentName {
+    bool used = false;
+    std::string name;
+    boost::optional<TInventory::TNameId> id;
+  };
+  TRecentName recent[2];
+  std::size_t nextRecent = 0;
+
+  void* Acquire(std::size_t size) {
+    void* const block = pool.Allocate(size);
+    ++blocks;
+    return block;
+  }
+  void Release(void* block, std::size_t size) {
+    pool.Free(block, size);
+    if (--blocks == 0 && orphaned) delete this;
+  }
+
+  boost::optional<TInventory::TNameId> NameId(const std::string& name) {
+    for (const TRecentName& entry : recent) {
+      if (entry.used && entry.name == name) return entry.id;
+    }
+    TRecentName& entry = recent[nextRecent++ % 2];
+    entry = TRecentName{true, name, inventory->FindName(name)};
+    return entry.id;
+  }
 };
 
 namespace {
 
-typedef boost::shared_ptr<TRepository::TState> TStatePtr;
+typedef TRepository::TState* TStatePtr;
+
+// Hands the memory of host objects and their control blocks out of the
+// repository's pool.
+template <class T>
+class TPoolAllocator {
+ public:
+  typedef T value_type;
+
+  explicit TPoolAllocator(TStatePtr state) : m_state(state) {}
+  template <class U>
+  TPoolAllocator(const TPoolAllocator<U>& other) : m_state(other.State()) {}  // NOLINT
+
+  T* allocate(std::size_t count) { return static_cast<T*>(m_state->Acquire(count * sizeof(T))); }
+  void deallocate(T* block, std::size_t count) { m_state->Release(block, count * sizeof(T)); }
+
+  TStatePtr State() const { return m_state; }
+  template <class U>
+  bool operator==(const TPoolAllocator<U>& other) const {
+    return m_state == other.State();
+  }
+  template <class U>
+  bool operator!=(const TPoolAllocator<U>& other) const {
+    return m_state != other.State();
+  }
+
+ private:
+  TStatePtr m_state;
+};
+
+template <class T, class... TArguments>
+boost::shared_ptr<T> Make(TStatePtr state, TArguments&&... arguments) {
+  return boost::allocate_shared<T>(TPoolAllocator<T>(state), state,
+                                   std::forward<TArguments>(arguments)...);
+}
 
 // Every object handed out counts as one outstanding reference while it lives.
 class TCounted {
  protected:
-  explicit TCounted(TStatePtr state) : m_state(std::move(state)) { ++m_state->outstanding; }
+  explicit TCounted(TStatePtr state) : m_state(state) { ++m_state->outstanding; }
   ~TCounted() { --m_state->outstanding; }
   TCounted(const TCounted&) = delete;
   TCounted& operator=(const TCounted&) = delete;
@@ -51,22 +172,25 @@ class TCounted {
 
 class TRepositoryProperty : public ICIMProperty, private TCounted {
  public:
-  TRepositoryProperty(TStatePtr state, const TInventory::TProperty& property)
-      : TCounted(std::move(state)), m_property(property) {}
+  TRepositoryProperty(TStatePtr state, const TInventory::TPropertyRef& property)
+      : TCounted(state), m_property(property) {}
 
+  // The value is made from its stored form when first asked for.
   const NQELZARN20::TCIMValue& GetValue(TCIMContext /*context*/) override {
-    if (m_property.fault == EPropertyFault::Value) throw TZARNException(m_property.faultStatus);
-    return m_property.value;
+    if (m_property.Fault() == EPropertyFault::Value) throw TZARNException(m_property.FaultStatus());
+    if (!m_value) m_value = m_property.Value();
+    return *m_value;
   }
 
  private:
-  const TInventory::TProperty& m_property;
+  TInventory::TPropertyRef m_property;
+  boost::optional<NQELZARN20::TCIMValue> m_value;
 };
 
 class TRepositoryInstance : public ICIMInstance, private TCounted {
  public:
   TRepositoryInstance(TStatePtr state, TInventory::TInstanceIndex index)
-      : TCounted(std::move(state)), m_index(index) {}
+      : TCounted(state), m_index(static_cast<std::uint32_t>(index)) {}
 
   bool EnumerateAssociatedInstances(const TInstanceCallback& callback,
                                     const std::string& /*associationClass*/,
@@ -75,12 +199,11 @@ class TRepositoryInstance : public ICIMInstance, private TCounted {
                                     TCIMContext /*context*/) override {
     std::size_t delivered = 0;
     bool completed = true;
-    for (const TInventory::TInstanceIndex other : Inventory().Instance(m_index).associated) {
-      const TInventory::TInstance& candidate = Inventory().Instance(other);
-      if (!resultClass.empty() && Inventory().Class(candidate.classIndex).name != resultClass)
+    for (const TInventory::TInstanceIndex other : Inventory().Associated(m_index)) {
+      if (!resultClass.empty() && Inventory().Class(Inventory().ClassOf(other)).name != resultClass)
         continue;
       ++delivered;
-      completed = callback(boost::make_shared<TRepositoryInstance>(m_state, other));
+      completed = callback(Make<TRepositoryInstance>(m_state, other));
       if (!completed) break;
     }
     if (Tracing()) {
@@ -93,28 +216,30 @@ class TRepositoryInstance : public ICIMInstance, private TCounted {
 
   boost::shared_ptr<ICIMProperty> GetProperty(const std::string& name,
                                               TCIMContext /*context*/) override {
-    const THostCall call(THostCall::GetProperty, std::string(), Tracing() ? Label() : std::string(),
-                         name);
-    for (const TInventory::TProperty& property : Inventory().Instance(m_index).properties) {
-      if (property.name != name) continue;
-      if (property.fault == EPropertyFault::Lookup) Fail(call, property.faultStatus);
-      Trace(call);
-      return boost::make_shared<TRepositoryProperty>(m_state, property);
-    }
-    Fail(call, NQELZARN20::kZARNStatusNotAvailable);
+    const boost::optional<TInventory::TNameId> id = m_state->NameId(name);
+    const boost::optional<TInventory::TPropertyRef> property =
+        id ? Inventory().FindProperty(m_index, *id) : boost::none;
+    if (!property) Fail(Call(name), NQELZARN20::kZARNStatusNotAvailable);
+    if (property->Fault() == EPropertyFault::Lookup) Fail(Call(name), property->FaultStatus());
+    if (Tracing()) Trace(Call(name));
+    return Make<TRepositoryProperty>(m_state, *property);
   }
 
  private:
   std::string Label() const { return Inventory().Label(m_index); }
+  THostCall Call(const std::string& name) const {
+    return THostCall(THostCall::GetProperty, std::string(), Tracing() ? Label() : std::string(),
+                     name);
+  }
 
-  TInventory::TInstanceIndex m_index;
+  std::uint32_t m_index;
 };
 
 class TRepositoryClass : public ICIMClass, private TCounted {
  public:
   // data is null for a class the inventory does not list.
   TRepositoryClass(TStatePtr state, std::string name, const TInventory::TClass* data)
-      : TCounted(std::move(state)), m_name(std::move(name)), m_data(data) {}
+      : TCounted(state), m_name(std::move(name)), m_data(data) {}
 
   const std::string& GetName(TCIMContext /*context*/) override {
     Trace(THostCall(THostCall::GetName, m_name));
@@ -129,9 +254,9 @@ class TRepositoryClass : public ICIMClass, private TCounted {
     std::size_t delivered = 0;
     bool completed = true;
     if (m_data != nullptr) {
-      for (const TInventory::TInstanceIndex index : m_data->instances) {
+      for (std::size_t i = 0; i < m_data->instances.size(); ++i) {
         ++delivered;
-        completed = callback(boost::make_shared<TRepositoryInstance>(m_state, index));
+        completed = callback(Make<TRepositoryInstance>(m_state, m_data->instances[i]));
         if (!completed) break;
       }
     }
@@ -147,7 +272,7 @@ class TRepositoryClass : public ICIMClass, private TCounted {
 
 class TRepositoryNamespace : public ICIMNamespace, private TCounted {
  public:
-  explicit TRepositoryNamespace(TStatePtr state) : TCounted(std::move(state)) {}
+  explicit TRepositoryNamespace(TStatePtr state) : TCounted(state) {}
 
   boost::shared_ptr<ICIMClass> GetClass(const std::string& name, TCIMContext /*context*/) override {
     const THostCall call(THostCall::GetClass, name);
@@ -155,7 +280,7 @@ class TRepositoryNamespace : public ICIMNamespace, private TCounted {
     if (data == nullptr) Fail(call, NQELZARN20::kZARNStatusNotAvailable);
     if (data->fault == EClassFault::Lookup) Fail(call, data->faultStatus);
     Trace(call);
-    return boost::make_shared<TRepositoryClass>(m_state, name, data);
+    return Make<TRepositoryClass>(m_state, name, data);
   }
 
   std::uint16_t OperatingSystemType() const {
@@ -170,21 +295,24 @@ class TRepositoryNamespace : public ICIMNamespace, private TCounted {
 
 }  // namespace
 
-TRepository::TRepository(boost::shared_ptr<const TInventory> inventory)
-    : m_state(boost::make_shared<TState>()) {
+TRepository::TRepository(boost::shared_ptr<const TInventory> inventory) : m_state(new TState) {
   m_state->inventory = std::move(inventory);
 }
 
-TRepository::~TRepository() = default;
+TRepository::~TRepository() {
+  m_state->observer = nullptr;
+  m_state->orphaned = true;
+  if (m_state->blocks == 0) delete m_state;
+}
 
 void TRepository::SetCallObserver(IHostObserver* observer) { m_state->observer = observer; }
 
 boost::shared_ptr<ICIMNamespace> TRepository::OpenNamespace() {
-  return boost::make_shared<TRepositoryNamespace>(m_state);
+  return Make<TRepositoryNamespace>(m_state);
 }
 
 boost::shared_ptr<ICIMClass> TRepository::MakeClass(const std::string& name) {
-  return boost::make_shared<TRepositoryClass>(m_state, name, m_state->inventory->FindClass(name));
+  return Make<TRepositoryClass>(m_state, name, m_state->inventory->FindClass(name));
 }
 
 std::size_t TRepository::OutstandingReferences() const { return m_state->outstanding; }

@@ -36,7 +36,7 @@ class ZARN_API TRepository {
   struct TState;
 
  private:
-  boost::shared_ptr<TState> m_state;
+  TState* m_state;  // see TState
 };
 
 // The operating-system type of a namespace this host handed out; throws

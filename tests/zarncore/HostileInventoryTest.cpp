@@ -114,7 +114,7 @@ TEST(HostileFile, AHugeFileLoadsWholeAndItsErrorsKeepTheirPlace) {
   }
   const boost::shared_ptr<TInventory> inventory = LoadInventoryFile(file.path);
   ASSERT_EQ(inventory->InstanceCount(), instances + 1);
-  EXPECT_EQ(inventory->Instance(instances).properties.at(0).value.ToString(10).size(), longText);
+  EXPECT_EQ(inventory->Properties(instances).at(0).value.ToString(10).size(), longText);
 
   std::filesystem::resize_file(file.path, std::filesystem::file_size(file.path) - 5);
   std::ofstream(file.path, std::ios::binary | std::ios::app) << ",]}}\n";

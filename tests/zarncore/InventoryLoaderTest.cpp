@@ -105,6 +105,14 @@ const std::vector<TBadCase> kBadCases = {
     TBadCase{"BadHexEscape", WithValue(R"("\u00g0")"),
              ":1:31: expected a hex digit in a \\u escape"},
     TBadCase{"HugeExponent", WithValue("1e99999999999"), ":1:37: number exponent out of range"},
+    TBadCase{"BadHexEscapeMidText", WithValue(R"("x\u00g0 and some more text")"),
+             ":1:32: expected a hex digit in a \\u escape"},
+    TBadCase{"LoneSurrogateMidText", WithValue(R"("\udc00 and some more text")"),
+             ":1:33: unpaired surrogate in a \\u escape"},
+    TBadCase{"SurrogateWithoutSecondHalf", WithValue(R"("\ud800\u0041 and some more text")"),
+             ":1:39: unpaired surrogate in a \\u escape"},
+    TBadCase{"TextCutShort", "\"classes", ":1:9: unexpected end of input"},
+    TBadCase{"NumberCutShort", "{\"format\": 1.", ":1:14: unexpected end of input"},
     TBadCase{"TopLevelArray", "[]", ": top level: expected an object, got an array"},
     TBadCase{"NoClasses", "{\"format\": 1}", ": top level: missing key 'classes'"},
     TBadCase{"UnknownTopKey", "{\"classes\": {}, \"foo\": 1}", ": top level: unknown key 'foo'"},
@@ -270,7 +278,7 @@ class GoodValue : public testing::TestWithParam<TGoodValue> {};
 TEST_P(GoodValue, BecomesTypedValue) {
   const boost::shared_ptr<TInventory> inventory =
       LoadInventoryText(WithValue(GetParam().json), "inv.json");
-  const NQELZARN20::TCIMValue& value = inventory->Instance(0).properties.at(0).value;
+  const NQELZARN20::TCIMValue value = inventory->Properties(0).at(0).value;
   EXPECT_EQ(static_cast<int>(value.GetType()), GetParam().type);
   EXPECT_EQ(value.IsNull(), GetParam().null);
   EXPECT_EQ(value.ToString(10), GetParam().text);
@@ -329,20 +337,21 @@ TEST(Loader, KeepsClassesInstancesFaultsAndAssociationsInFileOrder) {
   EXPECT_EQ(inventory->FindClass("Refused")->faultStatus, 5);
   EXPECT_EQ(inventory->FindClass("Disk")->fault, EClassFault::None);
   EXPECT_EQ(inventory->Label(1), "Disk[1]");
-  EXPECT_EQ(inventory->Instance(*inventory->FindInstanceById("disk1")).indexInClass, 2u);
+  EXPECT_EQ(inventory->IndexInClass(*inventory->FindInstanceById("disk1")), 2u);
   EXPECT_EQ(*inventory->OperatingSystemTypeFault(), 3);
   EXPECT_FALSE(inventory->OperatingSystemType());
 
-  const TInventory::TInstance& firmware = inventory->Instance(3);
-  EXPECT_EQ(firmware.id, "disk0-fw");
-  EXPECT_EQ(firmware.properties[0].fault, EPropertyFault::Lookup);
-  EXPECT_EQ(firmware.properties[0].faultStatus, 9);
-  EXPECT_EQ(firmware.properties[1].fault, EPropertyFault::Value);
-  EXPECT_EQ(firmware.properties[1].faultStatus, -2);
+  EXPECT_EQ(inventory->Id(3), "disk0-fw");
+  const std::vector<TInventory::TProperty> firmware = inventory->Properties(3);
+  EXPECT_EQ(firmware[0].fault, EPropertyFault::Lookup);
+  EXPECT_EQ(firmware[0].faultStatus, 9);
+  EXPECT_EQ(firmware[1].fault, EPropertyFault::Value);
+  EXPECT_EQ(firmware[1].faultStatus, -2);
+  EXPECT_EQ(inventory->FindClass("Firmware")->propertyFaults, 2u);
 
   EXPECT_EQ(inventory->AssociationCount(), 2u);
-  EXPECT_EQ(inventory->Instance(0).associated, (std::vector<std::size_t>{3, 2}));
-  EXPECT_EQ(inventory->Instance(2).associated, (std::vector<std::size_t>{0}));
+  EXPECT_EQ(inventory->Associated(0), (std::vector<std::uint32_t>{3, 2}));
+  EXPECT_EQ(inventory->Associated(2), (std::vector<std::uint32_t>{0}));
 }
 
 TEST(Loader, ReadsOperatingSystemTypeAndSkipsByteOrderMark) {
@@ -365,7 +374,7 @@ TEST(Loader, ReadsTokensAcrossPieceBoundaries) {
   for (std::size_t cut = 0; cut < tail.size(); ++cut) {
     WriteFile(path, head + std::string(piece - head.size() - cut, 'x') + tail);
     const boost::shared_ptr<TInventory> inventory = LoadInventoryFile(path);
-    const std::vector<TInventory::TProperty>& properties = inventory->Instance(0).properties;
+    const std::vector<TInventory::TProperty> properties = inventory->Properties(0);
     ASSERT_EQ(properties.size(), 5u) << "cut " << cut;
     EXPECT_EQ(properties[1].name, "K\xC3\xA9y") << "cut " << cut;
     EXPECT_EQ(properties[1].value.ToString(10), "v\xC3\xA9rt\xC3\xA9") << "cut " << cut;
