@@ -68,11 +68,14 @@ memcheck: build
 	@scripts/install-deps memcheck
 	@scripts/memcheck $(BUILD)/bin/zarn examples/*.json
 
-# Line and branch coverage of the plug-in from the whole suite.
+# Line and branch coverage of the plug-in from the whole suite. The build
+# itself runs the test programs to list their tests, so counts from before
+# and from the listing are both cleared.
 coverage:
 	@scripts/install-deps coverage
 	@cmake -S . -B $(COVERAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZARN_COVERAGE=ON \
 	  $(CMAKE_FLAGS) > /dev/null
+	@find $(COVERAGE_BUILD) -name '*.gcda' -delete
 	@cmake --build $(COVERAGE_BUILD)
 	@find $(COVERAGE_BUILD) -name '*.gcda' -delete
 	@cd $(COVERAGE_BUILD) && ctest -j2 > /dev/null || (ctest --rerun-failed --output-on-failure; exit 1)

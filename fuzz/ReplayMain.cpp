@@ -1,18 +1,18 @@
 // Feeds every file of the given folders (or the given files) to a harness, in
 // name order, as the fuzzer would. The test suite uses it to replay the
 // corpora without fuzzing, so it stays fast and gives the same result on
-// every run.
+// every run. The harnesses set themselves up on their first input, so the
+// fuzzer's start-up hook is not needed here.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <string>
 #include <vector>
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) __attribute__((weak));
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
 namespace {
@@ -43,21 +43,20 @@ bool ReadBytes(const fs::path& path, std::string& bytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (LLVMFuzzerInitialize) LLVMFuzzerInitialize(&argc, &argv);
   const std::vector<fs::path> inputs = InputsOf(std::vector<fs::path>(argv + 1, argv + argc));
   if (inputs.empty()) {
-    std::fprintf(stderr, "no inputs to replay\n");
+    std::cerr << "no inputs to replay\n";
     return 2;
   }
   for (const fs::path& input : inputs) {
     std::string bytes;
     if (!ReadBytes(input, bytes)) {
-      std::fprintf(stderr, "cannot read %s\n", input.string().c_str());
+      std::cerr << "cannot read " << input.string() << '\n';
       return 2;
     }
-    std::fprintf(stderr, "replaying %s\n", input.string().c_str());
+    std::cerr << "replaying " << input.string() << std::endl;
     LLVMFuzzerTestOneInput(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
   }
-  std::printf("replayed %zu inputs\n", inputs.size());
+  std::cout << "replayed " << inputs.size() << " inputs\n";
   return 0;
 }

@@ -9,6 +9,17 @@
 #include <sys/mman.h>
 #endif
 
+#if defined(__SANITIZE_ADDRESS__)
+#define ZARN_ARENA_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZARN_ARENA_SANITIZED 1
+#endif
+#endif
+#if defined(ZARN_ARENA_SANITIZED)
+#include <sanitizer/asan_interface.h>
+#endif
+
 namespace NZARNCORE {
 namespace {
 
@@ -18,6 +29,27 @@ constexpr std::size_t kHugePage = std::size_t(2) << 20;
 constexpr std::size_t kAlignment = alignof(std::max_align_t);
 
 std::size_t RoundUp(std::size_t size, std::size_t unit) { return (size + unit - 1) / unit * unit; }
+
+// Under AddressSanitizer the arena says which of its bytes are handed out,
+// so a read or write past the newest allocation, or into the gaps that
+// alignment leaves, is reported as it would be on the heap.
+void MarkHandedOut(const unsigned char* data, std::size_t size) {
+#if defined(ZARN_ARENA_SANITIZED)
+  ASAN_UNPOISON_MEMORY_REGION(data, size);
+#else
+  static_cast<void>(data);
+  static_cast<void>(size);
+#endif
+}
+
+void MarkNotHandedOut(const unsigned char* data, std::size_t size) {
+#if defined(ZARN_ARENA_SANITIZED)
+  ASAN_POISON_MEMORY_REGION(data, size);
+#else
+  static_cast<void>(data);
+  static_cast<void>(size);
+#endif
+}
 
 #if defined(__linux__)
 // Huge-page-aligned anonymous memory with the advice to back it by huge
@@ -41,6 +73,7 @@ unsigned char* MapHugePages(std::size_t size) {
 
 TArena::~TArena() {
   for (const TBlock& block : m_blocks) {
+    MarkHandedOut(block.data, block.size);
 #if defined(__linux__)
     if (block.mapped) {
       munmap(block.data, block.size);
@@ -65,6 +98,7 @@ unsigned char* TArena::NewBlock(std::size_t atLeast) {
 #endif
   if (block.data == nullptr) block.data = static_cast<unsigned char*>(std::malloc(size));
   if (block.data == nullptr) throw std::bad_alloc();
+  MarkNotHandedOut(block.data, size);
   m_blocks.push_back(block);
   m_next = block.data;
   m_end = block.data + size;
@@ -81,11 +115,13 @@ unsigned char* TArena::Bytes(std::size_t size) {
   if (static_cast<std::size_t>(m_end - m_next) < size) NewBlock(size);
   unsigned char* const data = m_next;
   m_next += size;
+  MarkHandedOut(data, size);
   return data;
 }
 
 unsigned char* TArena::Extend(unsigned char* data, std::size_t size, std::size_t extra) {
   if (data + size == m_next && static_cast<std::size_t>(m_end - m_next) >= extra) {
+    MarkHandedOut(m_next, extra);
     m_next += extra;
     return data;
   }
