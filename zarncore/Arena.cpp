@@ -77,18 +77,7 @@ void* TArena::Allocate(std::size_t size) {
   return Bytes(size);
 }
 
-unsigned char* TArena::Bytes(std::size_t size) {
-  if (static_cast<std::size_t>(m_end - m_next) < size) NewBlock(size);
-  unsigned char* const data = m_next;
-  m_next += size;
-  return data;
-}
-
-unsigned char* TArena::Extend(unsigned char* data, std::size_t size, std::size_t extra) {
-  if (data + size == m_next && static_cast<std::size_t>(m_end - m_next) >= extra) {
-    m_next += extra;
-    return data;
-  }
+unsigned char* TArena::Move(unsigned char* data, std::size_t size, std::size_t extra) {
   unsigned char* const moved = Bytes(size + extra);
   if (size != 0) std::memcpy(moved, data, size);
   return moved;

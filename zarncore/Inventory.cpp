@@ -104,13 +104,13 @@ EPropertyFault FaultOf(EState state) {
 TCIMValue TInventory::TPropertyRef::Value() const { return DecodeValue(m_value); }
 
 std::size_t TInventory::AddClass(const std::string& name) {
-  m_classes.push_back(TClass{name, EClassFault::None, 0, 0, {}});
+  m_classes.push_back(std::make_unique<TClass>(TClass{name, EClassFault::None, 0, 0, {}}));
   m_classByName.emplace(name, m_classes.size() - 1);
   return m_classes.size() - 1;
 }
 
 void TInventory::AddClassFault(const std::string& name, EClassFault where, TZARNStatusCode status) {
-  TClass& added = m_classes[AddClass(name)];
+  TClass& added = *m_classes[AddClass(name)];
   added.fault = where;
   added.faultStatus = status;
 }
@@ -119,7 +119,7 @@ TInventory::TInstanceIndex TInventory::AddInstance(std::size_t classIndex, const
   const TInstanceIndex index = m_instances.size();
   if (index == kNoInstance) throw std::length_error("too many instances");
   m_instances.push_back(m_arena, TInstance{nullptr, 0, static_cast<std::uint32_t>(classIndex)});
-  m_classes[classIndex].instances.push_back(m_arena, static_cast<std::uint32_t>(index));
+  m_classes[classIndex]->instances.push_back(m_arena, static_cast<std::uint32_t>(index));
   if (!id.empty()) SetInstanceId(index, id);
   return index;
 }
@@ -183,7 +183,9 @@ unsigned char* TInventory::Append(TInstanceIndex instance, std::size_t size) {
 void TInventory::AddProperties(TInstanceIndex instance, const TPropertyWriter& properties) {
   if (properties.Size() != 0)
     std::memcpy(Append(instance, properties.Size()), properties.Data(), properties.Size());
-  m_classes[m_instances[instance].classIndex].propertyFaults += properties.Faults();
+  if (properties.Faults() != 0) {
+    m_classes[m_instances[instance].classIndex]->propertyFaults += properties.Faults();
+  }
 }
 
 void TInventory::Associate(TInstanceIndex first, TInstanceIndex second) {
@@ -204,7 +206,7 @@ void TInventory::SetOperatingSystemTypeFault(TZARNStatusCode status) {
 
 const TInventory::TClass* TInventory::FindClass(const std::string& name) const {
   const auto found = m_classByName.find(name);
-  return found == m_classByName.end() ? nullptr : &m_classes[found->second];
+  return found == m_classByName.end() ? nullptr : m_classes[found->second].get();
 }
 
 boost::optional<TInventory::TInstanceIndex> TInventory::FindInstanceById(
