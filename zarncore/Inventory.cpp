@@ -41,27 +41,44 @@ std::int64_t UnZigZag(std::uint64_t number) {
   return static_cast<std::int64_t>(number >> 1) ^ -static_cast<std::int64_t>(number & 1);
 }
 
-std::size_t RealSize(ECIMType type) { return type == NQELZARN20::eCIMTypeReal32 ? 4 : 8; }
+// How the payload after each tag is laid out: a fixed number of bytes (0
+// to 8), a varint, or a varint length and that many bytes.
+constexpr unsigned char kVarint = 0x40;
+constexpr unsigned char kCounted = 0x80;
+
+constexpr unsigned char PayloadLayout(unsigned tag) {
+  const unsigned type = tag & TPropertyWriter::kTypeBits;
+  const unsigned state = tag >> TPropertyWriter::kStateShift;
+  if (state == eNull) return 0;
+  if (state != eValue) return kVarint;
+  if (type == NQELZARN20::eCIMTypeBoolean) return 1;
+  if (type == NQELZARN20::eCIMTypeReal32) return 4;
+  if (type == NQELZARN20::eCIMTypeReal64) return 8;
+  if (type >= NQELZARN20::eCIMTypeUInt8 && type <= NQELZARN20::eCIMTypeSInt64) return kVarint;
+  return kCounted;
+}
+
+struct TPayloadLayouts {
+  unsigned char of[64];
+  constexpr TPayloadLayouts() : of() {
+    for (unsigned tag = 0; tag < 64; ++tag) of[tag] = PayloadLayout(tag);
+  }
+};
+constexpr TPayloadLayouts kLayouts;
 
 // The first byte after the payload that follows the tag at p.
 const unsigned char* SkipPayload(const unsigned char* p) {
-  const unsigned tag = *p++;
-  const ECIMType type = TypeOf(tag);
-  switch (StateOf(tag)) {
-    case eNull:
-      return p;
-    case eValue:
-      break;
-    default:
-      GetVarint(p);
-      return p;
+  const unsigned char layout = kLayouts.of[*p++];
+  if (layout == kVarint) {
+    while (*p++ & 0x80) {
+    }
+    return p;
   }
-  if (type == NQELZARN20::eCIMTypeBoolean) return p + 1;
-  if (type == NQELZARN20::eCIMTypeReal32 || type == NQELZARN20::eCIMTypeReal64) {
-    return p + RealSize(type);
+  if (layout == kCounted) {
+    const std::uint64_t length = GetVarint(p);
+    return p + length;
   }
-  const std::uint64_t number = GetVarint(p);
-  return IsUnsigned(type) || IsSigned(type) ? p : p + number;
+  return p + layout;
 }
 
 TCIMValue DecodeValue(const unsigned char* p) {
@@ -266,7 +283,9 @@ boost::optional<TInventory::TPropertyRef> TInventory::FindProperty(TInstanceInde
   const unsigned char* p = record.properties;
   const unsigned char* const end = p + record.propertyBytes;
   while (p != end) {
-    if (GetVarint(p) == name) return RefAt(p);
+    // Most names are numbered below 128, in one byte.
+    const TNameId stored = *p < 0x80 ? *p++ : static_cast<TNameId>(GetVarint(p));
+    if (stored == name) return RefAt(p);
     p = SkipPayload(p);
   }
   return boost::none;
