@@ -16,8 +16,6 @@ constexpr EState eNull = TPropertyWriter::eNull;
 constexpr EState eLookupFault = TPropertyWriter::eLookupFault;
 constexpr EState eValueFault = TPropertyWriter::eValueFault;
 
-constexpr std::uint32_t kNoInstance = std::numeric_limits<std::uint32_t>::max();
-
 ECIMType TypeOf(unsigned tag) { return static_cast<ECIMType>(tag & TPropertyWriter::kTypeBits); }
 EState StateOf(unsigned tag) { return static_cast<EState>(tag >> TPropertyWriter::kStateShift); }
 
@@ -134,7 +132,7 @@ void TInventory::AddClassFault(const std::string& name, EClassFault where, TZARN
 
 TInventory::TInstanceIndex TInventory::AddInstance(std::size_t classIndex, const std::string& id) {
   const TInstanceIndex index = m_instances.size();
-  if (index == kNoInstance) throw std::length_error("too many instances");
+  if (index == kMaxInstances) throw std::length_error("too many instances");
   m_instances.push_back(m_arena, TInstance{nullptr, 0, static_cast<std::uint32_t>(classIndex)});
   m_classes[classIndex]->instances.push_back(m_arena, static_cast<std::uint32_t>(index));
   if (!id.empty()) SetInstanceId(index, id);
@@ -188,7 +186,7 @@ TInventory::TNameId TInventory::InternName(std::string_view name) {
 
 unsigned char* TInventory::Append(TInstanceIndex instance, std::size_t size) {
   TInstance& record = m_instances[instance];
-  if (size > std::numeric_limits<std::uint32_t>::max() - record.propertyBytes) {
+  if (size > kMaxPropertyBytes - record.propertyBytes) {
     throw std::length_error("an instance's properties exceed 4 GiB");
   }
   record.properties = m_arena.Extend(record.properties, record.propertyBytes, size);

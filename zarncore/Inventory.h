@@ -72,6 +72,10 @@ class ZARN_API TInventory {
     TSegmentedArray<std::uint32_t> instances;  // in delivery order
   };
 
+  // What the compact form can hold.
+  static constexpr std::size_t kMaxInstances = 0xFFFFFFFEu;
+  static constexpr std::size_t kMaxPropertyBytes = 0xFFFFFFFFu;
+
   TInventory() = default;
   TInventory(const TInventory&) = delete;
   TInventory& operator=(const TInventory&) = delete;

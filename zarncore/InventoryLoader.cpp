@@ -642,6 +642,9 @@ void TParser::ParseInstances(std::size_t classIndex) {
 }
 
 void TParser::ParseInstance(std::size_t classIndex) {
+  if (m_inventory.InstanceCount() == TInventory::kMaxInstances) {
+    FailAtValue("too many instances (" + std::to_string(TInventory::kMaxInstances) + " at most)");
+  }
   m_in.Skip();
   const TInventory::TInstanceIndex instance = m_inventory.AddInstance(classIndex, std::string());
   TFrame& frame = Push(EContainer::Instance);
@@ -664,6 +667,9 @@ void TParser::ParseInstance(std::size_t classIndex) {
     m_in.Expect(':');
     ParseProperty(name);
   } while (NextKey(key));
+  if (m_properties.Size() > TInventory::kMaxPropertyBytes) {
+    FailAtContainer("an instance's properties take more than 4 GiB");
+  }
   m_inventory.AddProperties(instance, m_properties);
   Pop();
 }
