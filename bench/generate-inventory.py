@@ -200,10 +200,12 @@ def service(rng, index):
 def write_class(out, name, instances, last=False):
     """One instance a line, as collectors write them."""
     out.write('    "%s": [' % name)
-    for i, instance in enumerate(instances):
-        out.write("\n      " if i == 0 else ",\n      ")
+    written = 0
+    for instance in instances:
+        out.write(",\n      " if written else "\n      ")
         out.write(json.dumps(instance, ensure_ascii=False, separators=(",", ":")))
-    out.write("\n    ]" if instances else "]")
+        written += 1
+    out.write("\n    ]" if written else "]")
     out.write("\n" if last else ",\n")
 
 
