@@ -1,10 +1,22 @@
 BUILD ?= build
+SANITIZE_BUILD ?= build-sanitize
+FUZZ_BUILD ?= build-fuzz
+COVERAGE_BUILD ?= build-coverage
+WINDOWS_BUILD ?= build-windows
 BENCH_BUILD ?= build-bench
 BENCH_RUNS ?= 3
 SAMPLES ?= examples/sample-server.json examples/linux-server.json
 CMAKE_FLAGS ?=
+FUZZ_SECONDS ?= 60
+FUZZERS := loader analysis
 
-.PHONY: all deps configure build demo check bench format clean
+# Stop at the first report, and end with a signal so that no expected exit
+# status can hide it.
+SANITIZER_ENV := ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
+  UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1
+
+.PHONY: all deps configure build demo check sanitize fuzz memcheck coverage format clean \
+  windows-deps windows-configure windows-build windows-check bench
 
 all: build
 
@@ -29,10 +41,65 @@ demo: build
 check: build
 	@cd $(BUILD) && ctest --output-on-failure -j2
 
+# The whole suite with AddressSanitizer and UndefinedBehaviorSanitizer.
+sanitize: deps
+	@cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DZARN_SANITIZE=ON $(CMAKE_FLAGS) > /dev/null
+	@cmake --build $(SANITIZE_BUILD)
+	@cd $(SANITIZE_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j2
+
+# Runs each fuzzer for FUZZ_SECONDS from its seed corpus; what it learns is
+# kept in $(FUZZ_BUILD)/corpus, what it finds in $(FUZZ_BUILD)/findings.
+fuzz:
+	@scripts/install-deps fuzz
+	@cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 -DZARN_FUZZ=ON \
+	  -DZARN_BUILD_TESTS=OFF $(CMAKE_FLAGS) > /dev/null
+	@cmake --build $(FUZZ_BUILD)
+	@for fuzzer in $(FUZZERS); do \
+	  mkdir -p $(FUZZ_BUILD)/corpus/$$fuzzer $(FUZZ_BUILD)/findings/$$fuzzer || exit 1; \
+	  echo "fuzzing $$fuzzer for $(FUZZ_SECONDS) s"; \
+	  $(SANITIZER_ENV) $(FUZZ_BUILD)/bin/$${fuzzer}_fuzzer -max_total_time=$(FUZZ_SECONDS) \
+	    -dict=fuzz/inventory.dict -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_BUILD)/findings/$$fuzzer/ \
+	    $(FUZZ_BUILD)/corpus/$$fuzzer fuzz/corpus/$$fuzzer || exit 1; \
+	done
+
+# zarn analyze on every sample inventory under valgrind.
+memcheck: build
+	@scripts/install-deps memcheck
+	@scripts/memcheck $(BUILD)/bin/zarn examples/*.json
+
+# Line and branch coverage of the plug-in from the whole suite.
+coverage:
+	@scripts/install-deps coverage
+	@cmake -S . -B $(COVERAGE_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZARN_COVERAGE=ON \
+	  $(CMAKE_FLAGS) > /dev/null
+	@cmake --build $(COVERAGE_BUILD)
+	@find $(COVERAGE_BUILD) -name '*.gcda' -delete
+	@cd $(COVERAGE_BUILD) && ctest -j2 > /dev/null || (ctest --rerun-failed --output-on-failure; exit 1)
+	@scripts/coverage-report $(COVERAGE_BUILD)
+
+windows-deps:
+	@scripts/install-deps windows
+
+# The Linux zarn is what zarn.exe's output is compared with.
+windows-configure: windows-deps
+	@cmake -S . -B $(WINDOWS_BUILD) -G Ninja \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DZARN_LINUX_ZARN=$(abspath $(BUILD))/bin/zarn $(CMAKE_FLAGS) > /dev/null
+
+windows-build: windows-configure
+	@cmake --build $(WINDOWS_BUILD)
+
+# The Windows test programs and end-to-end tests under Wine, and zarn.exe
+# against the Linux zarn on every sample inventory. A test under Wine spends
+# most of its time waiting for Wine to start, so four run at a time.
+windows-check: build windows-build
+	@cd $(WINDOWS_BUILD) && ctest --output-on-failure -j4
+
 # Times zarn against jq, Python and a simdjson parse on generated inventories
 # (kept in the Release build's folder, never in the tree).
 bench:
-	@scripts/install-deps jq libsimdjson-dev python3
+	@scripts/install-deps bench
 	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	  -DZARN_BUILD_TESTS=OFF -DZARN_BUILD_BENCH=ON > /dev/null
 	@cmake --build $(BENCH_BUILD)
@@ -42,4 +109,4 @@ format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	@rm -rf $(BUILD) $(BENCH_BUILD)
+	@rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(COVERAGE_BUILD) $(WINDOWS_BUILD) $(BENCH_BUILD)

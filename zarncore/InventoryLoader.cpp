@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -24,7 +25,35 @@
 
 namespace NZARNCORE {
 
-TInventoryError::TInventoryError(const std::string& what) : std::runtime_error(what) {}
+namespace {
+
+// Names and texts from the file may hold any character that JSON can
+// escape. A message shows control characters escaped, so that it stays one
+// line and cannot drive the terminal that prints it.
+std::string Printable(const std::string& text) {
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string printable;
+  printable.reserve(text.size());
+  for (const char c : text) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      printable += c;
+    } else if (c == '\n') {
+      printable += "\\n";
+    } else if (c == '\t') {
+      printable += "\\t";
+    } else if (c == '\r') {
+      printable += "\\r";
+    } else {
+      printable += std::string("\\u00") + kHex[byte >> 4] + kHex[byte & 15];
+    }
+  }
+  return printable;
+}
+
+}  // namespace
+
+TInventoryError::TInventoryError(const std::string& what) : std::runtime_error(Printable(what)) {}
 
 TInventoryError::~TInventoryError() = default;
 
@@ -969,9 +998,17 @@ struct TFileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
+// Windows refuses to open a folder as a file and reports "permission
+// denied"; the user is told that the path is a folder, as on Linux.
+bool IsFolder(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_directory(path, error);
+}
+
 }  // namespace
 
 boost::shared_ptr<TInventory> LoadInventoryFile(const std::string& path) {
+  if (IsFolder(path)) throw TInventoryError(ReadFailure(path, EISDIR));
   const std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) throw TInventoryError(ReadFailure(path, errno));
   std::setvbuf(file.get(), nullptr, _IONBF, 0);

@@ -1,6 +1,7 @@
 #include "zarncore/PluginHost.h"
 
 #include <algorithm>
+#include <cctype>
 #include <vector>
 
 #include <boost/pointer_cast.hpp>
@@ -21,11 +22,30 @@ using NQELZARN20::TPluginManagerNamespace;
 namespace {
 
 #if defined(_WIN32)
+// The system's text for an error of loading a library, with its number. The
+// texts may name the file as "%1"; the message names it already.
+std::string SystemMessage(DWORD error) {
+  char* text = nullptr;
+  const DWORD size = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string message(text, size);
+  LocalFree(text);
+  for (std::string::size_type at; (at = message.find("%1")) != std::string::npos;)
+    message.replace(at, 2, "the library");
+  while (!message.empty() && std::isspace(static_cast<unsigned char>(message.back())))
+    message.pop_back();
+  return message + " (error " + std::to_string(error) + ")";
+}
+
+// Says what went wrong in the same shape as on Linux: the path, then why.
 void* OpenLibrary(const std::string& path) {
   HMODULE module = LoadLibraryA(path.c_str());
-  if (module == nullptr)
-    throw TPluginLoadError("cannot load plug-in " + path + ": error " +
-                           std::to_string(GetLastError()));
+  if (module == nullptr) {
+    const DWORD error = GetLastError();
+    throw TPluginLoadError("cannot load plug-in: " + path +
+                           ": cannot open: " + SystemMessage(error));
+  }
   return reinterpret_cast<void*>(module);
 }
 

@@ -184,11 +184,14 @@ TEST(CommandLine, PluginsShowsTheIdentity) {
                             "type:              7\n");
 }
 
+// Needs a POSIX shell.
+#if !defined(_WIN32)
 TEST(CommandLine, ABarePluginNameMeansTheFileInTheCurrentFolder) {
   const TRunResult result =
       RunShell("cd " + TestPlugin("Scripted") + "/.. && zarn plugins --plugin Scripted.pi");
   EXPECT_TRUE(Contains(result.out, "name:              Scripted test plug-in\n")) << result.out;
 }
+#endif
 
 }  // namespace
 }  // namespace NZARNTEST

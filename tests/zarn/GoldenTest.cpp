@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@ namespace fs = std::filesystem;
 // further arguments, one a line.
 struct TGoldenCase {
   std::string name;
+  friend std::ostream& operator<<(std::ostream& out, const TGoldenCase& c) { return out << c.name; }
 };
 
 const fs::path kGoldenDir = fs::path(SOURCE_DIR) / "tests" / "zarn" / "golden";

@@ -1,18 +1,130 @@
 #include "ZarnRun.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
 
+#if defined(_WIN32)
+#include <windows.h>
+
+#include <memory>
+#include <type_traits>
+#else
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#endif
+
 namespace NZARNTEST {
 
 namespace {
+
+#if defined(_WIN32)
+
+const char kSeparator = '\\';
+
+struct THandleCloser {
+  void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+typedef std::unique_ptr<std::remove_pointer<HANDLE>::type, THandleCloser> THandle;
+
+THandle OpenInheritable(const char* path, DWORD access, DWORD creation, DWORD flags) {
+  SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  const HANDLE handle =
+      CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
+                  creation, flags, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) throw std::runtime_error(std::string("cannot open ") + path);
+  return THandle(handle);
+}
+
+// A temporary file, deleted when closed, that takes one output stream of the
+// child, so a large output can never block it.
+class TCapture {
+ public:
+  TCapture()
+      : m_file(OpenInheritable(TempFileName().c_str(), GENERIC_READ | GENERIC_WRITE, CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE)) {}
+
+  HANDLE Handle() const { return m_file.get(); }
+
+  // What the child wrote, read as a text stream reads it: "\r\n" as "\n".
+  std::string Read() const {
+    SetFilePointer(m_file.get(), 0, nullptr, FILE_BEGIN);
+    std::string text;
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(m_file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+      text.append(buffer, got);
+    std::string::size_type at = 0;
+    while ((at = text.find("\r\n", at)) != std::string::npos) text.erase(at, 1);
+    return text;
+  }
+
+ private:
+  static std::string TempFileName() {
+    char folder[MAX_PATH + 1];
+    char path[MAX_PATH + 1];
+    if (GetTempPathA(sizeof folder, folder) == 0 || GetTempFileNameA(folder, "zrn", 0, path) == 0)
+      throw std::runtime_error("cannot create a temporary file");
+    return path;
+  }
+
+  THandle m_file;
+};
+
+// Quotes one argument so that the child's C runtime reads it back as it is.
+std::string Quoted(const std::string& arg) {
+  if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
+  std::string quoted = "\"";
+  std::size_t backslashes = 0;
+  for (const char c : arg) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == '"' ? 2 * backslashes + 1 : backslashes, '\\');
+    quoted += c;
+    backslashes = 0;
+  }
+  quoted.append(2 * backslashes, '\\');
+  return quoted + "\"";
+}
+
+TRunResult Run(const std::vector<std::string>& args, bool mergeErr) {
+  std::string commandLine;
+  for (const std::string& arg : args) commandLine += (commandLine.empty() ? "" : " ") + Quoted(arg);
+  const THandle input = OpenInheritable("NUL", GENERIC_READ, OPEN_EXISTING, 0);
+  TCapture out;
+  TCapture err;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = input.get();
+  startup.hStdOutput = out.Handle();
+  startup.hStdError = mergeErr ? out.Handle() : err.Handle();
+  PROCESS_INFORMATION process{};
+  if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, SOURCE_DIR,
+                      &startup, &process))
+    throw std::runtime_error("cannot start " + args.front());
+  const THandle child(process.hProcess);
+  CloseHandle(process.hThread);
+  WaitForSingleObject(child.get(), INFINITE);
+  DWORD exitCode = 0;
+  GetExitCodeProcess(child.get(), &exitCode);
+  TRunResult result;
+  result.out = out.Read();
+  result.err = err.Read();
+  // A program that crashed ends with an exception code, not an exit status.
+  result.status = exitCode <= 255 ? static_cast<int>(exitCode) : -1;
+  return result;
+}
+
+#else
+
+const char kSeparator = '/';
 
 // An unnamed temporary file that takes one output stream of the child, so
 // a large output can never block it.
@@ -74,6 +186,8 @@ TRunResult Run(std::vector<std::string> args, bool mergeErr) {
 
 std::string Folder(const std::string& path) { return path.substr(0, path.rfind('/')); }
 
+#endif
+
 }  // namespace
 
 TRunResult RunZarn(const std::vector<std::string>& args) {
@@ -82,16 +196,18 @@ TRunResult RunZarn(const std::vector<std::string>& args) {
   return Run(argv, false);
 }
 
+#if !defined(_WIN32)
 TRunResult RunShell(const std::string& script) {
   const char* inherited = std::getenv("PATH");
   const std::string path = Folder(ZARN_PATH) + ":" + (inherited ? inherited : "/usr/bin:/bin");
   return Run({"/usr/bin/env", "PATH=" + path, "/bin/sh", "-c", script}, true);
 }
+#endif
 
 std::string DataFile(const std::string& name) { return "tests/zarn/data/" + name; }
 
 std::string TestPlugin(const std::string& name) {
-  return std::string(TEST_PLUGIN_DIR) + "/" + name + ".pi";
+  return std::string(TEST_PLUGIN_DIR) + kSeparator + name + ".pi";
 }
 
 std::string ReadFile(const std::string& path) {

@@ -17,9 +17,11 @@ struct TRunResult {
 // Runs the built zarn with these arguments from the source tree's root.
 TRunResult RunZarn(const std::vector<std::string>& args);
 
+#if !defined(_WIN32)
 // Runs a shell script from the source tree's root, with zarn's folder first
 // on PATH and stderr merged into stdout, as a terminal shows them.
 TRunResult RunShell(const std::string& script);
+#endif
 
 std::string DataFile(const std::string& name);
 std::string TestPlugin(const std::string& name);

@@ -79,11 +79,15 @@ INSTANTIATE_TEST_SUITE_P(
             "OtherBuildDriverComparedWhole", "4.1-5", "4.1-6", {Mismatch("4.1-5", "4.1-6")}},
         TVersionCase{"TwoDigitMinorsBuildsIgnored", "4.12-5", "4.12-7", {}},
         TVersionCase{"DriverBuildAfterTwoDigits", "4.1-5", "4.12-7", {Mismatch("4.1-5", "4.12-7")}},
+        TVersionCase{"LowMajorDriverShort", "4.12", "4.1", {kFormat, Mismatch("4.12", "4.1")}},
+        TVersionCase{
+            "BiosBuildDriverWithoutRoomForOne", "4.1-5", "4.10", {Mismatch("4.1-5", "4.10")}},
         TVersionCase{"LowMajorShortEqual", "4.1", "4.1", {kFormat}},
         TVersionCase{"LowMajorShortDifferent", "4.1", "4.2", {kFormat, Mismatch("4.1", "4.2")}},
         // Pairs without a common layout are compared whole.
         TVersionCase{"MajorsDiffer", "6.1", "7.1", {Mismatch("6.1", "7.1")}},
         TVersionCase{"NoDot", "610", "611", {Mismatch("610", "611")}},
+        TVersionCase{"DriverWithoutDot", "5.10", "5", {Mismatch("5.10", "5")}},
         TVersionCase{"MajorNotANumber", "A.1", "A.2", {kFormat, Mismatch("A.1", "A.2")}},
         TVersionCase{"MajorNotANumberEqual", "A.1", "A.1", {kFormat}},
         TVersionCase{"EmptyMajor", ".5", ".6", {kFormat, Mismatch(".5", ".6")}},
