@@ -54,6 +54,7 @@ TArena::~TArena() {
 unsigned char* TArena::NewBlock(std::size_t atLeast) {
   const std::size_t grown = m_blocks.empty() ? kFirstBlock : m_blocks.back().size * 2;
   std::size_t size = std::max(std::min(grown, kLargestBlock), RoundUp(atLeast, kAlignment));
+  // Room to record the block first, so that no allocated block goes unrecorded.
   m_blocks.reserve(m_blocks.size() + 1);
   TBlock block{nullptr, size, false};
 #if defined(__linux__)
