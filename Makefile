@@ -98,6 +98,7 @@ windows-build: windows-configure
 # most of its time waiting for Wine to start, so four run at a time.
 windows-check: build windows-build
 	@cd $(WINDOWS_BUILD) && ctest --output-on-failure -j4
+
 # Times zarn against jq, Python and a simdjson parse on generated inventories
 # (kept in the Release build's folder, never in the tree).
 bench:

@@ -182,6 +182,17 @@ def product(rng, index):
     return {"ProductName": "%s (%d)" % (rng.choice(PRODUCTS), index)}
 
 
+RPMS = ("bash-5.1.8-6.x86_64", "openssl-3.0.7-24.x86_64", "sudo-1.9.5p2-9.x86_64",
+        "rsyslog-8.2102.0-15.x86_64", "cronie-1.5.7-8.x86_64", "kernel-5.14.0-362.x86_64",
+        "net-snmp-5.9.1-11.x86_64", "lvm2-2.03.21-3.x86_64")
+
+
+def rpm(rng, index):
+    if index == 0:
+        return {"ProductName": "tvxmgr-6.40-1.x86_64"}
+    return {"ProductName": rng.choice(RPMS)}
+
+
 def service(rng, index):
     return {"Name": "%s%s" % (rng.choice(SERVICES), "" if index < len(SERVICES) else index)}
 
@@ -189,16 +200,19 @@ def service(rng, index):
 def write_class(out, name, instances, last=False):
     """One instance a line, as collectors write them."""
     out.write('    "%s": [' % name)
-    for i, instance in enumerate(instances):
-        out.write("\n      " if i == 0 else ",\n      ")
+    written = 0
+    for instance in instances:
+        out.write(",\n      " if written else "\n      ")
         out.write(json.dumps(instance, ensure_ascii=False, separators=(",", ":")))
-    out.write("\n    ]" if instances else "]")
+        written += 1
+    out.write("\n    ]" if written else "]")
     out.write("\n" if last else ",\n")
 
 
 def write_inventory(out, args):
     rng = Random(args.seed)
-    out.write('{\n  "format": 1,\n  "operatingSystemType": 18,\n  "classes": {\n')
+    out.write('{\n  "format": 1,\n  "operatingSystemType": %d,\n  "classes": {\n'
+              % args.os_type)
     controllers = args.controllers
     write_class(out, "QELSG_txSCSIProtocolController",
                 (controller(rng, n + 1) for n in range(controllers)))
@@ -212,6 +226,7 @@ def write_inventory(out, args):
                 (bad_stripe(rng, controllers) for _ in range(args.bad_stripes)))
     write_class(out, "QELSG_PCIDevice", (pci_device(rng) for _ in range(args.pci_devices)))
     write_class(out, "QELSG_InstalledApplication", (product(rng, i) for i in range(args.products)))
+    write_class(out, "QELSG_InstalledRPM", (rpm(rng, i) for i in range(args.rpms)))
     write_class(out, "QELSG_SystemServiceInfo", (service(rng, i) for i in range(args.services)))
     write_class(out, "QELSG_WindowsSystemEventLogRecord",
                 (event_record(rng) for _ in range(args.events)), last=True)
@@ -229,10 +244,12 @@ def main():
              ("controllers", 2, "SCSI protocol controllers"), ("bios", 2, "BIOS records"),
              ("scsi-devices", 8, "SCSI device records"), ("bad-stripes", 4, "bad stripe records"),
              ("pci-devices", 20, "PCI devices"), ("products", 40, "installed products"),
-             ("services", 80, "system services"))
+             ("rpms", 0, "installed RPM packages"), ("services", 80, "system services"))
     for name, default, what in knobs:
         parser.add_argument("--" + name, type=int, default=default,
                             help="number of %s (default %d)" % (what, default))
+    parser.add_argument("--os-type", type=int, default=18,
+                        help="operating-system type (default 18; 36 has RPM packages)")
     parser.add_argument("--seed", type=int, default=7, help="random seed (default 7)")
     args = parser.parse_args()
     if args.output == "-":

@@ -9,17 +9,6 @@
 #include <sys/mman.h>
 #endif
 
-#if defined(__SANITIZE_ADDRESS__)
-#define ZARN_ARENA_SANITIZED 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define ZARN_ARENA_SANITIZED 1
-#endif
-#endif
-#if defined(ZARN_ARENA_SANITIZED)
-#include <sanitizer/asan_interface.h>
-#endif
-
 namespace NZARNCORE {
 namespace {
 
@@ -29,27 +18,6 @@ constexpr std::size_t kHugePage = std::size_t(2) << 20;
 constexpr std::size_t kAlignment = alignof(std::max_align_t);
 
 std::size_t RoundUp(std::size_t size, std::size_t unit) { return (size + unit - 1) / unit * unit; }
-
-// Under AddressSanitizer the arena says which of its bytes are handed out,
-// so a read or write past the newest allocation, or into the gaps that
-// alignment leaves, is reported as it would be on the heap.
-void MarkHandedOut(const unsigned char* data, std::size_t size) {
-#if defined(ZARN_ARENA_SANITIZED)
-  ASAN_UNPOISON_MEMORY_REGION(data, size);
-#else
-  static_cast<void>(data);
-  static_cast<void>(size);
-#endif
-}
-
-void MarkNotHandedOut(const unsigned char* data, std::size_t size) {
-#if defined(ZARN_ARENA_SANITIZED)
-  ASAN_POISON_MEMORY_REGION(data, size);
-#else
-  static_cast<void>(data);
-  static_cast<void>(size);
-#endif
-}
 
 #if defined(__linux__)
 // Huge-page-aligned anonymous memory with the advice to back it by huge
@@ -87,6 +55,7 @@ TArena::~TArena() {
 unsigned char* TArena::NewBlock(std::size_t atLeast) {
   const std::size_t grown = m_blocks.empty() ? kFirstBlock : m_blocks.back().size * 2;
   std::size_t size = std::max(std::min(grown, kLargestBlock), RoundUp(atLeast, kAlignment));
+  // Room to record the block first, so that no allocated block goes unrecorded.
   m_blocks.reserve(m_blocks.size() + 1);
   TBlock block{nullptr, size, false};
 #if defined(__linux__)
@@ -111,20 +80,7 @@ void* TArena::Allocate(std::size_t size) {
   return Bytes(size);
 }
 
-unsigned char* TArena::Bytes(std::size_t size) {
-  if (static_cast<std::size_t>(m_end - m_next) < size) NewBlock(size);
-  unsigned char* const data = m_next;
-  m_next += size;
-  MarkHandedOut(data, size);
-  return data;
-}
-
-unsigned char* TArena::Extend(unsigned char* data, std::size_t size, std::size_t extra) {
-  if (data + size == m_next && static_cast<std::size_t>(m_end - m_next) >= extra) {
-    MarkHandedOut(m_next, extra);
-    m_next += extra;
-    return data;
-  }
+unsigned char* TArena::Move(unsigned char* data, std::size_t size, std::size_t extra) {
   unsigned char* const moved = Bytes(size + extra);
   if (size != 0) std::memcpy(moved, data, size);
   return moved;

@@ -6,6 +6,17 @@
 
 #include "host/ZarnApi.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#define ZARN_ARENA_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZARN_ARENA_SANITIZED 1
+#endif
+#endif
+#if defined(ZARN_ARENA_SANITIZED)
+#include <sanitizer/asan_interface.h>
+#endif
+
 namespace NZARNCORE {
 
 // Memory handed out by bumping a pointer through large blocks and released
@@ -26,7 +37,14 @@ class ZARN_API TArena {
   // bytes and returns where it now starts: in place while its block has
   // room, otherwise copied to a fresh block. An empty one (size 0) starts
   // unaligned.
-  unsigned char* Extend(unsigned char* data, std::size_t size, std::size_t extra);
+  unsigned char* Extend(unsigned char* data, std::size_t size, std::size_t extra) {
+    if (data + size == m_next && static_cast<std::size_t>(m_end - m_next) >= extra) {
+      MarkHandedOut(m_next, extra);
+      m_next += extra;
+      return data;
+    }
+    return Move(data, size, extra);
+  }
 
  private:
   struct TBlock {
@@ -35,9 +53,36 @@ class ZARN_API TArena {
     bool mapped;
   };
 
+  // Under AddressSanitizer the arena says which of its bytes are handed out,
+  // so a read or write past the newest allocation, or into the gaps that
+  // alignment leaves, is reported as it would be on the heap.
+  static void MarkHandedOut(const unsigned char* data, std::size_t size) {
+#if defined(ZARN_ARENA_SANITIZED)
+    ASAN_UNPOISON_MEMORY_REGION(data, size);
+#else
+    static_cast<void>(data);
+    static_cast<void>(size);
+#endif
+  }
+  static void MarkNotHandedOut(const unsigned char* data, std::size_t size) {
+#if defined(ZARN_ARENA_SANITIZED)
+    ASAN_POISON_MEMORY_REGION(data, size);
+#else
+    static_cast<void>(data);
+    static_cast<void>(size);
+#endif
+  }
+
   unsigned char* NewBlock(std::size_t atLeast);
   // Unaligned bytes.
-  unsigned char* Bytes(std::size_t size);
+  unsigned char* Bytes(std::size_t size) {
+    if (static_cast<std::size_t>(m_end - m_next) < size) NewBlock(size);
+    unsigned char* const data = m_next;
+    m_next += size;
+    MarkHandedOut(data, size);
+    return data;
+  }
+  unsigned char* Move(unsigned char* data, std::size_t size, std::size_t extra);
 
   std::vector<TBlock> m_blocks;
   unsigned char* m_next = nullptr;
@@ -57,12 +102,9 @@ class TSegmentedArray {
   T& operator[](std::size_t index) { return *Slot(index); }
 
   void push_back(TArena& arena, const T& value) {
-    const std::size_t segment = SegmentOf(m_size);
-    if (segment == m_segments.size()) {
-      m_segments.push_back(
-          static_cast<T*>(arena.Allocate(sizeof(T) * (std::size_t(1) << (segment + kFirstBits)))));
-    }
-    *Slot(m_size) = value;
+    if (m_room == 0) NewSegment(arena);
+    *m_tail++ = value;
+    --m_room;
     ++m_size;
   }
 
@@ -85,8 +127,17 @@ class TSegmentedArray {
     return m_segments[segment] + (index - first);
   }
 
+  void NewSegment(TArena& arena) {
+    const std::size_t length = std::size_t(1) << (m_segments.size() + kFirstBits);
+    m_tail = static_cast<T*>(arena.Allocate(sizeof(T) * length));
+    m_segments.push_back(m_tail);
+    m_room = length;
+  }
+
   std::vector<T*> m_segments;
   std::size_t m_size = 0;
+  T* m_tail = nullptr;  // where the next element goes
+  std::size_t m_room = 0;
 };
 
 }  // namespace NZARNCORE

@@ -16,8 +16,6 @@ constexpr EState eNull = TPropertyWriter::eNull;
 constexpr EState eLookupFault = TPropertyWriter::eLookupFault;
 constexpr EState eValueFault = TPropertyWriter::eValueFault;
 
-constexpr std::uint32_t kNoInstance = std::numeric_limits<std::uint32_t>::max();
-
 ECIMType TypeOf(unsigned tag) { return static_cast<ECIMType>(tag & TPropertyWriter::kTypeBits); }
 EState StateOf(unsigned tag) { return static_cast<EState>(tag >> TPropertyWriter::kStateShift); }
 
@@ -41,27 +39,44 @@ std::int64_t UnZigZag(std::uint64_t number) {
   return static_cast<std::int64_t>(number >> 1) ^ -static_cast<std::int64_t>(number & 1);
 }
 
-std::size_t RealSize(ECIMType type) { return type == NQELZARN20::eCIMTypeReal32 ? 4 : 8; }
+// How the payload after each tag is laid out: a fixed number of bytes (0
+// to 8), a varint, or a varint length and that many bytes.
+constexpr unsigned char kVarint = 0x40;
+constexpr unsigned char kCounted = 0x80;
+
+constexpr unsigned char PayloadLayout(unsigned tag) {
+  const unsigned type = tag & TPropertyWriter::kTypeBits;
+  const unsigned state = tag >> TPropertyWriter::kStateShift;
+  if (state == eNull) return 0;
+  if (state != eValue) return kVarint;
+  if (type == NQELZARN20::eCIMTypeBoolean) return 1;
+  if (type == NQELZARN20::eCIMTypeReal32) return 4;
+  if (type == NQELZARN20::eCIMTypeReal64) return 8;
+  if (type >= NQELZARN20::eCIMTypeUInt8 && type <= NQELZARN20::eCIMTypeSInt64) return kVarint;
+  return kCounted;
+}
+
+struct TPayloadLayouts {
+  unsigned char of[64];
+  constexpr TPayloadLayouts() : of() {
+    for (unsigned tag = 0; tag < 64; ++tag) of[tag] = PayloadLayout(tag);
+  }
+};
+constexpr TPayloadLayouts kLayouts;
 
 // The first byte after the payload that follows the tag at p.
 const unsigned char* SkipPayload(const unsigned char* p) {
-  const unsigned tag = *p++;
-  const ECIMType type = TypeOf(tag);
-  switch (StateOf(tag)) {
-    case eNull:
-      return p;
-    case eValue:
-      break;
-    default:
-      GetVarint(p);
-      return p;
+  const unsigned char layout = kLayouts.of[*p++];
+  if (layout == kVarint) {
+    while (*p++ & 0x80) {
+    }
+    return p;
   }
-  if (type == NQELZARN20::eCIMTypeBoolean) return p + 1;
-  if (type == NQELZARN20::eCIMTypeReal32 || type == NQELZARN20::eCIMTypeReal64) {
-    return p + RealSize(type);
+  if (layout == kCounted) {
+    const std::uint64_t length = GetVarint(p);
+    return p + length;
   }
-  const std::uint64_t number = GetVarint(p);
-  return IsUnsigned(type) || IsSigned(type) ? p : p + number;
+  return p + layout;
 }
 
 TCIMValue DecodeValue(const unsigned char* p) {
@@ -104,22 +119,22 @@ EPropertyFault FaultOf(EState state) {
 TCIMValue TInventory::TPropertyRef::Value() const { return DecodeValue(m_value); }
 
 std::size_t TInventory::AddClass(const std::string& name) {
-  m_classes.push_back(TClass{name, EClassFault::None, 0, 0, {}});
+  m_classes.push_back(std::make_unique<TClass>(TClass{name, EClassFault::None, 0, 0, {}}));
   m_classByName.emplace(name, m_classes.size() - 1);
   return m_classes.size() - 1;
 }
 
 void TInventory::AddClassFault(const std::string& name, EClassFault where, TZARNStatusCode status) {
-  TClass& added = m_classes[AddClass(name)];
+  TClass& added = *m_classes[AddClass(name)];
   added.fault = where;
   added.faultStatus = status;
 }
 
 TInventory::TInstanceIndex TInventory::AddInstance(std::size_t classIndex, const std::string& id) {
   const TInstanceIndex index = m_instances.size();
-  if (index == kNoInstance) throw std::length_error("too many instances");
+  if (index == kMaxInstances) throw std::length_error("too many instances");
   m_instances.push_back(m_arena, TInstance{nullptr, 0, static_cast<std::uint32_t>(classIndex)});
-  m_classes[classIndex].instances.push_back(m_arena, static_cast<std::uint32_t>(index));
+  m_classes[classIndex]->instances.push_back(m_arena, static_cast<std::uint32_t>(index));
   if (!id.empty()) SetInstanceId(index, id);
   return index;
 }
@@ -171,7 +186,7 @@ TInventory::TNameId TInventory::InternName(std::string_view name) {
 
 unsigned char* TInventory::Append(TInstanceIndex instance, std::size_t size) {
   TInstance& record = m_instances[instance];
-  if (size > std::numeric_limits<std::uint32_t>::max() - record.propertyBytes) {
+  if (size > kMaxPropertyBytes - record.propertyBytes) {
     throw std::length_error("an instance's properties exceed 4 GiB");
   }
   record.properties = m_arena.Extend(record.properties, record.propertyBytes, size);
@@ -183,7 +198,9 @@ unsigned char* TInventory::Append(TInstanceIndex instance, std::size_t size) {
 void TInventory::AddProperties(TInstanceIndex instance, const TPropertyWriter& properties) {
   if (properties.Size() != 0)
     std::memcpy(Append(instance, properties.Size()), properties.Data(), properties.Size());
-  m_classes[m_instances[instance].classIndex].propertyFaults += properties.Faults();
+  if (properties.Faults() != 0) {
+    m_classes[m_instances[instance].classIndex]->propertyFaults += properties.Faults();
+  }
 }
 
 void TInventory::Associate(TInstanceIndex first, TInstanceIndex second) {
@@ -204,7 +221,7 @@ void TInventory::SetOperatingSystemTypeFault(TZARNStatusCode status) {
 
 const TInventory::TClass* TInventory::FindClass(const std::string& name) const {
   const auto found = m_classByName.find(name);
-  return found == m_classByName.end() ? nullptr : &m_classes[found->second];
+  return found == m_classByName.end() ? nullptr : m_classes[found->second].get();
 }
 
 boost::optional<TInventory::TInstanceIndex> TInventory::FindInstanceById(
@@ -264,7 +281,9 @@ boost::optional<TInventory::TPropertyRef> TInventory::FindProperty(TInstanceInde
   const unsigned char* p = record.properties;
   const unsigned char* const end = p + record.propertyBytes;
   while (p != end) {
-    if (GetVarint(p) == name) return RefAt(p);
+    // Most names are numbered below 128, in one byte.
+    const TNameId stored = *p < 0x80 ? *p++ : static_cast<TNameId>(GetVarint(p));
+    if (stored == name) return RefAt(p);
     p = SkipPayload(p);
   }
   return boost::none;

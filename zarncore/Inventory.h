@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -71,6 +72,10 @@ class ZARN_API TInventory {
     TSegmentedArray<std::uint32_t> instances;  // in delivery order
   };
 
+  // What the compact form can hold.
+  static constexpr std::size_t kMaxInstances = 0xFFFFFFFEu;
+  static constexpr std::size_t kMaxPropertyBytes = 0xFFFFFFFFu;
+
   TInventory() = default;
   TInventory(const TInventory&) = delete;
   TInventory& operator=(const TInventory&) = delete;
@@ -99,7 +104,7 @@ class ZARN_API TInventory {
   // Reading.
   const TClass* FindClass(const std::string& name) const;
   boost::optional<TInstanceIndex> FindInstanceById(std::string_view id) const;
-  const TClass& Class(std::size_t index) const { return m_classes[index]; }
+  const TClass& Class(std::size_t index) const { return *m_classes[index]; }
   std::size_t ClassCount() const { return m_classes.size(); }
   std::size_t InstanceCount() const { return m_instances.size(); }
   std::size_t AssociationCount() const { return m_associationCount; }
@@ -133,7 +138,7 @@ class ZARN_API TInventory {
   static TPropertyRef RefAt(const unsigned char* tag);
 
   TArena m_arena;
-  std::deque<TClass> m_classes;
+  std::vector<std::unique_ptr<TClass>> m_classes;  // never moving, as the repository points to them
   std::unordered_map<std::string, std::size_t> m_classByName;
   TSegmentedArray<TInstance> m_instances;
   std::deque<std::string> m_names;

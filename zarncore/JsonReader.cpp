@@ -7,11 +7,6 @@
 #include <limits>
 #include <system_error>
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#define ZARN_SSE2 1
-#endif
-
 #include "zarncore/InventoryLoader.h"
 
 namespace NZARNCORE {
@@ -36,6 +31,9 @@ std::string ByteText(unsigned char byte) {
 
 bool IsDigit(int c) { return c >= '0' && c <= '9'; }
 
+// The largest magnitude of a negative integer that fits 64 bits.
+constexpr std::uint64_t kMaxNegative = std::uint64_t(1) << 63;
+
 int HexValue(int c) {
   if (c >= '0' && c <= '9') return c - '0';
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -47,18 +45,9 @@ int HexValue(int c) {
 // backslash, a control character or a byte of a multi-byte character.
 const char* PlainRunEnd(const char* p, const char* end) {
 #if defined(ZARN_SSE2)
-  const __m128i quote = _mm_set1_epi8('"');
-  const __m128i backslash = _mm_set1_epi8('\\');
-  const __m128i space = _mm_set1_epi8(' ');
-  while (end - p >= 16) {
-    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    // Signed, bytes of 0x80 and above compare below a blank.
-    const __m128i special =
-        _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, quote), _mm_cmpeq_epi8(bytes, backslash)),
-                     _mm_cmplt_epi8(bytes, space));
-    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(special));
+  for (; end - p >= 16; p += 16) {
+    const unsigned mask = SpecialStringBytes(p);
     if (mask != 0) return p + __builtin_ctz(mask);
-    p += 16;
   }
 #endif
   for (; p != end; ++p) {
@@ -216,7 +205,7 @@ std::size_t TJsonReader::Utf8Sequence(std::size_t offset) {
   return offset + lead.length;
 }
 
-std::string_view TJsonReader::String() {
+std::string_view TJsonReader::LongString() {
   std::size_t offset = 1;
   for (;;) {
     offset = PlainRun(offset);
@@ -317,8 +306,28 @@ unsigned TJsonReader::HexEscape(std::size_t offset) {
   return code;
 }
 
+// A plain integer of up to nineteen digits well inside the window, the
+// common case, read in one pass; false for anything else.
+bool TJsonReader::ShortInteger(TJsonNumber& number) {
+  const char* const digits = m_pos + (number.negative ? 1 : 0);
+  if (m_end - digits < 20 || !IsDigit(digits[0])) return false;
+  const char* p = digits;
+  std::uint64_t magnitude = 0;
+  for (; p != digits + 19 && IsDigit(*p); ++p) magnitude = magnitude * 10 + (*p - '0');
+  const char next = *p;
+  if (IsDigit(next) || next == '.' || next == 'e' || next == 'E') return false;
+  if ((digits[0] == '0' && p != digits + 1) || (number.negative && magnitude > kMaxNegative)) {
+    return false;
+  }
+  number.magnitude = magnitude;
+  number.text = std::string_view(m_pos, static_cast<std::size_t>(p - m_pos));
+  m_pos = p;
+  return true;
+}
+
 TJsonNumber TJsonReader::Number() {
   TJsonNumber number{std::string_view(), true, m_pos[0] == '-', true, 0};
+  if (ShortInteger(number)) return number;
   std::size_t offset = number.negative ? 1 : 0;
   // How far the decimal point is from the end of the digits kept in the
   // magnitude, as the limit on the exponent counts it.
@@ -336,7 +345,7 @@ TJsonNumber TJsonReader::Number() {
 
 // The digits before and after the decimal point.
 void TJsonReader::NumberDigits(TJsonNumber& number, std::size_t& offset, std::int64_t& bias) {
-  const std::uint64_t limit = number.negative ? std::uint64_t(1) << 63 : UINT64_MAX;
+  const std::uint64_t limit = number.negative ? kMaxNegative : UINT64_MAX;
   int c = At(offset);
   if (!IsDigit(c)) UnexpectedAt(offset);
   if (c == '0') {

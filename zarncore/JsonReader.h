@@ -6,7 +6,25 @@
 #include <string>
 #include <string_view>
 
+#if defined(__SSE2__) && defined(__GNUC__)
+#include <emmintrin.h>
+#define ZARN_SSE2 1
+#endif
+
 namespace NZARNCORE {
+
+#if defined(ZARN_SSE2)
+// A bit for each of the sixteen bytes at p that is a quote, a backslash, a
+// control character or part of a multi-byte character.
+inline unsigned SpecialStringBytes(const char* p) {
+  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  // Signed, bytes of 0x80 and above compare below a blank.
+  const __m128i special = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('"')),
+                                                    _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\\'))),
+                                       _mm_cmplt_epi8(bytes, _mm_set1_epi8(' ')));
+  return static_cast<unsigned>(_mm_movemask_epi8(special));
+}
+#endif
 
 // Where JSON text comes from, a piece at a time.
 class IByteSource {
@@ -47,8 +65,12 @@ class TJsonReader {
   // Skips blanks and returns the next byte without taking it, or kEnd at
   // the end of the text.
   int Peek() {
-    if (m_pos != m_end && static_cast<unsigned char>(*m_pos) > ' ') {
-      return static_cast<unsigned char>(*m_pos);
+    if (m_end - m_pos >= 2) {
+      if (static_cast<unsigned char>(m_pos[0]) > ' ') return static_cast<unsigned char>(m_pos[0]);
+      // One blank, as after a colon or a comma.
+      if (m_pos[0] == ' ' && static_cast<unsigned char>(m_pos[1]) > ' ') {
+        return static_cast<unsigned char>(*++m_pos);
+      }
     }
     return PeekPastBlanks();
   }
@@ -66,7 +88,23 @@ class TJsonReader {
   }
 
   // The string Peek found, unescaped; valid until the next call.
-  std::string_view String();
+  std::string_view String() {
+#if defined(ZARN_SSE2)
+    // Most keys and many values end within the next sixteen bytes.
+    if (m_end - m_pos > 16) {
+      const unsigned special = SpecialStringBytes(m_pos + 1);
+      if (special != 0) {
+        const unsigned length = static_cast<unsigned>(__builtin_ctz(special));
+        if (m_pos[1 + length] == '"') {
+          const std::string_view text(m_pos + 1, length);
+          m_pos += length + 2;
+          return text;
+        }
+      }
+    }
+#endif
+    return LongString();
+  }
   // The number Peek found; its text is valid until the next call.
   TJsonNumber Number();
   enum ELiteral { eTrue, eFalse, eNull };
@@ -83,6 +121,7 @@ class TJsonReader {
 
  private:
   int PeekPastBlanks();
+  std::string_view LongString();
   // The byte at m_pos + offset, reading more when the window ends there;
   // kEnd past the end of the text.
   int At(std::size_t offset) {
@@ -103,6 +142,7 @@ class TJsonReader {
   std::string_view Escaped(std::size_t offset);
   std::size_t Escape(std::size_t offset);
   unsigned HexEscape(std::size_t offset);
+  bool ShortInteger(TJsonNumber& number);
   void NumberDigits(TJsonNumber& number, std::size_t& offset, std::int64_t& bias);
   void Exponent(std::size_t& offset, std::int64_t bias);
 

@@ -80,13 +80,13 @@ struct TRepository::TState {
   bool orphaned = false;        // the repository is gone
   TObjectPool pool;
   // The last property names asked for, with what the inventory numbers
-  // them: a check asks the same few names of every instance.
+  // them: a check asks the same few names of every instance in turn.
   struct TRecentName {
     bool used = false;
     std::string name;
     boost::optional<TInventory::TNameId> id;
   };
-  TRecentName recent[2];
+  TRecentName recent[4];
   std::size_t nextRecent = 0;
 
   void* Acquire(std::size_t size) {
@@ -103,7 +103,7 @@ struct TRepository::TState {
     for (const TRecentName& entry : recent) {
       if (entry.used && entry.name == name) return entry.id;
     }
-    TRecentName& entry = recent[nextRecent++ % 2];
+    TRecentName& entry = recent[nextRecent++ % 4];
     entry = TRecentName{true, name, inventory->FindName(name)};
     return entry.id;
   }

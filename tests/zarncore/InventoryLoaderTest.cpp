@@ -289,6 +289,10 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         TGoodValue{R"("Hard disk")", 13, false, "Hard disk"},
         TGoodValue{R"("tab\tquote\"e\u0301\u00e9")", 13, false, "tab\tquote\"e\xCC\x81\xC3\xA9"},
+        TGoodValue{R"("zelk\u0000412.sys")", 13, false,
+                   std::string("zelk\0"
+                               "412.sys",
+                               12)},
         TGoodValue{"true", 1, false, "true"}, TGoodValue{"false", 1, false, "false"},
         TGoodValue{"-9223372036854775808", 9, false, "-9223372036854775808"},
         TGoodValue{"1.5", 11, false, "1.5"}, TGoodValue{"-2.5E-3", 11, false, "-0.0025"},

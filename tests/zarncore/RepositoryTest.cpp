@@ -142,6 +142,39 @@ TEST_F(RepositoryTest, CountsEveryHandedOutObjectUntilItIsReleased) {
   EXPECT_EQ(m_repository->OutstandingReferences(), 0u);
 }
 
+// A plug-in that keeps objects past the repository (exit status 5) must
+// still be able to use and release them.
+TEST_F(RepositoryTest, ObjectsKeptPastTheRepositoryStillWork) {
+  auto cimNamespace = m_repository->OpenNamespace();
+  TInstances disks = Enumerate(*cimNamespace->GetClass("QELSG_txDiskDrive", TCIMContext()));
+  auto property = disks[1]->GetProperty("DeviceType", TCIMContext());
+  m_repository.reset();
+  EXPECT_EQ(Text(*disks[0], "DeviceType"), "Hard disk");
+  EXPECT_EQ(property->GetValue(TCIMContext()).ToString(10), "CD-ROM");
+  disks.clear();
+  cimNamespace.reset();
+  EXPECT_EQ(property->GetValue(TCIMContext()).ToString(10), "CD-ROM");
+}
+
+// Names asked over and over, as checks do, and a name that is empty.
+TEST(Repository, FindsEachPropertyWhateverTheOrderOfTheNames) {
+  TInventoryBuilder inventory;
+  for (int i = 0; i < 3; ++i) {
+    const std::string n = std::to_string(i);
+    inventory.Add("C",
+                  {{"A", ("a" + n).c_str()}, {"B", ("b" + n).c_str()}, {"", ("e" + n).c_str()}});
+  }
+  TRepository repository(inventory.Build());
+  const TInstances instances = Enumerate(*repository.OpenNamespace()->GetClass("C", TCIMContext()));
+  std::string texts;
+  for (const auto& instance : instances) {
+    for (const char* name : {"B", "", "A", "B", "X"}) {
+      texts += StatusOf([&] { texts += Text(*instance, name); }) == 0 ? " " : "! ";
+    }
+  }
+  EXPECT_EQ(texts, "b0 e0 a0 b0 ! b1 e1 a1 b1 ! b2 e2 a2 b2 ! ");
+}
+
 TEST_F(RepositoryTest, AnswersTheOperatingSystemTypeOnlyForItsOwnNamespaces) {
   EXPECT_EQ(TCIMSchemaHelper::GetOperatingSystemType(m_repository->OpenNamespace()), 36);
   EXPECT_EQ(m_observer.calls, std::vector<std::string>{"GetOperatingSystemType =36"});
