@@ -1,31 +1,12 @@
-#include <new>
-
 #include <gtest/gtest.h>
 
 #include <boost/make_shared.hpp>
 
 #include "host/Zarn.h"
 #include "plugin/LibraryEntry.h"
+#include "support/FailingAllocations.h"
 #include "zarncore/Assertion.h"
 #include "zarncore/HostRoot.h"
-
-namespace {
-int g_failingAllocations = 0;
-}  // namespace
-
-// The attach allocates the plug-in object without throwing; here that
-// allocation can be made to fail. Otherwise it behaves as the library's own.
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  if (g_failingAllocations > 0) {
-    --g_failingAllocations;
-    return nullptr;
-  }
-  try {
-    return ::operator new(size);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-}
 
 namespace {
 
@@ -74,9 +55,11 @@ TEST_F(LibraryEntryTest, AttachFailsAndRegistersNothingWithoutAPluginManager) {
 }
 
 TEST_F(LibraryEntryTest, AttachFailsAndRegistersNothingWithoutMemoryForTheObject) {
-  g_failingAllocations = 1;
-  EXPECT_EQ(LibraryEntry(nullptr, kProcessAttach, nullptr), kEntryFailed);
-  g_failingAllocations = 0;
+  {
+    // The attach allocates the plug-in object without throwing.
+    const NTESTS::TFailingAllocations failing(1);
+    EXPECT_EQ(LibraryEntry(nullptr, kProcessAttach, nullptr), kEntryFailed);
+  }
   EXPECT_EQ(Registered(), 0u);
 }
 

@@ -1,7 +1,6 @@
 #include <algorithm>
 #include <array>
 #include <iterator>
-#include <new>
 
 #include <gtest/gtest.h>
 
@@ -9,26 +8,7 @@
 
 #include "checks/adapter/AdapterInventory.h"
 #include "support/AnalysisHarness.h"
-
-// Allocations that may fail report it by a null result; the plug-in's are
-// made to fail on demand here, the process-wide way the allocator is
-// replaced.
-namespace {
-int g_failingAllocations = 0;
-}  // namespace
-
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  if (g_failingAllocations > 0) {
-    --g_failingAllocations;
-    return nullptr;
-  }
-  // As the library's own: the plug-in frees the storage with plain delete.
-  try {
-    return ::operator new(size);
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-}
+#include "support/FailingAllocations.h"
 
 namespace {
 
@@ -322,17 +302,18 @@ TEST(ScsiDeviceErrorCheck, DevicesAreReportedInDeliveryOrder) {
 
 TEST(ScsiDeviceErrorCheck, ADeviceWithoutStorageForItsRecordIsSkippedWithAMessage) {
 #if defined(_WIN32)
-  GTEST_SKIP() << "a Windows DLL keeps the allocator it was linked with: the replacement above "
-                  "reaches this program only, never the plug-in";
+  GTEST_SKIP() << "a Windows DLL keeps the allocator it was linked with: failing this "
+                  "program's allocations never reaches the plug-in";
 #endif
   TInventoryBuilder inventory = SharedStorage();
   AddDevice(inventory, TDevice().AllFive(), "dev0");
   AddDevice(inventory, TDevice().Set(kHard, UInt32(6)), "dev1");
   // The plug-in allocates its own object when it is loaded.
   TAnalysisHarness::Instance();
-  g_failingAllocations = 1;
-  const TRunResult result = Analyse(inventory);
-  g_failingAllocations = 0;
+  const TRunResult result = [&] {
+    const TFailingAllocations failing(1);
+    return Analyse(inventory);
+  }();
   EXPECT_EQ(result.lines, (std::vector<TLine>{{3, "Unabled to allocate space for devErrors"},
                                               Count(kShared, "6", "hard")}));
   EXPECT_TRUE(PropertiesRead(result, "dev0").empty());
