@@ -9,24 +9,17 @@
 
 #include <gtest/gtest.h>
 
+#include "support/LoadErrors.h"
 #include "zarncore/InventoryLoader.h"
 
 namespace {
 
 using NZARNCORE::LoadInventoryFile;
-using NZARNCORE::LoadInventoryText;
 using NZARNCORE::TInventory;
 using NZARNCORE::TInventoryError;
 using namespace std::string_literals;
 
-std::string ErrorOf(const std::string& text) {
-  try {
-    LoadInventoryText(text, "inv.json");
-  } catch (const TInventoryError& error) {
-    return error.what();
-  }
-  return "(loaded)";
-}
+using NTESTS::ErrorOf;
 
 struct THostileCase {
   const char* name;

@@ -1,3 +1,4 @@
+#include "support/LoadErrors.h"
 #include "zarncore/InventoryLoader.h"
 
 #include <algorithm>
@@ -20,14 +21,7 @@ using NZARNCORE::LoadInventoryText;
 using NZARNCORE::TInventory;
 using NZARNCORE::TInventoryError;
 
-std::string ErrorOf(const std::string& text) {
-  try {
-    LoadInventoryText(text, "inv.json");
-  } catch (const TInventoryError& error) {
-    return error.what();
-  }
-  return "(loaded)";
-}
+using NTESTS::ErrorOf;
 
 std::string FileErrorOf(const std::string& path) {
   try {
