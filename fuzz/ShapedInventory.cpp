@@ -11,6 +11,7 @@
 #include <boost/json/src.hpp>
 
 #include "fuzz/ByteReader.h"
+#include "host/Analysis.h"
 #include "zarncore/InventoryLoader.h"
 
 namespace NFUZZ {
@@ -18,7 +19,7 @@ namespace {
 
 using NQELZARN20::TZARNStatusCode;
 
-const char kAnalysisClass[] = "QELSG_TVXHeavyHittersAnalysis";
+const char* const kAnalysisClass = NQELZARN20::kHeavyHittersAnalysisClass;
 
 // A class the checks read and the properties they read of it.
 struct TClassShape {

@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "host/Analysis.h"
 #include "zarn/Commands.h"
 #include "zarn/ExecutablePath.h"
 #include "zarn/OptionValues.h"
@@ -11,7 +12,7 @@
 namespace NZARN {
 namespace {
 
-const char kDefaultClass[] = "QELSG_TVXHeavyHittersAnalysis";
+const char* const kDefaultClass = NQELZARN20::kHeavyHittersAnalysisClass;
 
 const char kAnalyzeFooter[] =
     "Exit status, the first that applies:\n"

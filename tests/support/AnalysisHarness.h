@@ -21,7 +21,7 @@ struct TLine {
 };
 std::ostream& operator<<(std::ostream& out, const TLine& line);
 
-const char kAnalysisClass[] = "QELSG_TVXHeavyHittersAnalysis";
+const char* const kAnalysisClass = NQELZARN20::kHeavyHittersAnalysisClass;
 // In a class list, stands for a null class reference.
 const char kNullClass[] = "";
 
