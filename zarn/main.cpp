@@ -21,9 +21,12 @@ const char kAnalyzeFooter[] =
     "  5  the plug-in still held host references after RunAnalysis\n"
     "  7  the output could not be written\n"
     "  1  a line at level 100 (finding) or 101 (advice) was written\n"
-    "  6  no finding, but a line at level 0 (error) was written\n"
+    "  6  no finding, but a line at level 0 (error) was written, or the\n"
+    "     inventory's collection record has a class that could not be read\n"
     "  0  no line at level 0, 100 or 101\n"
     "--levels hides lines only; the exit status counts every line.\n";
+
+const char kInventoryHelp[] = "The inventory file (JSON), or - for standard input";
 
 std::string DefaultPluginPath() { return (ExecutableDirectory() / "tvxanal.pi").string(); }
 
@@ -62,7 +65,7 @@ void AddPluginOption(CLI::App& command, std::string& plugin) {
 
 void AddAnalyzeOptions(CLI::App& analyze, TAnalyzeCommand& command) {
   TAnalyzeOptions& options = command.options;
-  analyze.add_option("INVENTORY", options.inventory, "The inventory file (JSON)")->required();
+  analyze.add_option("INVENTORY", options.inventory, kInventoryHelp)->required();
   AddPluginOption(analyze, options.plugin);
   analyze
       .add_option("--class", options.classes,
@@ -132,7 +135,7 @@ int Main(int argc, char** argv) {
 
   CLI::App& validate = *app.add_subcommand("validate", "Check an inventory file and summarise it");
   std::string inventory;
-  validate.add_option("INVENTORY", inventory, "The inventory file (JSON)")->required();
+  validate.add_option("INVENTORY", inventory, kInventoryHelp)->required();
 
   CLI::App& plugins = *app.add_subcommand("plugins", "Load the plug-in and show its identity");
   std::string plugin;
