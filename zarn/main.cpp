@@ -28,6 +28,11 @@ const char kAnalyzeFooter[] =
 
 const char kInventoryHelp[] = "The inventory file (JSON), or - for standard input";
 
+const char kCollectFooter[] =
+    "Exit status: 0 written, 2 usage error or unusable --root (nothing written),\n"
+    "7 the output could not be written. A class that could not be read is no\n"
+    "failure: the inventory's collection record says why.\n";
+
 std::string DefaultPluginPath() { return (ExecutableDirectory() / "tvxanal.pi").string(); }
 
 // Collects the analyze options; the texts that CLI11 cannot check alone are
@@ -90,6 +95,34 @@ void AddAnalyzeOptions(CLI::App& analyze, TAnalyzeCommand& command) {
   analyze.footer(kAnalyzeFooter);
 }
 
+// CLI11 cannot tell an empty path from none.
+struct TCollectCommand {
+  std::string root;
+  std::string output;
+  const CLI::Option* rootGiven = nullptr;
+  const CLI::Option* outputGiven = nullptr;
+};
+
+void AddCollectOptions(CLI::App& collect, TCollectCommand& command) {
+  command.rootGiven =
+      collect
+          .add_option("--root", command.root,
+                      "Collect the machine image under DIR instead; no path leads out of it")
+          ->type_name("DIR");
+  command.outputGiven = collect
+                            .add_option("-o,--output", command.output,
+                                        "Write to FILE, whole or not at all, instead of stdout")
+                            ->type_name("FILE");
+  collect.footer(kCollectFooter);
+}
+
+TCollectOptions Finished(const TCollectCommand& command) {
+  TCollectOptions options;
+  if (command.rootGiven->count() != 0) options.root = command.root;
+  if (command.outputGiven->count() != 0) options.output = command.output;
+  return options;
+}
+
 TAnalyzeOptions Finished(TAnalyzeCommand command) {
   TAnalyzeOptions options = command.options;
   if (options.classes.empty()) options.classes.push_back(kDefaultClass);
@@ -112,7 +145,7 @@ std::string UsageError(const CLI::App* app, const CLI::Error& error) {
 
 // CLI11 alone would only say that a command is required.
 void CheckCommandWord(const CLI::App& app, int argc, char** argv) {
-  const std::string commands = "; the commands are analyze, validate and plugins";
+  const std::string commands = "; the commands are analyze, validate, plugins and collect";
   if (argc < 2) throw CLI::ParseError("no command given" + commands, CLI::ExitCodes::RequiredError);
   const std::string word = argv[1];
   if (!word.empty() && word[0] == '-') return;
@@ -141,6 +174,10 @@ int Main(int argc, char** argv) {
   std::string plugin;
   AddPluginOption(plugins, plugin);
 
+  CLI::App& collect = *app.add_subcommand("collect", "Write an inventory of this machine");
+  TCollectCommand collectCommand;
+  AddCollectOptions(collect, collectCommand);
+
   try {
     CheckCommandWord(app, argc, argv);
     app.parse(argc, argv);
@@ -150,6 +187,7 @@ int Main(int argc, char** argv) {
   }
   if (analyze.parsed()) return RunAnalyze(Finished(analyzeCommand));
   if (validate.parsed()) return RunValidate(inventory);
+  if (collect.parsed()) return RunCollect(Finished(collectCommand));
   return RunPlugins(plugin);
 }
 
