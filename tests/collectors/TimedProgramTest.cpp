@@ -25,6 +25,7 @@ struct TProgramCase {
   std::string program;
   std::vector<std::string> args;
   std::string result;  // the output, or the error's words
+  std::chrono::milliseconds limit = 300ms;
 };
 
 class Program : public testing::TestWithParam<TProgramCase> {};
@@ -32,7 +33,7 @@ class Program : public testing::TestWithParam<TProgramCase> {};
 TEST_P(Program, GivesItsOutputOrSaysWhyNot) {
   std::string result;
   try {
-    result = RunProgram(GetParam().program, GetParam().args, 300ms);
+    result = RunProgram(GetParam().program, GetParam().args, GetParam().limit);
   } catch (const NZARNCOLLECT::TSourceError& error) {
     result = error.what();
   }
@@ -41,19 +42,20 @@ TEST_P(Program, GivesItsOutputOrSaysWhyNot) {
 
 INSTANTIATE_TEST_SUITE_P(
     TimedProgram, Program,
-    testing::Values(TProgramCase{"Output", "sh", {"-c", "echo \"$LC_ALL\"; echo noise >&2"}, "C\n"},
-                    TProgramCase{"Missing",
-                                 "zarn-no-such-program",
-                                 {},
-                                 "program missing: zarn-no-such-program is not on PATH"},
-                    TProgramCase{"Status",
-                                 "sh",
-                                 {"-c", "echo first >&2; echo second >&2; exit 3"},
-                                 "sh ended with status 3: first"},
-                    TProgramCase{"TimedOut",
-                                 "sh",
-                                 {"-c", "sleep 30"},
-                                 "timed out: sh did not finish within 300 ms"}),
+    testing::Values(
+        TProgramCase{"Output", "sh", {"-c", "echo \"$LC_ALL\"; echo noise >&2"}, "C\n"},
+        TProgramCase{"Missing",
+                     "zarn-no-such-program",
+                     {},
+                     "program missing: zarn-no-such-program is not on PATH"},
+        TProgramCase{"Status",
+                     "sh",
+                     {"-c", "echo first >&2; echo second >&2; exit 3"},
+                     "sh ended with status 3: first"},
+        TProgramCase{
+            "TimedOut", "sh", {"-c", "sleep 30"}, "timed out: sh did not finish within 300 ms"},
+        TProgramCase{
+            "Flood", "sh", {"-c", "head -c 67108865 /dev/zero"}, "sh wrote more than 64 MiB", 30s}),
     CaseName());
 
 bool Running(const std::string& pid) {

@@ -139,6 +139,19 @@ cat "$t/inventory.json" && ls "$t" && rm -rf "$t")sh");
             "piped 0\nwritten 0\nvalid 0\n1\nno root 2\nno folder 7\nkept\ninventory.json\n");
 }
 
+// The record's texts come from any collector; shown, they cannot drive the
+// terminal.
+TEST(Collect, RecordIsShownAsOneLineEach) {
+  const TRunResult result = RunShell(R"sh(inventory='{"classes": {"C": []}, "collection": {
+  "collector": "c", "version": "1", "time": "t", "classes": {"C": {"source": "a\u001b[2Jb",
+  "state": "unreadable", "reason": "x\ny"}}}}'
+printf '%s' "$inventory" | zarn validate - | tail -n 1
+printf '%s' "$inventory" | zarn analyze - --class none --format jsonl; echo "status $?")sh");
+  EXPECT_EQ(result.out,
+            "  C  could not be read from a\\u001B[2Jb: x\\u000Ay\n"
+            "zarn: note: C could not be read: x\\u000Ay\nstatus 6\n");
+}
+
 // A running systemd is out of the tests' reach; its listing is not.
 TEST(Collect, ReadsTheStatesSystemctlLists) {
   const std::map<std::string, std::string> expected{
