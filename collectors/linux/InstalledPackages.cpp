@@ -14,6 +14,7 @@ namespace {
 const char kClass[] = "QELSG_InstalledRPM";
 const char kDpkgStatus[] = "/var/lib/dpkg/status";
 const char kRpmSource[] = "rpm -qa";
+const char kNoDatabaseSource[] = "the package manager";
 const char kNoDatabase[] =
     "no package database: neither /var/lib/dpkg/status nor an rpm database was found";
 const char kLinkInDatabase[] =
@@ -117,7 +118,7 @@ TClassResult ReadInstalledPackages(TFileTree& files) {
   const bool dpkg = files.Exists(kDpkgStatus);
   const boost::optional<std::string> rpmFolder = dpkg ? boost::none : RpmFolder(files);
   const std::string source = dpkg ? kDpkgStatus : kRpmSource;
-  if (!dpkg && !rpmFolder) return UnreadableClass(kClass, "the package manager", kNoDatabase);
+  if (!dpkg && !rpmFolder) return UnreadableClass(kClass, kNoDatabaseSource, kNoDatabase);
   try {
     return ReadClass(
         kClass, source,

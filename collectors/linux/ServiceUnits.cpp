@@ -31,10 +31,13 @@ const char kSystemdRuns[] = "/run/systemd/system";
 
 constexpr std::chrono::seconds kSystemctlLimit{10};
 
-bool IsServiceUnit(const TFileTree::TEntry& entry) {
-  return (entry.kind == TFileTree::EKind::File || entry.kind == TFileTree::EKind::Link) &&
-         entry.name.size() > kSuffix.size() &&
-         entry.name.compare(entry.name.size() - kSuffix.size(), kSuffix.size(), kSuffix) == 0;
+// The service a unit named NAME.service stands for; none for other units.
+boost::optional<std::string> ServiceName(const std::string& unit) {
+  if (unit.size() <= kSuffix.size() ||
+      unit.compare(unit.size() - kSuffix.size(), kSuffix.size(), kSuffix) != 0) {
+    return boost::none;
+  }
+  return unit.substr(0, unit.size() - kSuffix.size());
 }
 
 // A folder that does not exist holds no units; one that cannot be listed
@@ -46,8 +49,10 @@ std::set<std::string> UnitNames(const TFileTree& files) {
     if (!files.Exists(folder)) continue;
     anyFolder = true;
     for (const TFileTree::TEntry& entry : files.List(folder)) {
-      if (IsServiceUnit(entry))
-        names.insert(entry.name.substr(0, entry.name.size() - kSuffix.size()));
+      const boost::optional<std::string> name = ServiceName(entry.name);
+      const bool unitFile =
+          entry.kind == TFileTree::EKind::File || entry.kind == TFileTree::EKind::Link;
+      if (name && unitFile) names.insert(*name);
     }
   }
   if (!anyFolder) throw TSourceError(kNoFolder);
@@ -104,11 +109,8 @@ std::map<std::string, std::string> ParseUnitStates(const std::string& listing) {
     std::istringstream words(line);
     std::string unit, load, active, sub;
     if (!(words >> unit >> load >> active >> sub)) continue;
-    if (unit.size() <= kSuffix.size() ||
-        unit.compare(unit.size() - kSuffix.size(), kSuffix.size(), kSuffix) != 0) {
-      continue;
-    }
-    states[unit.substr(0, unit.size() - kSuffix.size())] = active + " (" + sub + ")";
+    const boost::optional<std::string> name = ServiceName(unit);
+    if (name) states[*name] = active + " (" + sub + ")";
   }
   return states;
 }
