@@ -105,10 +105,9 @@ TFileTree::EKind EntryKind(DIR* folder, const dirent& entry) {
   return KindOf(status.st_mode);
 }
 
-// The folder part and the last name of a path.
+// The folder part and the last name of an absolute path.
 std::pair<std::string, std::string> Split(const std::string& path) {
   const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return {".", path};
   return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
 }
 

@@ -65,7 +65,7 @@ TEST(Collect, AnImageWithoutTheSoftwareIsAnalysedThroughAPipe) {
 
 // Links out of the image, absolute and relative, a named pipe where a
 // number should be, a file the collector may not read, and names that are
-// not UTF-8; collected without privileges.
+// not UTF-8; collected without privileges. Then an image with nothing.
 TEST(Collect, StaysInsideAHostileImage) {
   const TRunResult result = RunShell(R"sh(t=$(mktemp -d) && chmod 755 "$t" && cd "$t"
 mkdir -p image/etc image/var/lib/dpkg image/usr/lib/systemd/system
@@ -82,6 +82,8 @@ $as zarn collect --root image > inventory.json; echo "collect $?"
 zarn validate - < inventory.json > /dev/null; echo "validate $?"
 grep -c -e leaked -e '"host"' -e '"uint16": 36869' -e '"uint16": 645' inventory.json
 grep -F -e '"Slot"' -e '"Name"' -e 'QELSG_InstalledRPM": {' inventory.json
+mkdir empty && zarn collect --root empty | grep -F -e 'QELSG_PCIDevice": {' \
+  -e 'QELSG_InstalledRPM": {' -e 'QELSG_SystemServiceInfo": {'
 cd / && rm -rf "$t")sh");
   EXPECT_EQ(
       result.out,
@@ -92,6 +94,12 @@ cd / && rm -rf "$t")sh");
       "\n"
       "      {\"Name\": \"odd\xEF\xBF\xBD\\u0001name\"},\n"
       R"(      {"Name": "out"})"
+      "\n"
+      R"(      "QELSG_PCIDevice": {"source": "/sys/bus/pci/devices", "state": "unreadable", "reason": "/sys/bus/pci/devices does not exist"},)"
+      "\n"
+      R"(      "QELSG_InstalledRPM": {"source": "the package manager", "state": "unreadable", "reason": "no package database: neither /var/lib/dpkg/status nor an rpm database was found"},)"
+      "\n"
+      R"(      "QELSG_SystemServiceInfo": {"source": "the systemd unit folders", "state": "unreadable", "reason": "no systemd unit folder exists"},)"
       "\n");
 }
 
@@ -133,10 +141,13 @@ zarn validate "$t/inventory.json" > /dev/null; echo "valid $?"
 grep -cE '^    "time": "[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z",$' "$t/inventory.json"
 echo kept > "$t/inventory.json"
 zarn collect --root "$t/missing" -o "$t/inventory.json" 2> /dev/null; echo "no root $?"
-zarn collect -o "$t/missing/inventory.json" 2> /dev/null; echo "no folder $?"
+zarn collect -o "$t/missing/inventory.json" 2> "$t/error"; echo "no folder $?"
+sed "s|$t|T|" "$t/error" && rm "$t/error"
 cat "$t/inventory.json" && ls "$t" && rm -rf "$t")sh");
   EXPECT_EQ(result.out,
-            "piped 0\nwritten 0\nvalid 0\n1\nno root 2\nno folder 7\nkept\ninventory.json\n");
+            "piped 0\nwritten 0\nvalid 0\n1\nno root 2\nno folder 7\n"
+            "zarn: error: cannot write T/missing/inventory.json: no such file or directory; "
+            "nothing was written\nkept\ninventory.json\n");
 }
 
 // The record's texts come from any collector; shown, they cannot drive the
