@@ -110,8 +110,8 @@ TEST(Collect, ListsWhatRpmPrints) {
     GTEST_SKIP() << "rpm is not installed; scripts/install-deps installs it";
   }
   const TRunResult result = RunShell(R"sh(t=$(mktemp -d) && cd "$t"
-printf 'Name: TvxMgr-Agent\nVersion: 9.1\nRelease: 2\nSummary: s\nLicense: l\nBuildArch: noarch\n%%description\nd\n%%files\n' > p.spec
-rpmbuild --quiet -bb --define "_topdir $t/build" p.spec
+printf 'Name: TvxMgr-Agent\nVersion: 9.1\nRelease: 2\nSummary: s\nLicense: l\nBuildArch: noarch\n%%description\nd\n%%files\n' > package.recipe
+rpmbuild --quiet -bb --define "_topdir $t/build" package.recipe
 rpmdb --dbpath "$t/image/var/lib/rpm" --initdb
 rpm --dbpath "$t/image/var/lib/rpm" -i --justdb --nodeps build/RPMS/noarch/*.rpm 2> /dev/null
 zarn collect --root image | grep -F -e ProductName -e 'QELSG_InstalledRPM": {'
