@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 namespace NZARNCORE {
 
@@ -218,6 +219,8 @@ void TInventory::SetOperatingSystemTypeFault(TZARNStatusCode status) {
   m_osTypeFault = status;
   m_osType.reset();
 }
+
+void TInventory::SetCollection(TCollectionRecord record) { m_collection = std::move(record); }
 
 const TInventory::TClass* TInventory::FindClass(const std::string& name) const {
   const auto found = m_classByName.find(name);

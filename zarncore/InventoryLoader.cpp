@@ -9,12 +9,14 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <istream>
 #include <iterator>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -283,10 +285,25 @@ enum class ESlot {
   FaultStatus,
   FaultOn,
   Pair,
-  PairId
+  PairId,
+  Collection,
+  RecordText,
+  CollectedClasses,
+  CollectedClass,
+  State
 };
 
-enum class EContainer { Top, Classes, Instances, Instance, ValueObject, Fault, Associations, Pair };
+enum class EContainer {
+  Top,
+  Classes,
+  Instances,
+  Instance,
+  ValueObject,
+  Fault,
+  Associations,
+  Pair,
+  Record
+};
 
 struct TTopKey {
   std::string_view name;
@@ -296,7 +313,8 @@ struct TTopKey {
 constexpr TTopKey kTopKeys[] = {{"format", ESlot::Format},
                                 {"operatingSystemType", ESlot::OsType},
                                 {"classes", ESlot::Classes},
-                                {"associations", ESlot::Associations}};
+                                {"associations", ESlot::Associations},
+                                {"collection", ESlot::Collection}};
 constexpr unsigned kClassesSeen = 1u << 2;  // the bit of kTopKeys[2]
 
 // Keys of an instance or fault object that may appear once.
@@ -307,6 +325,26 @@ constexpr unsigned kPointSeen = 2;
 constexpr std::string_view kIdKey = "$id";
 constexpr std::string_view kStatusKey = "$error";
 constexpr std::string_view kPointKey = "on";
+
+// The keys of the collection record and of each of its classes, in the
+// order of their k...Seen bits; required unless marked.
+struct TRecordKey {
+  std::string_view name;
+  bool required;
+};
+constexpr TRecordKey kRecordKeys[] = {
+    {"collector", true}, {"version", true}, {"host", false}, {"time", true}, {"classes", true}};
+constexpr unsigned kRecordClassesSeen = 1u << 4;
+constexpr TRecordKey kCollectedClassKeys[] = {{"source", true}, {"state", true}, {"reason", false}};
+constexpr unsigned kReasonSeen = 1u << 2;
+
+struct TStateName {
+  std::string_view name;
+  ECollectionState state;
+};
+constexpr TStateName kStateNames[] = {{"read", ECollectionState::Read},
+                                      {"absent", ECollectionState::Absent},
+                                      {"unreadable", ECollectionState::Unreadable}};
 
 // The 'on' value of a fault in this place; empty where faults have none.
 std::string_view FaultPoint(ESlot owner) {
@@ -400,6 +438,17 @@ class TParser {
   void FaultKey(TFrame& frame, std::string_view key);
   void ParseAssociations();
   void ParsePair();
+  void ParseCollection();
+  void ParseCollectedClasses(std::vector<TCollectedClass>& classes);
+  void ParseCollectedClass(TCollectedClass& collected);
+  ECollectionState ParseState();
+  std::string RecordText();
+  // The key's place in keys, marked seen in the open object; a located
+  // error for a key that is not there.
+  template <std::size_t N>
+  std::size_t RecordKey(const TRecordKey (&keys)[N], std::string_view key);
+  template <std::size_t N>
+  void CheckRequired(const TRecordKey (&keys)[N]);
 
   TZARNStatusCode FaultStatus();
   std::int64_t CheckedInteger(ECIMType type, const TInteger& number);
@@ -521,6 +570,15 @@ std::string TParser::UnexpectedMessage(ESlot slot, const std::string& got) {
       return "expected an [id, id] pair" + got;
     case ESlot::PairId:
       return "expected a string $id" + got;
+    case ESlot::Collection:
+    case ESlot::CollectedClass:
+      return "expected an object" + got;
+    case ESlot::RecordText:
+      return "expected a string" + got;
+    case ESlot::CollectedClasses:
+      return "expected an object of classes" + got;
+    case ESlot::State:
+      return "expected 'read', 'absent' or 'unreadable'" + got;
     case ESlot::Property:
       break;
   }
@@ -586,6 +644,8 @@ void TParser::TopValue(ESlot slot) {
       return ParseOsType();
     case ESlot::Classes:
       return ParseClasses();
+    case ESlot::Collection:
+      return ParseCollection();
     default:
       return ParseAssociations();
   }
@@ -893,6 +953,104 @@ void TParser::ParsePair() {
   Pop();
 }
 
+void TParser::ParseCollection() {
+  if (m_in.Peek() != '{') WrongValue(ESlot::Collection);
+  m_in.Skip();
+  Push(EContainer::Record);
+  TCollectionRecord record;
+  std::string* const texts[] = {&record.collector, &record.version, &record.host, &record.time};
+  if (!m_in.Take('}')) {
+    std::string_view key = Key();
+    do {
+      const std::size_t index = RecordKey(kRecordKeys, key);
+      m_in.Expect(':');
+      if (1u << index == kRecordClassesSeen) {
+        ParseCollectedClasses(record.classes);
+      } else {
+        *texts[index] = RecordText();
+      }
+    } while (NextKey(key));
+  }
+  CheckRequired(kRecordKeys);
+  m_inventory.SetCollection(std::move(record));
+  Pop();
+}
+
+void TParser::ParseCollectedClasses(std::vector<TCollectedClass>& classes) {
+  if (m_in.Peek() != '{') WrongValue(ESlot::CollectedClasses);
+  m_in.Skip();
+  TFrame& frame = Push(EContainer::Record);
+  std::unordered_set<std::string> names;
+  if (!m_in.Take('}')) {
+    std::string_view key = Key();
+    do {
+      if (key.empty()) FailAtContainer("empty class name");
+      m_className.assign(key.data(), key.size());
+      frame.key = m_className;
+      if (!names.insert(m_className).second) FailAtContainer("duplicate key " + Quoted(key));
+      classes.push_back(TCollectedClass{m_className, {}, ECollectionState::Read, {}});
+      m_in.Expect(':');
+      ParseCollectedClass(classes.back());
+    } while (NextKey(key));
+  }
+  Pop();
+}
+
+void TParser::ParseCollectedClass(TCollectedClass& collected) {
+  if (m_in.Peek() != '{') WrongValue(ESlot::CollectedClass);
+  m_in.Skip();
+  const TFrame& frame = Push(EContainer::Record);
+  if (!m_in.Take('}')) {
+    std::string_view key = Key();
+    do {
+      const std::size_t index = RecordKey(kCollectedClassKeys, key);
+      m_in.Expect(':');
+      if (index == 0) collected.source = RecordText();
+      if (index == 1) collected.state = ParseState();
+      if (index == 2) collected.reason = RecordText();
+    } while (NextKey(key));
+  }
+  CheckRequired(kCollectedClassKeys);
+  if (collected.state == ECollectionState::Unreadable && !(frame.seen & kReasonSeen)) {
+    FailAtContainer("missing key 'reason' (an unreadable class says why)");
+  }
+  Pop();
+}
+
+ECollectionState TParser::ParseState() {
+  if (m_in.Peek() != '"') WrongValue(ESlot::State);
+  const std::string_view name = m_in.String();
+  for (const TStateName& state : kStateNames) {
+    if (state.name == name) return state.state;
+  }
+  FailAtValue(UnexpectedMessage(ESlot::State, ", got " + Quoted(name)));
+}
+
+std::string TParser::RecordText() {
+  if (m_in.Peek() != '"') WrongValue(ESlot::RecordText);
+  return std::string(m_in.String());
+}
+
+template <std::size_t N>
+std::size_t TParser::RecordKey(const TRecordKey (&keys)[N], std::string_view key) {
+  for (std::size_t index = 0; index < N; ++index) {
+    if (keys[index].name == key) {
+      Once(Top(), 1u << index, keys[index].name);
+      return index;
+    }
+  }
+  FailAtContainer("unknown key " + Quoted(key));
+}
+
+template <std::size_t N>
+void TParser::CheckRequired(const TRecordKey (&keys)[N]) {
+  for (std::size_t index = 0; index < N; ++index) {
+    if (keys[index].required && !(Top().seen & 1u << index)) {
+      FailAtContainer("missing key " + Quoted(keys[index].name));
+    }
+  }
+}
+
 // The number when it fits the type (the callers' types all fit int64); a
 // located error otherwise.
 std::int64_t TParser::CheckedInteger(ECIMType type, const TInteger& number) {
@@ -971,6 +1129,22 @@ class TFileSource : public IByteSource {
   const std::string& m_path;
 };
 
+// Reads a stream a piece at a time.
+class TStreamSource : public IByteSource {
+ public:
+  TStreamSource(std::istream& in, const std::string& sourceName)
+      : m_in(in), m_sourceName(sourceName) {}
+  std::size_t Read(char* buffer, std::size_t size) override {
+    m_in.read(buffer, static_cast<std::streamsize>(size));
+    if (m_in.bad()) throw TInventoryError(m_sourceName + ": cannot read");
+    return static_cast<std::size_t>(m_in.gcount());
+  }
+
+ private:
+  std::istream& m_in;
+  const std::string& m_sourceName;
+};
+
 // Hands out a text in pieces, as a file would come.
 class TTextSource : public IByteSource {
  public:
@@ -1014,6 +1188,11 @@ boost::shared_ptr<TInventory> LoadInventoryFile(const std::string& path) {
   std::setvbuf(file.get(), nullptr, _IONBF, 0);
   TFileSource input(file.get(), path);
   return Load(path, input);
+}
+
+boost::shared_ptr<TInventory> LoadInventoryStream(std::istream& in, const std::string& sourceName) {
+  TStreamSource input(in, sourceName);
+  return Load(sourceName, input);
 }
 
 boost::shared_ptr<TInventory> LoadInventoryText(const std::string& text,
