@@ -17,7 +17,7 @@ namespace NZARNTEST {
 namespace {
 
 using NZARNCOLLECT::RunProgram;
-using NZARNTEST::operator<<;
+using NTESTS::operator<<;
 using namespace std::chrono_literals;
 
 struct TProgramCase {
@@ -56,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
             "TimedOut", "sh", {"-c", "sleep 30"}, "timed out: sh did not finish within 300 ms"},
         TProgramCase{
             "Flood", "sh", {"-c", "head -c 67108865 /dev/zero"}, "sh wrote more than 64 MiB", 30s}),
-    CaseName());
+    TCaseName());
 
 bool Running(const std::string& pid) {
   std::ifstream stat("/proc/" + pid + "/stat");

@@ -6,8 +6,6 @@
 #include <future>
 #include <sstream>
 
-// Boost.Process without the compiled Boost.Filesystem.
-#define BOOST_PROCESS_USE_STD_FS
 #include <boost/asio/io_context.hpp>
 #include <boost/process.hpp>
 

@@ -11,7 +11,7 @@
 namespace NZARNTEST {
 namespace {
 
-using NZARNTEST::operator<<;
+using NTESTS::operator<<;
 
 const std::string kImages = "tests/collectors/linux/";
 
@@ -47,7 +47,7 @@ TEST_P(Image, GivesItsInventory) {
 INSTANTIATE_TEST_SUITE_P(Collect, Image,
                          testing::Values(TImageCase{"WithManager", "with-manager"},
                                          TImageCase{"WithoutManager", "without-manager"}),
-                         CaseName());
+                         TCaseName());
 
 // The image with the management software and its agent is analysed in
 // docs/command-line.md, whose examples are run as written.
