@@ -16,9 +16,21 @@ class TCollectError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// How far back the System event log is read: its newest records, no older
+// than maxEventDays, at most maxEvents of them. A system without that log
+// has nothing to bound.
+constexpr unsigned kDefaultMaxEvents = 5000;
+constexpr unsigned kDefaultMaxEventDays = 30;
+
+struct TCollectSettings {
+  boost::optional<std::string> root;  // a machine image instead of this machine
+  unsigned maxEvents = kDefaultMaxEvents;
+  unsigned maxEventDays = kDefaultMaxEventDays;
+};
+
 // Collects this machine, or the machine image under root, with the
 // collector of the system zarn runs on. Reads only; a source it may not
 // read makes its class unreadable, never a failure.
-TCollectedInventory CollectMachine(const boost::optional<std::string>& root);
+TCollectedInventory CollectMachine(const TCollectSettings& settings);
 
 }  // namespace NZARNCOLLECT

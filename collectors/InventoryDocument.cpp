@@ -14,6 +14,12 @@ using NZARNCORE::ECollectionState;
 
 namespace {
 
+const char kAdapterSource[] = "the adapter's management software";
+const char kAdapterReason[] = "only the adapter's management software reports it";
+const char* const kAdapterClasses[] = {
+    "QELSG_txSCSIProtocolController", "QELSG_txBiosVersion",    "QELSG_txDiskDrive",
+    "QELSG_txDiskDriveVersion",       "QELSG_txSCSIDeviceData", "QELSG_BadStripeData"};
+
 TClassResult Result(std::string name, std::string source, ECollectionState state,
                     std::string reason, boost::json::array instances) {
   return TClassResult{
@@ -126,6 +132,12 @@ TClassResult UnreadableClass(std::string name, std::string source, std::string r
                 {});
 }
 
+void AddAdapterClasses(TCollectedInventory& inventory) {
+  for (const char* name : kAdapterClasses) {
+    inventory.classes.push_back(UnreadableClass(name, kAdapterSource, kAdapterReason));
+  }
+}
+
 std::string UtcNow() {
   const std::time_t now = std::time(nullptr);
   char text[32];
@@ -139,8 +151,10 @@ boost::json::value Uint16(boost::optional<std::uint16_t> value) {
 }
 
 std::string InventoryText(const TCollectedInventory& inventory, const TCollectorStamp& stamp) {
-  std::string out = "{\n  \"format\": 1,\n  \"operatingSystemType\": " +
-                    std::to_string(inventory.operatingSystemType) + ",\n";
+  std::string out = "{\n  \"format\": 1,\n";
+  if (inventory.operatingSystemType) {
+    out += "  \"operatingSystemType\": " + std::to_string(*inventory.operatingSystemType) + ",\n";
+  }
   WriteRecord(out, inventory, stamp);
   out += "  \"classes\": {";
   const char* separator = "\n";

@@ -27,10 +27,14 @@ TClassResult UnreadableClass(std::string name, std::string source, std::string r
 // What a collector found on one machine, every class the plug-in reads
 // among it.
 struct TCollectedInventory {
-  std::uint16_t operatingSystemType = 0;
-  std::string host;  // empty when unknown
+  boost::optional<std::uint16_t> operatingSystemType;  // left out when unknown
+  std::string host;                                    // empty when unknown
   std::vector<TClassResult> classes;
 };
+
+// The adapter's own records, which only its management software reports:
+// every collector lists them as classes it could not read.
+void AddAdapterClasses(TCollectedInventory& inventory);
 
 // Who collected, and when.
 struct TCollectorStamp {

@@ -3,11 +3,9 @@
 namespace NZARNCOLLECT {
 
 namespace {
-const char kNoCollector[] = "this system has no collector yet; collect on Linux";
+const char kNoCollector[] = "this system has no collector yet; collect on Linux or Windows";
 }  // namespace
 
-TCollectedInventory CollectMachine(const boost::optional<std::string>&) {
-  throw TCollectError(kNoCollector);
-}
+TCollectedInventory CollectMachine(const TCollectSettings&) { throw TCollectError(kNoCollector); }
 
 }  // namespace NZARNCOLLECT

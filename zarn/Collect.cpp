@@ -75,7 +75,7 @@ int WriteStdout(const std::string& text) {
 int RunCollect(const TCollectOptions& options) {
   NZARNCOLLECT::TCollectedInventory inventory;
   try {
-    inventory = NZARNCOLLECT::CollectMachine(options.root);
+    inventory = NZARNCOLLECT::CollectMachine(options.machine);
   } catch (const NZARNCOLLECT::TCollectError& error) {
     ReportError(error.what());
     return eExitUsage;

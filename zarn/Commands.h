@@ -7,6 +7,7 @@
 
 #include <boost/optional.hpp>
 
+#include "collectors/Collector.h"
 #include "zarn/OutputWriter.h"
 
 namespace NZARN {
@@ -35,7 +36,7 @@ struct TAnalyzeOptions {
 };
 
 struct TCollectOptions {
-  boost::optional<std::string> root;
+  NZARNCOLLECT::TCollectSettings machine;
   boost::optional<std::string> output;  // none for stdout
 };
 

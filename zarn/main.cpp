@@ -45,11 +45,12 @@ struct TAnalyzeCommand {
   std::string levels;
 };
 
-CLI::Validator RunCountCheck() {
+// A whole number, 1 or more, of what counts: "runs", "records", "days".
+CLI::Validator CountCheck(const std::string& what) {
   return CLI::Validator(
-      [](const std::string& text) {
+      [what](const std::string& text) {
         return ParseRunCount(text) ? std::string()
-                                   : "'" + text + "' is not a number of runs (1 or more)";
+                                   : "'" + text + "' is not a number of " + what + " (1 or more)";
       },
       "");
 }
@@ -83,7 +84,7 @@ void AddAnalyzeOptions(CLI::App& analyze, TAnalyzeCommand& command) {
   analyze
       .add_option("--runs", command.runs, "Call RunAnalysis N times in this process (default: 1)")
       ->type_name("N")
-      ->check(RunCountCheck());
+      ->check(CountCheck("runs"));
   analyze
       .add_option("--format", command.format,
                   "text (default), for people; jsonl, one JSON object a line")
@@ -100,27 +101,43 @@ void AddAnalyzeOptions(CLI::App& analyze, TAnalyzeCommand& command) {
 struct TCollectCommand {
   std::string root;
   std::string output;
+  std::string maxEvents = std::to_string(NZARNCOLLECT::kDefaultMaxEvents);
+  std::string maxEventDays = std::to_string(NZARNCOLLECT::kDefaultMaxEventDays);
   const CLI::Option* rootGiven = nullptr;
   const CLI::Option* outputGiven = nullptr;
 };
 
 void AddCollectOptions(CLI::App& collect, TCollectCommand& command) {
-  command.rootGiven =
-      collect
-          .add_option("--root", command.root,
-                      "Collect the machine image under DIR instead; no path leads out of it")
-          ->type_name("DIR");
+  command.rootGiven = collect
+                          .add_option("--root", command.root,
+                                      "Collect the machine image under DIR instead (Linux only);\n"
+                                      "no path leads out of it")
+                          ->type_name("DIR");
   command.outputGiven = collect
                             .add_option("-o,--output", command.output,
                                         "Write to FILE, whole or not at all, instead of stdout")
                             ->type_name("FILE");
+  collect
+      .add_option("--max-events", command.maxEvents,
+                  "Read at most the N newest records of the System event log\n(default: " +
+                      command.maxEvents + "; Windows only)")
+      ->type_name("N")
+      ->check(CountCheck("records"));
+  collect
+      .add_option("--max-event-age", command.maxEventDays,
+                  "Read System event log records of the last DAYS days only\n(default: " +
+                      command.maxEventDays + "; Windows only)")
+      ->type_name("DAYS")
+      ->check(CountCheck("days"));
   collect.footer(kCollectFooter);
 }
 
 TCollectOptions Finished(const TCollectCommand& command) {
   TCollectOptions options;
-  if (command.rootGiven->count() != 0) options.root = command.root;
+  if (command.rootGiven->count() != 0) options.machine.root = command.root;
   if (command.outputGiven->count() != 0) options.output = command.output;
+  options.machine.maxEvents = static_cast<unsigned>(*ParseRunCount(command.maxEvents));
+  options.machine.maxEventDays = static_cast<unsigned>(*ParseRunCount(command.maxEventDays));
   return options;
 }
 

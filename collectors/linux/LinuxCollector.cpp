@@ -19,13 +19,6 @@ const char kWindowsSoftwareReason[] = "a Linux system lists its software in QELS
 const char kEventLog[] = "QELSG_WindowsSystemEventLogRecord";
 const char kEventLogSource[] = "the Windows System event log";
 const char kEventLogReason[] = "a Linux system has no Windows event log";
-const char kAdapterSource[] = "the adapter's management software";
-const char kAdapterReason[] = "only the adapter's management software reports it";
-
-// The adapter's own records, which no file of the system holds.
-const char* const kAdapterClasses[] = {
-    "QELSG_txSCSIProtocolController", "QELSG_txBiosVersion",    "QELSG_txDiskDrive",
-    "QELSG_txDiskDriveVersion",       "QELSG_txSCSIDeviceData", "QELSG_BadStripeData"};
 
 // An image's name is in its /etc/hostname; none when it has none.
 std::string HostName(const TFileTree& files) {
@@ -45,8 +38,9 @@ std::string HostName(const TFileTree& files) {
 
 }  // namespace
 
-TCollectedInventory CollectMachine(const boost::optional<std::string>& root) {
-  TFileTree files(root);
+// The System event log's bounds have nothing to bound here.
+TCollectedInventory CollectMachine(const TCollectSettings& settings) {
+  TFileTree files(settings.root);
   TCollectedInventory inventory;
   inventory.operatingSystemType = kLinux;
   inventory.host = HostName(files);
@@ -56,9 +50,7 @@ TCollectedInventory CollectMachine(const boost::optional<std::string>& root) {
   inventory.classes.push_back(
       AbsentClass(kWindowsSoftware, kWindowsSoftwareSource, kWindowsSoftwareReason));
   inventory.classes.push_back(AbsentClass(kEventLog, kEventLogSource, kEventLogReason));
-  for (const char* name : kAdapterClasses) {
-    inventory.classes.push_back(UnreadableClass(name, kAdapterSource, kAdapterReason));
-  }
+  AddAdapterClasses(inventory);
   return inventory;
 }
 
