@@ -1,0 +1,169 @@
+#include <windows.h>
+#include <winevt.h>
+
+#include <algorithm>
+#include <cwchar>
+#include <map>
+#include <memory>
+#include <type_traits>
+#include <vector>
+
+#include "collectors/SourceError.h"
+#include "collectors/windows/RenderedEvent.h"
+#include "collectors/windows/WindowsSources.h"
+
+namespace NZARNCOLLECT {
+
+namespace {
+
+const char kClass[] = "QELSG_WindowsSystemEventLogRecord";
+const char kSource[] = "the System event log";
+const wchar_t kChannel[] = L"System";
+const char kNoPermission[] = "no permission to read the System event log";
+const char kFailed[] = "the System event log could not be read: ";
+const char kNoReason[] = "the System event log could not be read, and the system gave no reason";
+
+// Rendering a record's message takes the most time; a few thousand records
+// take seconds.
+constexpr std::chrono::seconds kLogLimit{60};
+constexpr DWORD kBatch = 64;
+constexpr std::uint64_t kMillisecondsADay = 24 * 60 * 60 * 1000;
+
+struct THandleClose {
+  void operator()(EVT_HANDLE handle) const { EvtClose(handle); }
+};
+using THandle = std::unique_ptr<std::remove_pointer_t<EVT_HANDLE>, THandleClose>;
+
+[[noreturn]] void Fail(DWORD error) {
+  if (error == ERROR_ACCESS_DENIED) throw TSourceError(kNoPermission);
+  if (error == ERROR_SUCCESS) throw TSourceError(kNoReason);
+  throw TSourceError(kFailed + SystemMessage(error));
+}
+
+// The log's records of the last `days` days, newest first.
+THandle Query(unsigned days) {
+  const std::wstring xpath = L"*[System[TimeCreated[timediff(@SystemTime) <= " +
+                             std::to_wstring(days * kMillisecondsADay) + L"]]]";
+  SetLastError(ERROR_SUCCESS);
+  THandle results(
+      EvtQuery(nullptr, kChannel, xpath.c_str(), EvtQueryChannelPath | EvtQueryReverseDirection));
+  if (!results) Fail(GetLastError());
+  return results;
+}
+
+std::string Text(std::wstring text) {
+  text.resize(std::wcslen(text.c_str()));
+  return Utf8(text);
+}
+
+// The record without its message. EvtRender counts its buffer in bytes.
+std::string EventXml(EVT_HANDLE event) {
+  DWORD used = 0;
+  DWORD properties = 0;
+  EvtRender(nullptr, event, EvtRenderEventXml, 0, nullptr, &used, &properties);
+  std::wstring xml(used / sizeof(wchar_t) + 1, L'\0');
+  if (!EvtRender(nullptr, event, EvtRenderEventXml, used, xml.data(), &used, &properties)) {
+    Fail(GetLastError());
+  }
+  return Text(std::move(xml));
+}
+
+// The record with its message, as its publisher renders it; none when it
+// cannot. EvtFormatMessage counts its buffer in characters, and fills it
+// even when some of the message's inserts stay unresolved.
+boost::optional<std::string> RenderedXml(EVT_HANDLE publisher, EVT_HANDLE event) {
+  DWORD used = 0;
+  EvtFormatMessage(publisher, event, 0, 0, nullptr, EvtFormatMessageXml, 0, nullptr, &used);
+  if (used == 0) return boost::none;
+  std::wstring xml(used + 1, L'\0');
+  if (!EvtFormatMessage(publisher, event, 0, 0, nullptr, EvtFormatMessageXml, used, xml.data(),
+                        &used)) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_EVT_UNRESOLVED_VALUE_INSERT &&
+        error != ERROR_EVT_UNRESOLVED_PARAMETER_INSERT && error != ERROR_EVT_MAX_INSERTS_REACHED) {
+      return boost::none;
+    }
+  }
+  return Text(std::move(xml));
+}
+
+// Each provider's message texts, opened once; none for a provider whose
+// texts are not installed.
+class TPublishers {
+ public:
+  EVT_HANDLE Of(const std::string& provider) {
+    auto found = m_open.find(provider);
+    if (found == m_open.end()) {
+      found = m_open
+                  .emplace(provider, THandle(EvtOpenPublisherMetadata(
+                                         nullptr, Utf16(provider).c_str(), nullptr, 0, 0)))
+                  .first;
+    }
+    return found->second.get();
+  }
+
+ private:
+  std::map<std::string, THandle> m_open;
+};
+
+boost::json::object Record(EVT_HANDLE event, TPublishers& publishers) {
+  const TEventRecord plain = ParseRenderedEvent(EventXml(event));
+  if (const EVT_HANDLE publisher = publishers.Of(plain.provider)) {
+    if (const boost::optional<std::string> rendered = RenderedXml(publisher, event)) {
+      return ParseRenderedEvent(*rendered).Instance();
+    }
+  }
+  return plain.Instance();
+}
+
+// What the record of the class says besides "read": the bounds, and the
+// records left out.
+std::string Note(unsigned maxEvents, unsigned maxDays, unsigned skipped,
+                 const std::string& firstSkip) {
+  std::string note = "the newest records of the last " + std::to_string(maxDays) +
+                     " days, at most " + std::to_string(maxEvents);
+  if (skipped != 0) {
+    note += "; " + std::to_string(skipped) + " could not be read: " + firstSkip;
+  }
+  return note;
+}
+
+}  // namespace
+
+// The walk ends at the count, at the log's oldest record within the age, or
+// at the time limit, which makes the class unreadable.
+TClassResult ReadSystemEventLog(unsigned maxEvents, unsigned maxDays) {
+  const TDeadline deadline(kSource, kLogLimit);
+  boost::json::array records;
+  unsigned skipped = 0;
+  std::string firstSkip;
+  try {
+    const THandle results = Query(maxDays);
+    TPublishers publishers;
+    while (records.size() + skipped < maxEvents) {
+      const DWORD wanted =
+          static_cast<DWORD>(std::min<std::size_t>(kBatch, maxEvents - records.size() - skipped));
+      EVT_HANDLE batch[kBatch] = {};
+      DWORD count = 0;
+      if (!EvtNext(results.get(), wanted, batch, deadline.RemainingMs(), 0, &count)) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_NO_MORE_ITEMS) break;
+        if (error != ERROR_TIMEOUT) Fail(error);
+      }
+      std::vector<THandle> events(batch, batch + count);
+      for (const THandle& event : events) {
+        try {
+          records.push_back(Record(event.get(), publishers));
+        } catch (const TSourceError& error) {
+          if (skipped++ == 0) firstSkip = error.what();
+        }
+      }
+    }
+  } catch (const TSourceError& error) {
+    return UnreadableClass(kClass, kSource, error.what());
+  }
+  return ReadClass(kClass, kSource, std::move(records),
+                   Note(maxEvents, maxDays, skipped, firstSkip));
+}
+
+}  // namespace NZARNCOLLECT

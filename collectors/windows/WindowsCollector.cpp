@@ -1,0 +1,44 @@
+#include <windows.h>
+
+#include "collectors/Collector.h"
+#include "collectors/windows/WindowsSources.h"
+#include "collectors/windows/Wmi.h"
+
+namespace NZARNCOLLECT {
+
+namespace {
+
+const char kNoRoot[] =
+    "--root: a Windows machine is collected live, through its own interfaces; "
+    "collect a machine image on Linux";
+const char kLinuxSoftware[] = "QELSG_InstalledRPM";
+const char kLinuxSoftwareSource[] = "the package manager";
+const char kLinuxSoftwareReason[] =
+    "a Windows system lists its software in QELSG_InstalledApplication";
+
+std::string HostName() {
+  wchar_t name[MAX_COMPUTERNAME_LENGTH * 4 + 1] = {};
+  DWORD size = sizeof name / sizeof name[0];
+  return GetComputerNameExW(ComputerNameDnsHostname, name, &size) ? Utf8(name) : "";
+}
+
+}  // namespace
+
+TCollectedInventory CollectMachine(const TCollectSettings& settings) {
+  if (settings.root) throw TCollectError(kNoRoot);
+  const TComSession com;
+  const TWmiConnection wmi(com);
+  TCollectedInventory inventory;
+  inventory.operatingSystemType = ReadOperatingSystemType(wmi);
+  inventory.host = HostName();
+  inventory.classes.push_back(ReadPciDevices(wmi));
+  inventory.classes.push_back(ReadInstalledPrograms());
+  inventory.classes.push_back(ReadServices(wmi));
+  inventory.classes.push_back(
+      AbsentClass(kLinuxSoftware, kLinuxSoftwareSource, kLinuxSoftwareReason));
+  inventory.classes.push_back(ReadSystemEventLog(settings.maxEvents, settings.maxEventDays));
+  AddAdapterClasses(inventory);
+  return inventory;
+}
+
+}  // namespace NZARNCOLLECT

@@ -1,0 +1,210 @@
+// zarn collect under Wine, through the system's own interfaces: WMI, the
+// registry and the event-log API. The tests add a PCI device, programs and
+// a service to the machine, as an installer would, and remove them again.
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "zarn/ZarnRun.h"
+
+namespace NZARNTEST {
+namespace {
+
+using NTESTS::operator<<;
+
+const wchar_t kDevices[] = L"SYSTEM\\CurrentControlSet\\Enum\\PCI";
+const wchar_t kAdapter[] = L"VEN_9005&DEV_0286&SUBSYS_02869005&REV_01\\4&2B8A5E7&0&0010";
+const wchar_t kUninstall[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+
+// A registry key made for a test under parent, its path there starting
+// with name, with text values; deleted with all below name when the test
+// ends.
+class TTestKey {
+ public:
+  TTestKey(HKEY root, std::wstring parent, const std::wstring& path, REGSAM view,
+           const std::vector<std::pair<std::wstring, std::wstring>>& values)
+      : m_root(root),
+        m_parent(std::move(parent)),
+        m_name(path.substr(0, path.find(L'\\'))),
+        m_view(view) {
+    HKEY key = nullptr;
+    EXPECT_EQ(RegCreateKeyExW(root, (m_parent + L"\\" + path).c_str(), 0, nullptr, 0,
+                              KEY_WRITE | view, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    for (const auto& [value, text] : values) {
+      RegSetValueExW(key, value.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                     static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    }
+    RegCloseKey(key);
+  }
+  ~TTestKey() {
+    HKEY parent = nullptr;
+    RegOpenKeyExW(m_root, m_parent.c_str(), 0, KEY_ALL_ACCESS | m_view, &parent);
+    RegDeleteTreeW(parent, m_name.c_str());
+    RegDeleteKeyExW(parent, m_name.c_str(), m_view, 0);
+    RegCloseKey(parent);
+  }
+  TTestKey(const TTestKey&) = delete;
+  TTestKey& operator=(const TTestKey&) = delete;
+
+ private:
+  HKEY m_root;
+  std::wstring m_parent;
+  std::wstring m_name;
+  REGSAM m_view;
+};
+
+// A service registered for a test, never started.
+class TTestService {
+ public:
+  explicit TTestService(const wchar_t* name)
+      : m_manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)) {
+    m_service = CreateServiceW(m_manager, name, name, SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                               SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
+                               L"C:\\windows\\system32\\notepad.exe", nullptr, nullptr, nullptr,
+                               nullptr, nullptr);
+    EXPECT_NE(m_service, nullptr);
+  }
+  ~TTestService() {
+    DeleteService(m_service);
+    CloseServiceHandle(m_service);
+    CloseServiceHandle(m_manager);
+  }
+  TTestService(const TTestService&) = delete;
+  TTestService& operator=(const TTestService&) = delete;
+
+ private:
+  SC_HANDLE m_manager;
+  SC_HANDLE m_service = nullptr;
+};
+
+// The device tree lists a device instance whose key names its class.
+std::unique_ptr<TTestKey> AdapterDevice() {
+  return std::make_unique<TTestKey>(HKEY_LOCAL_MACHINE, kDevices, kAdapter, 0,
+                                    std::vector<std::pair<std::wstring, std::wstring>>{
+                                        {L"ClassGUID", L"{4D36E97B-E325-11CE-BFC1-08002BE10318}"}});
+}
+
+std::unique_ptr<TTestKey> Program(HKEY root, REGSAM view) {
+  return std::make_unique<TTestKey>(
+      root, kUninstall, L"ZarnTestTarvexManager", view,
+      std::vector<std::pair<std::wstring, std::wstring>>{{L"DisplayName", L"Tarvex Manager 9.1"},
+                                                         {L"DisplayVersion", L"9.1"}});
+}
+
+const std::string kAdvice =
+    R"({"level": 100, "text": "A Tarvex adapter is present but Tarvex Manager is not installed.Tarvex Manager may be obtained from the Qel Support site."})"
+    "\n"
+    R"({"level": 101, "text": "\nA Tarvex adapter is present in the system but Tarvex Manager is not installed.\nIt is recommended to install Tarvex Manager before re-running Zarn and submitting the file to Qel.\nThis will enhance the information contained within the report.\nTarvex Manager may be obtained from the Qel Support site.\n"})"
+    "\n";
+const std::string kNoAgent =
+    R"({"level": 100, "text": "Tarvex manager is installed, but with no agent. For Zarn to collect logs from 4a, 4a-x, 4c, 4d, 3q, the agent needs to be installed"})"
+    "\n";
+const std::string kAgent =
+    R"({"level": 3, "text": "The tarvex manager is installed and has tarvex manager agent!"})"
+    "\n";
+
+enum class EProgram { None, Machine, Machine32, User };
+
+struct TMachineCase {
+  std::string name;
+  EProgram program;
+  bool agent;
+  std::string lines;  // what the analysis writes at levels 3, 100 and 101, but the services
+  int status;
+};
+
+class Machine : public testing::TestWithParam<TMachineCase> {};
+
+TEST_P(Machine, IsCollectedAndAnalysed) {
+  const auto adapter = AdapterDevice();
+  std::unique_ptr<TTestKey> program;
+  if (GetParam().program == EProgram::Machine)
+    program = Program(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY);
+  if (GetParam().program == EProgram::Machine32)
+    program = Program(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY);
+  if (GetParam().program == EProgram::User) program = Program(HKEY_CURRENT_USER, 0);
+  std::unique_ptr<TTestService> agent;
+  if (GetParam().agent) agent = std::make_unique<TTestService>(L"TarvexManagerAgent");
+
+  const TRunResult collected = RunZarn({"collect"});
+  ASSERT_EQ(collected.status, 0) << collected.err;
+  const TRunResult analysed =
+      RunZarn({"analyze", "-", "--format", "jsonl", "--levels", "3,100,101"}, collected.out);
+  std::istringstream out(analysed.out);
+  std::string lines;
+  for (std::string line; std::getline(out, line);) {
+    if (line.find("The tarvex manager system service is:") == std::string::npos)
+      lines += line + "\n";
+  }
+  EXPECT_EQ(lines, GetParam().lines);
+  EXPECT_EQ(analysed.status, GetParam().status) << analysed.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Collect, Machine,
+    testing::Values(TMachineCase{"AdapterAlone", EProgram::None, false, kAdvice, 1},
+                    TMachineCase{"ProgramWithoutAgent", EProgram::Machine, false, kNoAgent, 1},
+                    TMachineCase{"ProgramOf32BitsAndAgent", EProgram::Machine32, true, kAgent, 6},
+                    TMachineCase{"UsersProgramAndAgent", EProgram::User, true, kAgent, 6}),
+    NTESTS::TCaseName());
+
+// Wine's event-log query answers nothing: that class alone is unreadable.
+TEST(Collect, RecordsHowEachClassWasRead) {
+  const TRunResult result = RunZarn({"collect"});
+  const std::string record = result.out.substr(0, result.out.find("\n  \"classes\": {\n") + 1);
+  EXPECT_EQ(std::regex_replace(record, std::regex(R"re(\n    "(host|time)": "[^"]*",)re"), ""),
+            R"({
+  "format": 1,
+  "operatingSystemType": 18,
+  "collection": {
+    "collector": "zarn collect",
+    "version": "0.1.0",
+    "classes": {
+      "QELSG_PCIDevice": {"source": "WMI: Win32_PnPEntity, the devices on the PCI bus", "state": "read"},
+      "QELSG_InstalledApplication": {"source": "the registry's Uninstall keys", "state": "read"},
+      "QELSG_SystemServiceInfo": {"source": "WMI: Win32_Service", "state": "read"},
+      "QELSG_InstalledRPM": {"source": "the package manager", "state": "absent", "reason": "a Windows system lists its software in QELSG_InstalledApplication"},
+      "QELSG_WindowsSystemEventLogRecord": {"source": "the System event log", "state": "unreadable", "reason": "the System event log could not be read, and the system gave no reason"},
+      "QELSG_txSCSIProtocolController": {"source": "the adapter's management software", "state": "unreadable", "reason": "only the adapter's management software reports it"},
+      "QELSG_txBiosVersion": {"source": "the adapter's management software", "state": "unreadable", "reason": "only the adapter's management software reports it"},
+      "QELSG_txDiskDrive": {"source": "the adapter's management software", "state": "unreadable", "reason": "only the adapter's management software reports it"},
+      "QELSG_txDiskDriveVersion": {"source": "the adapter's management software", "state": "unreadable", "reason": "only the adapter's management software reports it"},
+      "QELSG_txSCSIDeviceData": {"source": "the adapter's management software", "state": "unreadable", "reason": "only the adapter's management software reports it"},
+      "QELSG_BadStripeData": {"source": "the adapter's management software", "state": "unreadable", "reason": "only the adapter's management software reports it"}
+    }
+  },
+)");
+  EXPECT_EQ(result.status, 0);
+}
+
+// A Windows rename does not replace a file unless asked to.
+TEST(Collect, ReplacesTheOutputFileWhole) {
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() / "zarn-collect-test.json";
+  std::ofstream(file) << "kept\n";
+  const TRunResult result = RunZarn({"collect", "-o", file.string()});
+  std::string first;
+  std::getline(std::ifstream(file), first);
+  std::filesystem::remove(file);
+  EXPECT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(first, "{");
+}
+
+TEST(Collect, RefusesARoot) {
+  const TRunResult result = RunZarn({"collect", "--root", "C:\\"});
+  EXPECT_EQ(result.err,
+            "zarn: error: --root: a Windows machine is collected live, through its own "
+            "interfaces; collect a machine image on Linux\n");
+  EXPECT_EQ(result.status, 2);
+}
+
+}  // namespace
+}  // namespace NZARNTEST
