@@ -1,6 +1,8 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
+#include <utility>
 
 #include "collectors/SourceError.h"
 #include "collectors/windows/WindowsSources.h"

@@ -16,8 +16,9 @@ const char kLinuxSoftwareSource[] = "the package manager";
 const char kLinuxSoftwareReason[] =
     "a Windows system lists its software in QELSG_InstalledApplication";
 
+// A DNS name is at most 255 characters long.
 std::string HostName() {
-  wchar_t name[MAX_COMPUTERNAME_LENGTH * 4 + 1] = {};
+  wchar_t name[256] = {};
   DWORD size = sizeof name / sizeof name[0];
   return GetComputerNameExW(ComputerNameDnsHostname, name, &size) ? Utf8(name) : "";
 }

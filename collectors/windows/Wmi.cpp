@@ -45,8 +45,9 @@ void Check(HRESULT status, const std::string& what) {
 
 // WMI needs the caller to identify itself: the process's security is set
 // before any interface is used; a host program that set it already keeps its own.
-TComSession::TComSession() : m_status(CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {
-  if (FAILED(m_status)) return;
+TComSession::TComSession()
+    : m_status(CoInitializeEx(nullptr, COINIT_MULTITHREADED)), m_started(SUCCEEDED(m_status)) {
+  if (!m_started) return;
   const HRESULT security =
       CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
                            RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE, nullptr);
@@ -54,7 +55,7 @@ TComSession::TComSession() : m_status(CoInitializeEx(nullptr, COINIT_MULTITHREAD
 }
 
 TComSession::~TComSession() {
-  if (SUCCEEDED(m_status)) CoUninitialize();
+  if (m_started) CoUninitialize();
 }
 
 TWmiConnection::TWmiConnection(const TComSession& com) {
@@ -111,7 +112,8 @@ boost::optional<std::string> TextOf(IWbemClassObject& object, const wchar_t* pro
   TVariant value;
   if (FAILED(object.Get(property, 0, &value.value, nullptr, nullptr))) return boost::none;
   if (V_VT(&value.value) != VT_BSTR) return boost::none;
-  return Utf8(std::wstring(V_BSTR(&value.value), SysStringLen(V_BSTR(&value.value))));
+  const BSTR text = V_BSTR(&value.value);
+  return text ? Utf8(std::wstring(text, SysStringLen(text))) : std::string();
 }
 
 boost::optional<std::uint32_t> NumberOf(IWbemClassObject& object, const wchar_t* property) {

@@ -26,6 +26,7 @@ class TComSession {
 
  private:
   HRESULT m_status;
+  bool m_started;
 };
 
 // WMI's ROOT\CIMV2 namespace on this machine. A connection that could not
