@@ -95,11 +95,10 @@ const std::string kAgent =
     R"({"level": 3, "text": "The tarvex manager is installed and has tarvex manager agent!"})"
     "\n";
 
-enum class EProgram { None, Machine, Machine32, User };
-
 struct TMachineCase {
   std::string name;
-  EProgram program;
+  HKEY programs;  // where the Tarvex Manager program is listed; none when null
+  REGSAM view;
   bool agent;
   std::string lines;  // what the analysis writes at levels 3, 100 and 101, but the services
   int status;
@@ -110,11 +109,7 @@ class Machine : public testing::TestWithParam<TMachineCase> {};
 TEST_P(Machine, IsCollectedAndAnalysed) {
   const auto adapter = AdapterDevice();
   std::unique_ptr<TTestKey> program;
-  if (GetParam().program == EProgram::Machine)
-    program = Program(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY);
-  if (GetParam().program == EProgram::Machine32)
-    program = Program(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY);
-  if (GetParam().program == EProgram::User) program = Program(HKEY_CURRENT_USER, 0);
+  if (GetParam().programs) program = Program(GetParam().programs, GetParam().view);
   std::unique_ptr<TTestService> agent;
   if (GetParam().agent) agent = std::make_unique<TTestService>(L"TarvexManagerAgent");
 
@@ -134,10 +129,12 @@ TEST_P(Machine, IsCollectedAndAnalysed) {
 
 INSTANTIATE_TEST_SUITE_P(
     Collect, Machine,
-    testing::Values(TMachineCase{"AdapterAlone", EProgram::None, false, kAdvice, 1},
-                    TMachineCase{"ProgramWithoutAgent", EProgram::Machine, false, kNoAgent, 1},
-                    TMachineCase{"ProgramOf32BitsAndAgent", EProgram::Machine32, true, kAgent, 6},
-                    TMachineCase{"UsersProgramAndAgent", EProgram::User, true, kAgent, 6}),
+    testing::Values(TMachineCase{"AdapterAlone", nullptr, 0, false, kAdvice, 1},
+                    TMachineCase{"ProgramWithoutAgent", HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY, false,
+                                 kNoAgent, 1},
+                    TMachineCase{"ProgramOf32BitsAndAgent", HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY,
+                                 true, kAgent, 6},
+                    TMachineCase{"UsersProgramAndAgent", HKEY_CURRENT_USER, 0, true, kAgent, 6}),
     NTESTS::TCaseName());
 
 // Wine's event-log query answers nothing: that class alone is unreadable.
