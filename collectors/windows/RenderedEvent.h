@@ -23,8 +23,8 @@ struct TEventRecord {
 
 // Reads <Event> as the event-log API renders it, with or without its
 // <RenderingInfo>; the message is the text of RenderingInfo/Message, without
-// the line breaks that end it. Throws TSourceError when the text is no
-// well-formed event.
+// the line breaks and blanks that end it. Throws TSourceError when the text
+// is no well-formed event.
 TEventRecord ParseRenderedEvent(const std::string& xml);
 
 }  // namespace NZARNCOLLECT
