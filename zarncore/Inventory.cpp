@@ -3,8 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cstring>
-#include <limits>
 #include <stdexcept>
+
+#include "zarncore/CIMTypes.h"
 
 namespace NZARNCORE {
 
@@ -18,16 +19,6 @@ constexpr EState eValueFault = TPropertyWriter::eValueFault;
 
 ECIMType TypeOf(unsigned tag) { return static_cast<ECIMType>(tag & TPropertyWriter::kTypeBits); }
 EState StateOf(unsigned tag) { return static_cast<EState>(tag >> TPropertyWriter::kStateShift); }
-
-bool IsUnsigned(ECIMType type) {
-  return type == NQELZARN20::eCIMTypeUInt8 || type == NQELZARN20::eCIMTypeUInt16 ||
-         type == NQELZARN20::eCIMTypeUInt32 || type == NQELZARN20::eCIMTypeUInt64;
-}
-
-bool IsSigned(ECIMType type) {
-  return type == NQELZARN20::eCIMTypeSInt8 || type == NQELZARN20::eCIMTypeSInt16 ||
-         type == NQELZARN20::eCIMTypeSInt32 || type == NQELZARN20::eCIMTypeSInt64;
-}
 
 std::uint64_t GetVarint(const unsigned char*& in) {
   std::uint64_t number = *in & 0x7F;
@@ -95,8 +86,8 @@ TCIMValue DecodeValue(const unsigned char* p) {
     return TCIMValue::Real(type, number);
   }
   const std::uint64_t number = GetVarint(p);
-  if (IsUnsigned(type)) return TCIMValue::Unsigned(type, number);
-  if (IsSigned(type)) return TCIMValue::Signed(type, UnZigZag(number));
+  if (IsUnsignedType(type)) return TCIMValue::Unsigned(type, number);
+  if (IsSignedType(type)) return TCIMValue::Signed(type, UnZigZag(number));
   return TCIMValue::Text(type, std::string(reinterpret_cast<const char*>(p), number));
 }
 
@@ -154,9 +145,9 @@ void TInventory::AddProperty(TInstanceIndex instance, const std::string& name,
     property.Null(id, type);
   } else if (type == NQELZARN20::eCIMTypeBoolean) {
     property.Boolean(id, value.ToString(10) == "true");
-  } else if (IsUnsigned(type)) {
+  } else if (IsUnsignedType(type)) {
     property.Unsigned(id, type, NumberOf<std::uint64_t>(value));
-  } else if (IsSigned(type)) {
+  } else if (IsSignedType(type)) {
     property.Signed(id, type, NumberOf<std::int64_t>(value));
   } else if (type == NQELZARN20::eCIMTypeReal32) {
     property.Real(id, type, NumberOf<float>(value));
