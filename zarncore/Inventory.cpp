@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstring>
 #include <stdexcept>
+#include <utility>
 
 #include "zarncore/CIMTypes.h"
 
@@ -209,6 +210,8 @@ void TInventory::SetOperatingSystemTypeFault(TZARNStatusCode status) {
   m_osTypeFault = status;
   m_osType.reset();
 }
+
+void TInventory::SetCollection(TCollectionRecord record) { m_collection = std::move(record); }
 
 const TInventory::TClass* TInventory::FindClass(const std::string& name) const {
   const auto found = m_classByName.find(name);

@@ -27,6 +27,26 @@ using NQELZARN20::TZARNStatusCode;
 enum class EClassFault { None, Lookup, Enumerate };
 enum class EPropertyFault { None, Lookup, Value };
 
+// How a collector fared with one class: it read the class, this kind of
+// system has none, or it could not read it.
+enum class ECollectionState { Read, Absent, Unreadable };
+
+struct TCollectedClass {
+  std::string name;
+  std::string source;
+  ECollectionState state;
+  std::string reason;  // empty when none was given
+};
+
+// Who wrote the inventory, where and when, and what became of each class.
+struct TCollectionRecord {
+  std::string collector;
+  std::string version;
+  std::string host;  // empty when not recorded
+  std::string time;
+  std::vector<TCollectedClass> classes;  // in file order
+};
+
 // One server's inventory as collectors recorded it: classes with their
 // instances in delivery order, typed property values, associations, and the
 // faults a host replaying the inventory raises.
@@ -94,6 +114,7 @@ class ZARN_API TInventory {
   void Associate(TInstanceIndex first, TInstanceIndex second);
   void SetOperatingSystemType(std::uint16_t type);
   void SetOperatingSystemTypeFault(TZARNStatusCode status);
+  void SetCollection(TCollectionRecord record);
 
   // Building without a TCIMValue in between, for the loader.
   TNameId InternName(std::string_view name);
@@ -125,6 +146,7 @@ class ZARN_API TInventory {
   const std::vector<std::uint32_t>& Associated(TInstanceIndex instance) const;
   const boost::optional<std::uint16_t>& OperatingSystemType() const { return m_osType; }
   const boost::optional<TZARNStatusCode>& OperatingSystemTypeFault() const { return m_osTypeFault; }
+  const boost::optional<TCollectionRecord>& Collection() const { return m_collection; }
 
  private:
   struct TInstance {
@@ -150,6 +172,7 @@ class ZARN_API TInventory {
   std::size_t m_associationCount = 0;
   boost::optional<std::uint16_t> m_osType;
   boost::optional<TZARNStatusCode> m_osTypeFault;
+  boost::optional<TCollectionRecord> m_collection;
 };
 
 }  // namespace NZARNCORE

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <iosfwd>
 #include <stdexcept>
 #include <string>
 
@@ -21,8 +22,11 @@ class ZARN_API TInventoryError : public std::runtime_error {
   ~TInventoryError() override;
 };
 
-// Reads an inventory file; sourceName is what errors call it.
+// Reads an inventory a piece at a time, never holding its text whole.
+// sourceName is what errors call a stream or a text.
 ZARN_API boost::shared_ptr<TInventory> LoadInventoryFile(const std::string& path);
+ZARN_API boost::shared_ptr<TInventory> LoadInventoryStream(std::istream& in,
+                                                           const std::string& sourceName);
 ZARN_API boost::shared_ptr<TInventory> LoadInventoryText(const std::string& text,
                                                          const std::string& sourceName);
 
