@@ -56,14 +56,19 @@ std::string RepairUtf8(const std::string& text) {
   std::string repaired;
   repaired.reserve(text.size());
   for (std::size_t pos = 0; pos < text.size();) {
-    const std::size_t length = Utf8SequenceLength(text, pos);
+    // Runs of ASCII go over whole; most texts are nothing else.
+    std::size_t end = pos;
+    while (end < text.size() && static_cast<unsigned char>(text[end]) < 0x80) ++end;
+    repaired.append(text, pos, end - pos);
+    if (end == text.size()) break;
+    const std::size_t length = Utf8SequenceLength(text, end);
     if (length == 0) {
       repaired += kReplacement;
-      ++pos;
-      continue;
+      pos = end + 1;
+    } else {
+      repaired.append(text, end, length);
+      pos = end + length;
     }
-    repaired.append(text, pos, length);
-    pos += length;
   }
   return repaired;
 }
