@@ -416,6 +416,7 @@ TEST(Loader, ReadsAStreamAsAFile) {
 
 std::string ProjectFile(const std::string& path) { return ReadFile(PROJECT_DIR "/" + path); }
 
+// The matches refer into text, which must outlive them.
 std::vector<std::smatch> Matches(const std::string& text, const std::string& pattern) {
   const std::regex expression(pattern);
   return {std::sregex_iterator(text.begin(), text.end(), expression), std::sregex_iterator()};
@@ -449,9 +450,9 @@ TEST(Loader, FormatDocumentTablesQuoteExamplesAndRealMessages) {
   for (const std::smatch& json : Matches(document, R"(\| `([{[][^`]*)`)")) {
     EXPECT_NE(examples.find(json[1].str()), std::string::npos) << json[1];
   }
-  const std::string list = document.substr(document.find("| Message"));
-  const std::vector<std::smatch> messages =
-      Matches(list.substr(0, list.find("\n\n")), R"(\n\| `([^`]+)` \|)");
+  const std::size_t start = document.find("| Message");
+  const std::string list = document.substr(start, document.find("\n\n", start) - start);
+  const std::vector<std::smatch> messages = Matches(list, R"(\n\| `([^`]+)` \|)");
   EXPECT_GE(messages.size(), 20u);
   for (const std::smatch& message : messages) {
     const std::string ending = ": " + message[1].str();
