@@ -16,11 +16,14 @@ typedef boost::shared_ptr<NQELZARN20::ICIMInstance> TInstancePtr;
 typedef boost::shared_ptr<NQELZARN20::ICIMProperty> TPropertyPtr;
 typedef std::vector<TInstancePtr> TInstanceList;
 
-// Levels of the lines written to the core logger.
-const std::int32_t kLevelFinding = 100;
-const std::int32_t kLevelAdvice = 101;
-const std::int32_t kLevelDiagnostic = 3;
-const std::int32_t kLevelError = 0;
+using NQELZARN20::kLevelAdvice;
+using NQELZARN20::kLevelDiagnostic;
+using NQELZARN20::kLevelError;
+using NQELZARN20::kLevelFinding;
+
+// The line that says a check, or the whole pass, ended at a class or
+// property the host could not deliver.
+const char kClassOrPropertyMissingLine[] = "Tvxanal: Error getting class or property";
 
 // The context every class lookup gets: it names the plug-in namespace.
 NQELZARN20::TCIMContext MakeQueryContext();

@@ -25,7 +25,7 @@ namespace {
 
 using NZARNCORE::TInventory;
 
-const char kAnalysisClass[] = "QELSG_TVXHeavyHittersAnalysis";
+const char* const kAnalysisClass = NQELZARN20::kHeavyHittersAnalysisClass;
 
 // Checks every line as the plug-in writes it.
 class TLevelCheck : public NZARNCORE::IHostObserver {

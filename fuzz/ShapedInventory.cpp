@@ -6,21 +6,20 @@
 #include <set>
 #include <utility>
 
-#include <boost/make_shared.hpp>
+// Boost.JSON compiled into the shaper, as the Windows build has its headers
+// only.
+#include <boost/json/src.hpp>
 
 #include "fuzz/ByteReader.h"
+#include "host/Analysis.h"
+#include "zarncore/InventoryLoader.h"
 
 namespace NFUZZ {
 namespace {
 
-using NQELZARN20::ECIMType;
-using NQELZARN20::TCIMValue;
 using NQELZARN20::TZARNStatusCode;
-using NZARNCORE::EClassFault;
-using NZARNCORE::EPropertyFault;
-using NZARNCORE::TInventory;
 
-const char kAnalysisClass[] = "QELSG_TVXHeavyHittersAnalysis";
+const char* const kAnalysisClass = NQELZARN20::kHeavyHittersAnalysisClass;
 
 // A class the checks read and the properties they read of it.
 struct TClassShape {
@@ -124,8 +123,7 @@ const char* const kTexts[] = {
     "\\Device\\qvtmpdrv.sys reported an error",
     "ZELK412.SYS",
     "qvtmpdrv.sy",
-    "\xC3\xA9\xFF\xFE invalid",
-    "\xE2\x82",
+    "\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x92\xBE",
 };
 
 // Joins two texts into one: a version, a BIOS name, a number with a tail.
@@ -142,10 +140,9 @@ const double kReals[] = {0.0, -0.0, 0.5,  1.0,     26.0,
 const char* const kDateTimes[] = {"20261206083000.000000+060", "00000001020304.000000:000",
                                   "2026****083000.******-300"};
 
-const ECIMType kSignedTypes[] = {NQELZARN20::eCIMTypeSInt8, NQELZARN20::eCIMTypeSInt16,
-                                 NQELZARN20::eCIMTypeSInt32, NQELZARN20::eCIMTypeSInt64};
-const ECIMType kUnsignedTypes[] = {NQELZARN20::eCIMTypeUInt8, NQELZARN20::eCIMTypeUInt16,
-                                   NQELZARN20::eCIMTypeUInt32, NQELZARN20::eCIMTypeUInt64};
+const char* const kTypeNames[] = {"boolean", "uint8",  "sint8",  "uint16",  "sint16",
+                                  "uint32",  "sint32", "uint64", "sint64",  "real32",
+                                  "real64",  "char16", "string", "datetime"};
 
 const char* const kClassLists[][2] = {
     {nullptr, nullptr},
@@ -158,6 +155,19 @@ const char* const kClassLists[][2] = {
     {kAnalysisClass, nullptr},
 };
 
+// A typed value as an inventory writes it: {"uint16": 645}.
+boost::json::value Typed(const char* type, boost::json::value value) {
+  return boost::json::object{{type, std::move(value)}};
+}
+
+// A file can hold only UTF-8: every other byte becomes U+FFFD.
+std::string AsText(const std::string& bytes) {
+  std::string text;
+  for (const char c : bytes)
+    text += static_cast<unsigned char>(c) < 0x80 ? std::string(1, c) : "\xEF\xBF\xBD";
+  return text;
+}
+
 class TShaper {
  public:
   TShaper(const std::uint8_t* data, std::size_t size) : m_bytes(data, size) {}
@@ -168,26 +178,30 @@ class TShaper {
   std::int64_t Number() {
     return m_bytes.Below(4) == 0 ? std::int64_t(m_bytes.Wide()) : m_bytes.Pick(kNumbers);
   }
+  boost::json::value Fault(const char* point) {
+    boost::json::object fault{{"$error", m_bytes.Pick(kStatuses)}};
+    if (point) fault["on"] = point;
+    return fault;
+  }
   std::string Text();
-  TCIMValue Value(std::size_t kind);
-  TCIMValue SignedValue();
-  TCIMValue UnsignedValue();
-  TCIMValue RealValue();
-  void AddProperty(TInventory::TInstanceIndex instance, const char* name);
-  void AddClass(std::size_t shape);
-  void AddAssociations();
-  void SetOperatingSystemType();
+  boost::json::value Value(std::size_t kind);
+  boost::json::value SignedValue();
+  boost::json::value UnsignedValue();
+  boost::json::value RealValue();
+  void AddClass(std::size_t shape, boost::json::object& classes);
+  void AddAssociations(boost::json::object& inventory);
+  void SetOperatingSystemType(boost::json::object& inventory);
 
   TByteReader m_bytes;
-  boost::shared_ptr<TInventory> m_inventory = boost::make_shared<TInventory>();
-  // The instances of each class of kClasses, as added.
-  std::vector<TInventory::TInstanceIndex> m_instances[sizeof kClasses / sizeof kClasses[0]];
+  // The $ids of the instances of each class of kClasses, as added.
+  std::vector<std::string> m_instances[sizeof kClasses / sizeof kClasses[0]];
+  std::size_t m_instanceCount = 0;
 };
 
 std::string TShaper::Text() {
   switch (m_bytes.Below(4)) {
     case 0:
-      return m_bytes.Bytes(24);
+      return AsText(m_bytes.Bytes(24));
     case 1:
       return std::string(m_bytes.Pick(kTexts)) + m_bytes.Pick(kJoins) + m_bytes.Pick(kTexts);
     default:
@@ -195,52 +209,51 @@ std::string TShaper::Text() {
   }
 }
 
-TCIMValue TShaper::SignedValue() {
-  const ECIMType type = m_bytes.Pick(kSignedTypes);
+boost::json::value TShaper::SignedValue() {
+  const std::size_t type = m_bytes.Below(4);
   const std::int64_t number = Number();
   switch (type) {
-    case NQELZARN20::eCIMTypeSInt8:
-      return TCIMValue::Signed(type, static_cast<std::int8_t>(number));
-    case NQELZARN20::eCIMTypeSInt16:
-      return TCIMValue::Signed(type, static_cast<std::int16_t>(number));
-    case NQELZARN20::eCIMTypeSInt32:
-      return TCIMValue::Signed(type, static_cast<std::int32_t>(number));
+    case 0:
+      return Typed("sint8", static_cast<std::int8_t>(number));
+    case 1:
+      return Typed("sint16", static_cast<std::int16_t>(number));
+    case 2:
+      return Typed("sint32", static_cast<std::int32_t>(number));
     default:
-      return TCIMValue::Signed(type, number);
+      return Typed("sint64", number);
   }
 }
 
-TCIMValue TShaper::UnsignedValue() {
-  const ECIMType type = m_bytes.Pick(kUnsignedTypes);
+boost::json::value TShaper::UnsignedValue() {
+  const std::size_t type = m_bytes.Below(4);
   const std::uint64_t number = static_cast<std::uint64_t>(Number());
   switch (type) {
-    case NQELZARN20::eCIMTypeUInt8:
-      return TCIMValue::Unsigned(type, static_cast<std::uint8_t>(number));
-    case NQELZARN20::eCIMTypeUInt16:
-      return TCIMValue::Unsigned(type, static_cast<std::uint16_t>(number));
-    case NQELZARN20::eCIMTypeUInt32:
-      return TCIMValue::Unsigned(type, static_cast<std::uint32_t>(number));
+    case 0:
+      return Typed("uint8", static_cast<std::uint8_t>(number));
+    case 1:
+      return Typed("uint16", static_cast<std::uint16_t>(number));
+    case 2:
+      return Typed("uint32", static_cast<std::uint32_t>(number));
     default:
-      return TCIMValue::Unsigned(type, number);
+      return Typed("uint64", number);
   }
 }
 
-// Finite values only, as no inventory can give others.
-TCIMValue TShaper::RealValue() {
+boost::json::value TShaper::RealValue() {
   const double number = m_bytes.Pick(kReals);
-  if (m_bytes.Byte() & 1) return TCIMValue::Real(NQELZARN20::eCIMTypeReal64, number);
-  const double single = std::min(std::max(number, -3.4e38), 3.4e38);
-  return TCIMValue::Real(NQELZARN20::eCIMTypeReal32, static_cast<float>(single));
+  if (m_bytes.Byte() & 1) return Typed("real64", number);
+  return Typed("real32", static_cast<double>(
+                             static_cast<float>(std::min(std::max(number, -3.4e38), 3.4e38))));
 }
 
-TCIMValue TShaper::Value(std::size_t kind) {
+boost::json::value TShaper::Value(std::size_t kind) {
   switch (kind) {
     case 0:
-      return TCIMValue();
+      return nullptr;
     case 1:
-      return TCIMValue::Null(static_cast<ECIMType>(1 + m_bytes.Below(14)));
+      return Typed(kTypeNames[m_bytes.Below(14)], nullptr);
     case 2:
-      return TCIMValue::Unsigned(NQELZARN20::eCIMTypeUInt16, static_cast<std::uint16_t>(Number()));
+      return Typed("uint16", static_cast<std::uint16_t>(Number()));
     case 3:
       return SignedValue();
     case 4:
@@ -248,88 +261,78 @@ TCIMValue TShaper::Value(std::size_t kind) {
     case 5:
       return RealValue();
     case 6:
-      return TCIMValue::Boolean(m_bytes.Byte() & 1);
+      return Typed("boolean", (m_bytes.Byte() & 1) != 0);
     case 7:
-      return TCIMValue::Text(NQELZARN20::eCIMTypeChar16,
-                             std::string(1, static_cast<char>('A' + m_bytes.Below(26))));
+      return Typed("char16", boost::json::string(1, static_cast<char>('A' + m_bytes.Below(26))));
     case 8:
-      return TCIMValue::Text(NQELZARN20::eCIMTypeDateTime, m_bytes.Pick(kDateTimes));
+      return Typed("datetime", m_bytes.Pick(kDateTimes));
     default:
-      return TCIMValue(Text());
+      return boost::json::value(Text());
   }
 }
 
-void TShaper::AddProperty(TInventory::TInstanceIndex instance, const char* name) {
-  const std::size_t kind = m_bytes.Below(16);
-  switch (kind) {
-    case 0:
-      return;  // the instance does not have it
-    case 1:
-      return m_inventory->AddPropertyFault(instance, name, EPropertyFault::Lookup,
-                                           m_bytes.Pick(kStatuses));
-    case 2:
-      return m_inventory->AddPropertyFault(instance, name, EPropertyFault::Value,
-                                           m_bytes.Pick(kStatuses));
-    default:
-      m_inventory->AddProperty(instance, name, Value(kind - 3));
-  }
-}
-
-void TShaper::AddClass(std::size_t shape) {
+void TShaper::AddClass(std::size_t shape, boost::json::object& classes) {
   const TClassShape& cimClass = kClasses[shape];
   switch (m_bytes.Below(16)) {
     case 0:
       return;  // the host does not have it
     case 1:
-      return m_inventory->AddClassFault(cimClass.name, EClassFault::Lookup,
-                                        m_bytes.Pick(kStatuses));
+      classes[cimClass.name] = Fault(nullptr);
+      return;
     case 2:
-      return m_inventory->AddClassFault(cimClass.name, EClassFault::Enumerate,
-                                        m_bytes.Pick(kStatuses));
+      classes[cimClass.name] = Fault("enumerate");
+      return;
     default:
       break;
   }
-  const std::size_t classIndex = m_inventory->AddClass(cimClass.name);
+  boost::json::array& instances = classes[cimClass.name].emplace_array();
   for (std::size_t count = m_bytes.Below(5); count > 0; --count) {
-    const TInventory::TInstanceIndex instance = m_inventory->AddInstance(classIndex, std::string());
-    m_instances[shape].push_back(instance);
-    for (const char* property : cimClass.properties) AddProperty(instance, property);
+    const std::string id = "i" + std::to_string(m_instanceCount++);
+    boost::json::object& instance =
+        instances.emplace_back(boost::json::object{{"$id", id}}).as_object();
+    m_instances[shape].push_back(id);
+    for (const char* property : cimClass.properties) {
+      const std::size_t kind = m_bytes.Below(16);
+      if (kind == 1) instance[property] = Fault(nullptr);
+      if (kind == 2) instance[property] = Fault("value");
+      if (kind > 2) instance[property] = Value(kind - 3);
+    }
   }
 }
 
 // Disks get a few version records each, in any order; then a few pairs of
 // any two instances. Each pair is associated once.
-void TShaper::AddAssociations() {
-  std::set<std::pair<TInventory::TInstanceIndex, TInventory::TInstanceIndex> > made;
-  const auto associate = [&](TInventory::TInstanceIndex first, TInventory::TInstanceIndex second) {
+void TShaper::AddAssociations(boost::json::object& inventory) {
+  std::vector<std::string> all;
+  for (const std::vector<std::string>& ids : m_instances)
+    all.insert(all.end(), ids.begin(), ids.end());
+  std::sort(all.begin(), all.end(), [](const std::string& a, const std::string& b) {
+    return std::stoul(a.substr(1)) < std::stoul(b.substr(1));
+  });
+  boost::json::array& pairs = inventory["associations"].emplace_array();
+  std::set<std::pair<std::string, std::string> > made;
+  const auto associate = [&](const std::string& first, const std::string& second) {
     if (first != second && made.insert(std::minmax(first, second)).second)
-      m_inventory->Associate(first, second);
+      pairs.push_back(boost::json::array{first, second});
   };
-  const std::vector<TInventory::TInstanceIndex>& versions = m_instances[kDiskVersionClass];
-  for (const TInventory::TInstanceIndex disk : m_instances[kDiskClass])
+  const std::vector<std::string>& versions = m_instances[kDiskVersionClass];
+  for (const std::string& disk : m_instances[kDiskClass])
     for (std::size_t count = versions.empty() ? 0 : m_bytes.Below(3); count > 0; --count)
       associate(disk, versions[m_bytes.Below(versions.size())]);
-  const std::size_t instances = m_inventory->InstanceCount();
-  for (std::size_t count = instances == 0 ? 0 : m_bytes.Below(4); count > 0; --count)
-    associate(m_bytes.Below(instances), m_bytes.Below(instances));
+  for (std::size_t count = all.empty() ? 0 : m_bytes.Below(4); count > 0; --count)
+    associate(all[m_bytes.Below(all.size())], all[m_bytes.Below(all.size())]);
 }
 
-void TShaper::SetOperatingSystemType() {
-  switch (m_bytes.Below(8)) {
-    case 0:
-      return;  // the host cannot tell
-    case 1:
-      return m_inventory->SetOperatingSystemTypeFault(m_bytes.Pick(kStatuses));
-    case 2:
-      return m_inventory->SetOperatingSystemType(36);
-    case 3:
-      return m_inventory->SetOperatingSystemType(78);
-    case 4:
-      return m_inventory->SetOperatingSystemType(81);
-    case 5:
-      return m_inventory->SetOperatingSystemType(18);
-    default:
-      return m_inventory->SetOperatingSystemType(static_cast<std::uint16_t>(m_bytes.Word()));
+void TShaper::SetOperatingSystemType(boost::json::object& inventory) {
+  const std::uint16_t kTypes[] = {36, 78, 81, 18};
+  const std::size_t kind = m_bytes.Below(8);
+  if (kind == 0) return;  // the host cannot tell
+  if (kind == 1) {
+    inventory["operatingSystemType"] = Fault(nullptr);
+  } else if (kind < 6) {
+    inventory["operatingSystemType"] = kTypes[kind - 2];
+  } else {
+    inventory["operatingSystemType"] = static_cast<std::uint16_t>(m_bytes.Word());
   }
 }
 
@@ -338,11 +341,14 @@ TShapedAnalysis TShaper::Shape() {
   for (const char* name : m_bytes.Pick(kClassLists))
     if (name) analysis.classes.push_back(name);
   analysis.runs = m_bytes.Below(4) == 0 ? 2 : 1;
-  SetOperatingSystemType();
+  boost::json::object inventory;
+  SetOperatingSystemType(inventory);
+  boost::json::object& classes = inventory["classes"].emplace_object();
   for (std::size_t shape = 0; shape < sizeof kClasses / sizeof kClasses[0]; ++shape)
-    AddClass(shape);
-  AddAssociations();
-  analysis.inventory = m_inventory;
+    AddClass(shape, classes);
+  AddAssociations(inventory);
+  analysis.inventory =
+      NZARNCORE::LoadInventoryText(boost::json::serialize(inventory), "shaped.json");
   return analysis;
 }
 

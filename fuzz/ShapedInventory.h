@@ -19,7 +19,8 @@ struct TShapedAnalysis {
   int runs = 1;
 };
 
-// Shapes bytes into an inventory over every class and property the checks
+// Shapes bytes into an inventory file, loaded as zarn loads one, over every
+// class and property the checks
 // read: classes absent, failing on lookup or enumeration, or listing a few
 // instances whose properties are absent, failing on lookup or on their
 // value, null, or of any type with texts and numbers chosen to sit on the

@@ -1,6 +1,7 @@
 #pragma once
 
 // The host SDK that plug-ins build against.
+#include "host/Analysis.h"
 #include "host/CIM.h"
 #include "host/CIMValue.h"
 #include "host/Plugin.h"

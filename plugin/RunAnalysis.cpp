@@ -4,8 +4,6 @@ namespace NTVXANAL {
 namespace {
 
 const char kMessagePrefix[] = "Tarvex: ";
-const char kAnalysisClassName[] = "QELSG_TVXHeavyHittersAnalysis";
-const char kSequenceEndedLine[] = "Tvxanal: Error getting class or property";
 
 }  // namespace
 
@@ -14,7 +12,8 @@ void TTvxAnalPluginCallbacks::RunAnalysis(
     const std::vector<boost::shared_ptr<NQELZARN20::ICIMClass> >& classes) {
   MessagePrefix = kMessagePrefix;
   for (const boost::shared_ptr<NQELZARN20::ICIMClass>& cimClass : classes) {
-    if (cimClass->GetName(NQELZARN20::TCIMContext()) != kAnalysisClassName) continue;
+    if (cimClass->GetName(NQELZARN20::TCIMContext()) != NQELZARN20::kHeavyHittersAnalysisClass)
+      continue;
     try {
       RunChecks(cimNamespace);
     } catch (const NQELZARN20::TZARNException& error) {
@@ -22,7 +21,7 @@ void TTvxAnalPluginCallbacks::RunAnalysis(
       // any other host failure is the host's to handle.
       if (error.GetStatusCode() != NQELZARN20::kZARNStatusNotAvailable)
         throw NQELZARN20::TZARNException(error);
-      ReportFinding(kLevelError, kSequenceEndedLine);
+      ReportFinding(kLevelError, kClassOrPropertyMissingLine);
     }
   }
 }

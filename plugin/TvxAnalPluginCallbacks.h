@@ -53,6 +53,7 @@ class TTvxAnalPluginCallbacks : public NQELZARN20::IPluginCallbacks,
   // Left by CheckManagerInstalled for CheckManagerAgent later in the same run.
   bool PciAdapterFound;
   bool ManagerInstalled;
+  // Set and read by CheckManagerInstalled.
   bool ControllerFound;
   // Set and read by CheckManagerAgent.
   bool AgentInstalled;

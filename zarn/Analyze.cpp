@@ -7,8 +7,10 @@
 #include <boost/shared_ptr.hpp>
 
 #include "host/CIM.h"
+#include "zarn/CollectionRecord.h"
 #include "zarn/Commands.h"
 #include "zarn/HostSession.h"
+#include "zarn/InventoryInput.h"
 #include "zarncore/InventoryLoader.h"
 #include "zarncore/PluginHost.h"
 #include "zarncore/Repository.h"
@@ -23,7 +25,7 @@ enum class ERunOutcome { Completed, Threw, ReferencesHeld };
 
 boost::shared_ptr<NZARNCORE::TInventory> LoadInventory(const std::string& path) {
   try {
-    return NZARNCORE::LoadInventoryFile(path);
+    return LoadInventoryArgument(path);
   } catch (const NZARNCORE::TInventoryError& error) {
     ReportError(error.what());
     return nullptr;
@@ -71,12 +73,15 @@ ERunOutcome RunAll(const TAnalyzeOptions& options, NZARNCORE::TLoadedPlugin& plu
   return ERunOutcome::Completed;
 }
 
-int ExitStatus(ERunOutcome outcome, bool outputWritten, const TLineCounts& counts) {
+// A class its collector could not read leaves the analysis as incomplete as
+// an error line does.
+int ExitStatus(ERunOutcome outcome, bool outputWritten, const TLineCounts& counts,
+               bool unreadClasses) {
   if (outcome == ERunOutcome::Threw) return eExitException;
   if (outcome == ERunOutcome::ReferencesHeld) return eExitReferencesHeld;
   if (!outputWritten) return eExitOutputFailed;
   if (counts.findings + counts.advice != 0) return eExitFindings;
-  return counts.errors != 0 ? eExitErrorsOnly : eExitClean;
+  return counts.errors != 0 || unreadClasses ? eExitErrorsOnly : eExitClean;
 }
 
 // Flushes stdout; false, with a message, when the output is incomplete.
@@ -99,8 +104,9 @@ int RunAnalyze(const TAnalyzeOptions& options) {
   if (options.trace) repository.SetCallObserver(&writer);
   const ERunOutcome outcome = RunAll(options, *plugin, repository);
   const bool outputWritten = FinishOutput();
+  const bool unreadClasses = NoteUnreadableClasses(*inventory) != 0;
   if (options.format == EFormat::Text) std::cerr << Summary(writer.Counts()) << '\n';
-  return ExitStatus(outcome, outputWritten, writer.Counts());
+  return ExitStatus(outcome, outputWritten, writer.Counts(), unreadClasses);
 }
 
 }  // namespace NZARN

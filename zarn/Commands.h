@@ -34,8 +34,14 @@ struct TAnalyzeOptions {
   bool trace = false;
 };
 
+struct TCollectOptions {
+  boost::optional<std::string> root;
+  boost::optional<std::string> output;  // none for stdout
+};
+
 int RunAnalyze(const TAnalyzeOptions& options);
 int RunValidate(const std::string& inventory);
 int RunPlugins(const std::string& plugin);
+int RunCollect(const TCollectOptions& options);
 
 }  // namespace NZARN

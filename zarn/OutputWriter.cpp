@@ -5,11 +5,16 @@
 #include <sstream>
 #include <utility>
 
+#include "host/Analysis.h"
 #include "host/ZARNException.h"
 #include "zarn/TextEncoding.h"
 
 namespace NZARN {
 
+using NQELZARN20::kLevelAdvice;
+using NQELZARN20::kLevelDiagnostic;
+using NQELZARN20::kLevelError;
+using NQELZARN20::kLevelFinding;
 using NZARNCORE::THostCall;
 
 namespace {

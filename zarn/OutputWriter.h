@@ -14,12 +14,6 @@ namespace NZARN {
 
 enum class EFormat { Text, Jsonl };
 
-// The levels the plug-in writes at.
-const std::int32_t kLevelError = 0;
-const std::int32_t kLevelDiagnostic = 3;
-const std::int32_t kLevelFinding = 100;
-const std::int32_t kLevelAdvice = 101;
-
 // How many lines the plug-in wrote, by level, whether shown or not.
 struct TLineCounts {
   std::size_t findings = 0;

@@ -8,8 +8,10 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include "zarn/CollectionRecord.h"
 #include "zarn/Commands.h"
 #include "zarn/HostSession.h"
+#include "zarn/InventoryInput.h"
 #include "zarn/TextEncoding.h"
 #include "zarncore/InventoryLoader.h"
 #include "zarncore/PluginHost.h"
@@ -83,7 +85,9 @@ std::string Identity(const std::string& path, NQELZARN20::IPluginCallbacks& plug
 
 int RunValidate(const std::string& inventory) {
   try {
-    PrintInventorySummary(inventory, *NZARNCORE::LoadInventoryFile(inventory));
+    const boost::shared_ptr<TInventory> loaded = LoadInventoryArgument(inventory);
+    PrintInventorySummary(InventoryName(inventory), *loaded);
+    PrintCollection(std::cout, *loaded);
     return eExitClean;
   } catch (const NZARNCORE::TInventoryError& error) {
     ReportError(error.what());

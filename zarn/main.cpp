@@ -4,6 +4,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include "host/Analysis.h"
 #include "zarn/Commands.h"
 #include "zarn/ExecutablePath.h"
 #include "zarn/OptionValues.h"
@@ -11,7 +12,7 @@
 namespace NZARN {
 namespace {
 
-const char kDefaultClass[] = "QELSG_TVXHeavyHittersAnalysis";
+const char* const kDefaultClass = NQELZARN20::kHeavyHittersAnalysisClass;
 
 const char kAnalyzeFooter[] =
     "Exit status, the first that applies:\n"
@@ -21,9 +22,17 @@ const char kAnalyzeFooter[] =
     "  5  the plug-in still held host references after RunAnalysis\n"
     "  7  the output could not be written\n"
     "  1  a line at level 100 (finding) or 101 (advice) was written\n"
-    "  6  no finding, but a line at level 0 (error) was written\n"
+    "  6  no finding, but a line at level 0 (error) was written, or the\n"
+    "     inventory's collection record has a class that could not be read\n"
     "  0  no line at level 0, 100 or 101\n"
     "--levels hides lines only; the exit status counts every line.\n";
+
+const char kInventoryHelp[] = "The inventory file (JSON), or - for standard input";
+
+const char kCollectFooter[] =
+    "Exit status: 0 written, 2 usage error or unusable --root (nothing written),\n"
+    "7 the output could not be written. A class that could not be read is no\n"
+    "failure: the inventory's collection record says why.\n";
 
 std::string DefaultPluginPath() { return (ExecutableDirectory() / "tvxanal.pi").string(); }
 
@@ -62,7 +71,7 @@ void AddPluginOption(CLI::App& command, std::string& plugin) {
 
 void AddAnalyzeOptions(CLI::App& analyze, TAnalyzeCommand& command) {
   TAnalyzeOptions& options = command.options;
-  analyze.add_option("INVENTORY", options.inventory, "The inventory file (JSON)")->required();
+  analyze.add_option("INVENTORY", options.inventory, kInventoryHelp)->required();
   AddPluginOption(analyze, options.plugin);
   analyze
       .add_option("--class", options.classes,
@@ -87,6 +96,34 @@ void AddAnalyzeOptions(CLI::App& analyze, TAnalyzeCommand& command) {
   analyze.footer(kAnalyzeFooter);
 }
 
+// CLI11 cannot tell an empty path from none.
+struct TCollectCommand {
+  std::string root;
+  std::string output;
+  const CLI::Option* rootGiven = nullptr;
+  const CLI::Option* outputGiven = nullptr;
+};
+
+void AddCollectOptions(CLI::App& collect, TCollectCommand& command) {
+  command.rootGiven =
+      collect
+          .add_option("--root", command.root,
+                      "Collect the machine image under DIR instead; no path leads out of it")
+          ->type_name("DIR");
+  command.outputGiven = collect
+                            .add_option("-o,--output", command.output,
+                                        "Write to FILE, whole or not at all, instead of stdout")
+                            ->type_name("FILE");
+  collect.footer(kCollectFooter);
+}
+
+TCollectOptions Finished(const TCollectCommand& command) {
+  TCollectOptions options;
+  if (command.rootGiven->count() != 0) options.root = command.root;
+  if (command.outputGiven->count() != 0) options.output = command.output;
+  return options;
+}
+
 TAnalyzeOptions Finished(TAnalyzeCommand command) {
   TAnalyzeOptions options = command.options;
   if (options.classes.empty()) options.classes.push_back(kDefaultClass);
@@ -109,7 +146,7 @@ std::string UsageError(const CLI::App* app, const CLI::Error& error) {
 
 // CLI11 alone would only say that a command is required.
 void CheckCommandWord(const CLI::App& app, int argc, char** argv) {
-  const std::string commands = "; the commands are analyze, validate and plugins";
+  const std::string commands = "; the commands are analyze, validate, plugins and collect";
   if (argc < 2) throw CLI::ParseError("no command given" + commands, CLI::ExitCodes::RequiredError);
   const std::string word = argv[1];
   if (!word.empty() && word[0] == '-') return;
@@ -132,11 +169,15 @@ int Main(int argc, char** argv) {
 
   CLI::App& validate = *app.add_subcommand("validate", "Check an inventory file and summarise it");
   std::string inventory;
-  validate.add_option("INVENTORY", inventory, "The inventory file (JSON)")->required();
+  validate.add_option("INVENTORY", inventory, kInventoryHelp)->required();
 
   CLI::App& plugins = *app.add_subcommand("plugins", "Load the plug-in and show its identity");
   std::string plugin;
   AddPluginOption(plugins, plugin);
+
+  CLI::App& collect = *app.add_subcommand("collect", "Write an inventory of this machine");
+  TCollectCommand collectCommand;
+  AddCollectOptions(collect, collectCommand);
 
   try {
     CheckCommandWord(app, argc, argv);
@@ -147,6 +188,7 @@ int Main(int argc, char** argv) {
   }
   if (analyze.parsed()) return RunAnalyze(Finished(analyzeCommand));
   if (validate.parsed()) return RunValidate(inventory);
+  if (collect.parsed()) return RunCollect(Finished(collectCommand));
   return RunPlugins(plugin);
 }
 

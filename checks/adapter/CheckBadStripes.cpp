@@ -1,3 +1,4 @@
+#include "checks/adapter/ScsiController.h"
 #include "cim/Text.h"
 #include "plugin/TvxAnalPluginCallbacks.h"
 
@@ -5,7 +6,6 @@ namespace NTVXANAL {
 namespace {
 
 const char kBadStripeClass[] = "QELSG_BadStripeData";
-const char kControllerNum[] = "ControllerNum";
 const char kLogicalDrive[] = "LogicalDrive";
 const char kNumBadStripes[] = "NumBadStripes";
 

@@ -1,13 +1,11 @@
 #include <boost/lexical_cast.hpp>
 
+#include "checks/adapter/ScsiController.h"
 #include "plugin/TvxAnalPluginCallbacks.h"
 
 namespace NTVXANAL {
 namespace {
 
-const char kControllerClass[] = "QELSG_txSCSIProtocolController";
-const char kControllerType[] = "ControllerType";
-const char kControllerNum[] = "ControllerNum";
 const char kDeviceDriverVersion[] = "DeviceDriverVersion";
 
 const char kBiosClass[] = "QELSG_txBiosVersion";

@@ -1,11 +1,9 @@
+#include "checks/adapter/ScsiController.h"
 #include "plugin/TvxAnalPluginCallbacks.h"
 
 namespace NTVXANAL {
 namespace {
 
-const char kControllerClass[] = "QELSG_txSCSIProtocolController";
-const char kControllerType[] = "ControllerType";
-const char kControllerNum[] = "ControllerNum";
 const char kDataScrubbing[] = "DataScrubbing";
 
 const char kScrubbingDisabled[] = "Disabled";

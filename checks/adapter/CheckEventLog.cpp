@@ -22,7 +22,6 @@ const char* const kDriverFiles[] = {"zelk412.sys", "qvtmpdrv.sys"};
 const char kLineStart[] = "Found in system event log a message with event id ";
 const char kLineDriver[] = " associated with ";
 const char kLineMessage[] = ", the message reads ";
-const char kCheckEndedLine[] = "Tvxanal: Error getting class or property";
 
 bool IsSelected(std::int32_t eventId) {
   return std::find(std::begin(kSelectedEventIds), std::end(kSelectedEventIds), eventId) !=
@@ -71,7 +70,7 @@ void TTvxAnalPluginCallbacks::CheckEventLog(TNamespacePtr cimNamespace) {
     }
   } catch (const NQELZARN20::TZARNException&) {
     // The event log is a side source: the checks after this one still run.
-    ReportFinding(kLevelDiagnostic, kCheckEndedLine);
+    ReportFinding(kLevelDiagnostic, kClassOrPropertyMissingLine);
   }
 }
 

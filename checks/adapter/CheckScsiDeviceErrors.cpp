@@ -6,19 +6,18 @@
 #include <string>
 #include <vector>
 
+#include "checks/adapter/ScsiController.h"
 #include "cim/Text.h"
 #include "plugin/TvxAnalPluginCallbacks.h"
 
 namespace NTVXANAL {
 namespace {
 
-const char kControllerClass[] = "QELSG_txSCSIProtocolController";
 const char kPartOfCluster[] = "PartOfCluster";
 const char kClustered[] = "Yes";
 
 const char kDiskClass[] = "QELSG_txDiskDrive";
 const char kDeviceDataClass[] = "QELSG_txSCSIDeviceData";
-const char kControllerNum[] = "ControllerNum";
 const char kChannel[] = "Channel";
 const char kScsiId[] = "ScsiId";
 const char kNumParityErrors[] = "NumParityErrors";

@@ -7,6 +7,7 @@
 
 #include <boost/optional.hpp>
 
+#include "checks/adapter/ScsiController.h"
 #include "checks/management/AdapterPciIdentities.h"
 #include "checks/management/GuardedLookups.h"
 #include "cim/Text.h"
@@ -15,7 +16,6 @@
 namespace NTVXANAL {
 namespace {
 
-const char kControllerClass[] = "QELSG_txSCSIProtocolController";
 const char kPciDeviceClass[] = "QELSG_PCIDevice";
 const char kProductName[] = "ProductName";
 

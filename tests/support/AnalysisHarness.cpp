@@ -1,11 +1,20 @@
 #include "support/AnalysisHarness.h"
 
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <utility>
+
 #include <gtest/gtest.h>
 
+// Boost.JSON compiled into the test support, as the Windows build has its
+// headers only.
+#include <boost/json/src.hpp>
 #include <boost/make_shared.hpp>
 
-#include "host/Zarn.h"
 #include "zarncore/HostRoot.h"
+#include "zarncore/InventoryLoader.h"
+#include "zarncore/PluginHost.h"
 #include "zarncore/Repository.h"
 
 namespace NTESTS {
@@ -16,87 +25,116 @@ std::ostream& operator<<(std::ostream& out, const TLine& line) {
 
 namespace {
 
-std::string Render(const NZARNCORE::THostCall& call) {
-  using NZARNCORE::THostCall;
-  std::string text;
-  switch (call.kind) {
-    case THostCall::GetName:
-      text = "GetName " + call.className;
-      break;
-    case THostCall::GetClass:
-      text = "GetClass " + call.className;
-      break;
-    case THostCall::EnumerateInstances:
-      text = "EnumerateInstances " + call.className;
-      break;
-    case THostCall::EnumerateAssociatedInstances:
-      text = "EnumerateAssociatedInstances " + call.instance + " " + call.className;
-      break;
-    case THostCall::GetProperty:
-      text = "GetProperty " + call.instance + "." + call.property;
-      break;
-    case THostCall::GetOperatingSystemType:
-      text = "GetOperatingSystemType";
-      break;
+class TRecordingObserver : public NZARNCORE::IHostObserver {
+ public:
+  void OnLog(std::int32_t level, const std::string& text) override {
+    result.lines.push_back(TLine{level, text});
   }
-  if (call.count) text += " =" + std::to_string(*call.count);
-  if (call.result) text += " =" + std::to_string(*call.result);
-  if (call.status) text += " !" + std::to_string(*call.status);
-  return text;
+  void OnHostCall(const NZARNCORE::THostCall& call) override { result.calls.push_back(call); }
+
+  TRunResult result;
+};
+
+boost::json::object QuietServer() {
+  std::ifstream file(QUIET_SERVER_PATH, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  boost::json::value server = boost::json::parse(text.str());
+  return std::move(server.as_object());
+}
+
+// The host side: the root object with a recording logger, and the plug-in
+// loaded once, as the host does.
+class THarness {
+ public:
+  static THarness& Instance() {
+    static THarness harness;
+    return harness;
+  }
+
+  TRunResult Run(const boost::shared_ptr<NZARNCORE::TInventory>& inventory,
+                 const std::vector<std::string>& classes) {
+    m_observer = TRecordingObserver();
+    NZARNCORE::TRepository repository(inventory);
+    repository.SetCallObserver(&m_observer);
+    try {
+      std::vector<boost::shared_ptr<NQELZARN20::ICIMClass> > classList;
+      for (const std::string& name : classes)
+        classList.push_back(name == kNullClass ? nullptr : repository.MakeClass(name));
+      m_plugin->Analysis().RunAnalysis(repository.OpenNamespace(), classList);
+    } catch (const NQELZARN20::TZARNException& error) {
+      m_observer.result.exception = "TZARNException " + std::to_string(error.GetStatusCode());
+    } catch (const std::exception& error) {
+      m_observer.result.exception = error.what();
+    }
+    EXPECT_EQ(repository.OutstandingReferences(), 0u) << "the plug-in still holds host references";
+    return m_observer.result;
+  }
+
+  NQELZARN20::IPluginBasicQueryCallbacks& Analysis() const { return m_plugin->Analysis(); }
+
+ private:
+  // The management advice is written once per process. It is spent here, so
+  // that every case meets the same plug-in whichever cases ran before it;
+  // zarn's golden cases pin the advice itself.
+  THarness() {
+    NZARNCORE::InitialiseRootObject(boost::make_shared<NQELZARN20::TPluginManagerNamespace>(),
+                                    boost::make_shared<NZARNCORE::TCoreLogger>(m_observer));
+    m_plugin = std::make_unique<NZARNCORE::TLoadedPlugin>(TVXANAL_PLUGIN_PATH);
+    Run(PatchedServer(R"({"QELSG_InstalledApplication": [], "QELSG_PCIDevice": [
+          {"VendorID": {"uint16": 36869}, "PciDeviceID": {"uint16": 645}}]})"),
+        {kAnalysisClass});
+  }
+
+  TRecordingObserver m_observer;
+  std::unique_ptr<NZARNCORE::TLoadedPlugin> m_plugin;
+};
+
+bool IsTopLevelKey(const boost::json::string_view key) {
+  return key == "operatingSystemType" || key == "associations";
+}
+
+std::string Joined(const std::vector<std::string>& items, const std::string& open,
+                   const std::string& close) {
+  std::string list;
+  for (const std::string& item : items) list += (list.empty() ? open : ", " + open) + item + close;
+  return list;
 }
 
 }  // namespace
 
-void TRecordingObserver::OnLog(std::int32_t level, const std::string& text) {
-  lines.push_back(TLine{level, text});
-  events.push_back("[" + std::to_string(level) + "] " + text);
+std::string Patch(const std::vector<std::string>& members) {
+  return "{" + Joined(members, "", "") + "}";
 }
 
-void TRecordingObserver::OnHostCall(const NZARNCORE::THostCall& call) {
-  calls.push_back(Render(call));
-  events.push_back(calls.back());
+std::string Instances(const std::string& className, const std::vector<std::string>& instances) {
+  return "\"" + className + "\": [" + Joined(instances, "{", "}") + "]";
 }
 
-TAnalysisHarness& TAnalysisHarness::Instance() {
-  static TAnalysisHarness harness;
-  return harness;
-}
-
-TAnalysisHarness::TAnalysisHarness() {
-  NZARNCORE::InitialiseRootObject(boost::make_shared<NQELZARN20::TPluginManagerNamespace>(),
-                                  boost::make_shared<NZARNCORE::TCoreLogger>(m_observer));
-  m_plugin.reset(new NZARNCORE::TLoadedPlugin(TVXANAL_PLUGIN_PATH));
-}
-
-TRunResult TAnalysisHarness::Run(const TInventoryBuilder& inventory,
-                                 const std::vector<std::string>& classes) {
-  m_observer = TRecordingObserver();
-  NZARNCORE::TRepository repository(inventory.Build());
-  repository.SetCallObserver(&m_observer);
-  TRunResult result;
-  {
-    std::vector<boost::shared_ptr<NQELZARN20::ICIMClass> > classList;
-    for (const std::string& name : classes)
-      classList.push_back(name == kNullClass ? nullptr : repository.MakeClass(name));
-    try {
-      m_plugin->Analysis().RunAnalysis(repository.OpenNamespace(), classList);
-    } catch (const NQELZARN20::TZARNException& error) {
-      result.exception = "TZARNException " + std::to_string(error.GetStatusCode());
-    } catch (const std::exception& error) {
-      result.exception = error.what();
+boost::shared_ptr<NZARNCORE::TInventory> PatchedServer(const std::string& patch) {
+  boost::json::object server = QuietServer();
+  boost::json::object& classes = server["classes"].as_object();
+  const boost::json::value changes = boost::json::parse(patch);
+  for (const auto& entry : changes.as_object()) {
+    boost::json::object& target = IsTopLevelKey(entry.key()) ? server : classes;
+    if (entry.value().is_null()) {
+      target.erase(entry.key());
+    } else {
+      target[entry.key()] = entry.value();
     }
   }
-  result.lines = m_observer.lines;
-  result.calls = m_observer.calls;
-  result.events = m_observer.events;
-  result.outstandingReferences = repository.OutstandingReferences();
-  return result;
+  return NZARNCORE::LoadInventoryText(boost::json::serialize(server), "patched-server.json");
 }
 
-TRunResult Analyse(const TInventoryBuilder& inventory, const std::vector<std::string>& classes) {
-  TRunResult result = TAnalysisHarness::Instance().Run(inventory, classes);
-  EXPECT_EQ(result.outstandingReferences, 0u) << "the plug-in still holds host references";
-  return result;
+TRunResult Analyse(const std::string& patch, const std::vector<std::string>& classes) {
+  return Analyse(PatchedServer(patch), classes);
 }
+
+TRunResult Analyse(const boost::shared_ptr<NZARNCORE::TInventory>& inventory,
+                   const std::vector<std::string>& classes) {
+  return THarness::Instance().Run(inventory, classes);
+}
+
+NQELZARN20::IPluginBasicQueryCallbacks& LoadedAnalysis() { return THarness::Instance().Analysis(); }
 
 }  // namespace NTESTS

@@ -1,17 +1,15 @@
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include <boost/shared_ptr.hpp>
 
-#include "support/InventoryBuilder.h"
+#include "host/Zarn.h"
 #include "zarncore/HostCall.h"
-#include "zarncore/PluginHost.h"
+#include "zarncore/Inventory.h"
 
 namespace NTESTS {
 
@@ -23,55 +21,43 @@ struct TLine {
 };
 std::ostream& operator<<(std::ostream& out, const TLine& line);
 
-// Keeps what the host saw: the logged lines, and the host calls rendered as
-// short texts such as "GetProperty disk0.DeviceType" or
-// "GetClass QELSG_PCIDevice !15" for a call that threw status 15.
-class TRecordingObserver : public NZARNCORE::IHostObserver {
- public:
-  void OnLog(std::int32_t level, const std::string& text) override;
-  void OnHostCall(const NZARNCORE::THostCall& call) override;
-
-  std::vector<TLine> lines;
-  std::vector<std::string> calls;
-  // Lines and calls in the order they happened; lines as "[level] text".
-  std::vector<std::string> events;
-};
-
-const char kAnalysisClass[] = "QELSG_TVXHeavyHittersAnalysis";
+const char* const kAnalysisClass = NQELZARN20::kHeavyHittersAnalysisClass;
 // In a class list, stands for a null class reference.
 const char kNullClass[] = "";
 
 // What one RunAnalysis left behind.
 struct TRunResult {
   std::vector<TLine> lines;
-  std::vector<std::string> calls;
-  std::vector<std::string> events;
-  // What left RunAnalysis, if anything: "TZARNException N" or the type's
-  // what() for others.
+  std::vector<NZARNCORE::THostCall> calls;
+  // What left RunAnalysis: "TZARNException N", another exception's what(),
+  // or nothing.
   std::string exception;
-  std::size_t outstandingReferences = 0;
 };
 
-// The host side of the unit tests: sets up the root object with a recording
-// logger and loads the built plug-in once per process, as the host does.
-class TAnalysisHarness {
- public:
-  static TAnalysisHarness& Instance();
+// A server on which the analysis finds nothing (every class the checks read,
+// the management software installed, operating-system type 18), changed by
+// a patch: a JSON object whose "operatingSystemType" and "associations"
+// replace the server's, and whose other keys replace the classes of those
+// names; null removes the class or the key.
+boost::shared_ptr<NZARNCORE::TInventory> PatchedServer(const std::string& patch);
 
-  TRunResult Run(const TInventoryBuilder& inventory,
-                 const std::vector<std::string>& classes = {kAnalysisClass});
-  NQELZARN20::IPluginCallbacks& Plugin() const { return m_plugin->Callbacks(); }
+// A patch made of these members: Patch({Instances(...), R"("operatingSystemType": 36)"}).
+std::string Patch(const std::vector<std::string>& members);
 
- private:
-  TAnalysisHarness();
+// The member of a patch that makes these the class's instances, each given
+// by its members in JSON: Instances("QELSG_PCIDevice", {R"("VendorID": null)"}).
+std::string Instances(const std::string& className, const std::vector<std::string>& instances);
 
-  TRecordingObserver m_observer;
-  std::unique_ptr<NZARNCORE::TLoadedPlugin> m_plugin;
-};
-
-// Runs the analysis once over the inventory; fails the test when the plug-in
-// still holds host references afterwards.
-TRunResult Analyse(const TInventoryBuilder& inventory,
+// Runs the analysis once, in this process, over the patched server, with
+// the built plug-in loaded once per process as the host loads it; fails the
+// test when the plug-in still holds host references afterwards.
+TRunResult Analyse(const std::string& patch,
                    const std::vector<std::string>& classes = {kAnalysisClass});
+TRunResult Analyse(const boost::shared_ptr<NZARNCORE::TInventory>& inventory,
+                   const std::vector<std::string>& classes = {kAnalysisClass});
+
+// The loaded plug-in's analysis entry, for tests that call it with host
+// objects of their own.
+NQELZARN20::IPluginBasicQueryCallbacks& LoadedAnalysis();
 
 }  // namespace NTESTS

@@ -60,7 +60,7 @@ TEST_P(DocExamples, ShowWhatZarnPrints) {
 INSTANTIATE_TEST_SUITE_P(Documents, DocExamples,
                          testing::Values(TDocument{"CommandLine", "docs/command-line.md", 10},
                                          TDocument{"Readme", "README.md", 2}),
-                         CaseName());
+                         TCaseName());
 
 }  // namespace
 }  // namespace NZARNTEST

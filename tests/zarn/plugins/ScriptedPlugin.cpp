@@ -1,6 +1,6 @@
 // A plug-in whose behaviour the test chooses: every class name in the list
 // given to RunAnalysis is one step, done in list order on every run.
-//   log:LEVEL:TEXT       logs TEXT at LEVEL
+//   log:LEVEL:TEXT       logs TEXT at LEVEL; %XX in TEXT is the byte XX (hex)
 //   throw:N              throws TZARNException with status N
 //   throw-runtime:TEXT   throws std::runtime_error(TEXT)
 //   null                 uses a null host reference
@@ -58,9 +58,24 @@ void QueryAssociated(const TNamespacePtr& cimNamespace, const std::string& argum
   }
 }
 
+// Bytes that a command line cannot carry in every encoding, such as
+// malformed UTF-8, come as %XX.
+std::string Decoded(const std::string& text) {
+  std::string bytes;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if (text[at] == '%' && at + 2 < text.size()) {
+      bytes += static_cast<char>(std::stoi(text.substr(at + 1, 2), nullptr, 16));
+      at += 2;
+    } else {
+      bytes += text[at];
+    }
+  }
+  return bytes;
+}
+
 void Log(const std::string& argument) {
   const std::pair<std::string, std::string> levelAndText = SplitStep(argument);
-  TRootObject::GetCoreLogger()->Log(std::stoi(levelAndText.first), levelAndText.second);
+  TRootObject::GetCoreLogger()->Log(std::stoi(levelAndText.first), Decoded(levelAndText.second));
 }
 
 class TScriptedPlugin : public IPluginCallbacks, public IPluginBasicQueryCallbacks {

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstddef>
+#include <ostream>
+
+#include "zarncore/Inventory.h"
+
+namespace NZARN {
+
+// For validate: who collected the inventory, and how each class was come
+// by; nothing for an inventory without the record.
+void PrintCollection(std::ostream& out, const NZARNCORE::TInventory& inventory);
+
+// For analyze: a note on stderr for each class the collector could not
+// read, whose emptiness says nothing; gives how many.
+std::size_t NoteUnreadableClasses(const NZARNCORE::TInventory& inventory);
+
+}  // namespace NZARN
