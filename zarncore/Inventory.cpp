@@ -1,7 +1,6 @@
 #include "zarncore/Inventory.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
 #include <stdexcept>
 #include <utility>
@@ -92,15 +91,6 @@ TCIMValue DecodeValue(const unsigned char* p) {
   return TCIMValue::Text(type, std::string(reinterpret_cast<const char*>(p), number));
 }
 
-// The number a value's text gives back, for values built outside the loader.
-template <class TNumber>
-TNumber NumberOf(const TCIMValue& value) {
-  const std::string text = value.ToString(10);
-  TNumber number{};
-  std::from_chars(text.data(), text.data() + text.size(), number);
-  return number;
-}
-
 EPropertyFault FaultOf(EState state) {
   if (state == eLookupFault) return EPropertyFault::Lookup;
   return state == eValueFault ? EPropertyFault::Value : EPropertyFault::None;
@@ -122,12 +112,11 @@ void TInventory::AddClassFault(const std::string& name, EClassFault where, TZARN
   added.faultStatus = status;
 }
 
-TInventory::TInstanceIndex TInventory::AddInstance(std::size_t classIndex, const std::string& id) {
+TInventory::TInstanceIndex TInventory::AddInstance(std::size_t classIndex) {
   const TInstanceIndex index = m_instances.size();
   if (index == kMaxInstances) throw std::length_error("too many instances");
   m_instances.push_back(m_arena, TInstance{nullptr, 0, static_cast<std::uint32_t>(classIndex)});
   m_classes[classIndex]->instances.push_back(m_arena, static_cast<std::uint32_t>(index));
-  if (!id.empty()) SetInstanceId(index, id);
   return index;
 }
 
@@ -135,37 +124,6 @@ void TInventory::SetInstanceId(TInstanceIndex instance, std::string_view id) {
   const std::string_view stored = m_ids.emplace_back(id);
   m_instanceById.emplace(stored, static_cast<std::uint32_t>(instance));
   m_idOfInstance[static_cast<std::uint32_t>(instance)] = stored;
-}
-
-void TInventory::AddProperty(TInstanceIndex instance, const std::string& name,
-                             const TCIMValue& value) {
-  const TNameId id = InternName(name);
-  const ECIMType type = value.GetType();
-  TPropertyWriter property;
-  if (value.IsNull()) {
-    property.Null(id, type);
-  } else if (type == NQELZARN20::eCIMTypeBoolean) {
-    property.Boolean(id, value.ToString(10) == "true");
-  } else if (IsUnsignedType(type)) {
-    property.Unsigned(id, type, NumberOf<std::uint64_t>(value));
-  } else if (IsSignedType(type)) {
-    property.Signed(id, type, NumberOf<std::int64_t>(value));
-  } else if (type == NQELZARN20::eCIMTypeReal32) {
-    property.Real(id, type, NumberOf<float>(value));
-  } else if (type == NQELZARN20::eCIMTypeReal64) {
-    property.Real(id, type, NumberOf<double>(value));
-  } else {
-    property.Text(id, type, value.ToString(10));
-  }
-  AddProperties(instance, property);
-}
-
-void TInventory::AddPropertyFault(TInstanceIndex instance, const std::string& name,
-                                  EPropertyFault where, TZARNStatusCode status) {
-  TPropertyWriter property;
-  property.Fault(InternName(name), where == EPropertyFault::Lookup ? eLookupFault : eValueFault,
-                 status);
-  AddProperties(instance, property);
 }
 
 TInventory::TNameId TInventory::InternName(std::string_view name) {

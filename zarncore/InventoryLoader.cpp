@@ -1057,7 +1057,7 @@ void THandler::BeginInstance() {
   if (m_inventory.InstanceCount() == TInventory::kMaxInstances) {
     FailAtValue("too many instances (" + std::to_string(TInventory::kMaxInstances) + " at most)");
   }
-  m_instance = m_inventory.AddInstance(m_classIndex, std::string());
+  m_instance = m_inventory.AddInstance(m_classIndex);
   m_position = 0;
   m_properties.Clear();
   Push(EContainer::Instance, ESlot::Property);
