@@ -41,14 +41,6 @@ INSTANTIATE_TEST_SUITE_P(
         TTextCase{"TypedNull", TCIMValue::Null(eCIMTypeUInt16), 10, ""}),
     NTESTS::TCaseName());
 
-TEST(Value, OnlyAUInt16ConvertsToAUInt16) {
-  EXPECT_EQ(static_cast<std::uint16_t>(TCIMValue::Unsigned(eCIMTypeUInt16, 645)), 645);
-  for (const TCIMValue& other : {TCIMValue::Unsigned(eCIMTypeUInt32, 645), TCIMValue("645"),
-                                 TCIMValue::Null(eCIMTypeUInt16)}) {
-    EXPECT_THROW(static_cast<void>(static_cast<std::uint16_t>(other)), TZARNException);
-  }
-}
-
 // The ranges themselves are pinned by the loader's cases.
 TEST(Value, RefusesWhatDoesNotFitTheType) {
   EXPECT_THROW(TCIMValue::Unsigned(eCIMTypeUInt8, 256), TZARNException);
