@@ -19,10 +19,6 @@
 #include <utility>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include <boost/json/basic_parser_impl.hpp>
 #include <boost/make_shared.hpp>
 
@@ -169,16 +165,10 @@ bool SameText(std::string_view a, std::string_view b) {
   return a.size() == b.size() && SameBytes(a.data(), b.data(), a.size());
 }
 
-// The type names differ in their first and last letters together.
 const TTypeForm* FindForm(std::string_view name) {
-  if (name.empty()) return nullptr;
-  for (const TTypeForm& form : kTypeForms) {
-    if (form.name.front() == name.front() && form.name.back() == name.back() &&
-        SameText(form.name, name)) {
-      return &form;
-    }
-  }
-  return nullptr;
+  const auto found = std::find_if(std::begin(kTypeForms), std::end(kTypeForms),
+                                  [&](const TTypeForm& form) { return form.name == name; });
+  return found == std::end(kTypeForms) ? nullptr : found;
 }
 
 std::string UnknownTypeMessage(std::string_view name) {
@@ -248,33 +238,14 @@ std::string Char16Problem(std::string_view text) {
 
 bool IsDateTimeDigit(char c) { return (c >= '0' && c <= '9') || c == '*'; }
 
-#if defined(__SSE2__)
-// A bit for each of the sixteen bytes at p that is a digit or a '*'.
-unsigned DateTimeDigits(const char* p) {
-  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('0' - 1)),
-                                      _mm_cmplt_epi8(bytes, _mm_set1_epi8('9' + 1)));
-  return static_cast<unsigned>(
-      _mm_movemask_epi8(_mm_or_si128(digit, _mm_cmpeq_epi8(bytes, _mm_set1_epi8('*')))));
-}
-#endif
-
 // Whether text has the form of a CIM datetime; DateTimeProblem says why not.
-// Every record of an event log has one, so the digits are checked sixteen
-// at a time where the processor can.
 bool IsDateTime(std::string_view text) {
   if (text.size() != 25 || text[14] != '.') return false;
   if (text[21] != '+' && text[21] != '-' && text[21] != ':') return false;
-#if defined(__SSE2__)
-  // Offsets 0 to 15, then 9 to 24; the '.' and the sign are checked above.
-  return (DateTimeDigits(text.data()) | 1u << 14) == 0xFFFF &&
-         (DateTimeDigits(text.data() + 9) | 1u << (14 - 9) | 1u << (21 - 9)) == 0xFFFF;
-#else
   for (std::size_t offset = 0; offset < text.size(); ++offset) {
     if (offset != 14 && offset != 21 && !IsDateTimeDigit(text[offset])) return false;
   }
   return true;
-#endif
 }
 
 // Why text is no CIM datetime: yyyymmddhhmmss.mmmmmm then the UTC offset in
