@@ -5,6 +5,7 @@ COVERAGE_BUILD ?= build-coverage
 WINDOWS_BUILD ?= build-windows
 BENCH_BUILD ?= build-bench
 BENCH_RUNS ?= 3
+BENCH_BASELINE ?=
 SAMPLES ?= examples/sample-server.json examples/linux-server.json
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
@@ -107,13 +108,15 @@ windows-check: build windows-build
 	@cd $(WINDOWS_BUILD) && ctest --output-on-failure -j4 --repeat until-pass:2
 
 # Times zarn against jq, Python and a simdjson parse on generated inventories
-# (kept in the Release build's folder, never in the tree).
+# (kept in the bench build's folder, never in the tree). The build is the one
+# users get; BENCH_BASELINE names an earlier run's results.json to judge
+# validate by.
 bench:
 	@scripts/install-deps bench
-	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
-	  -DZARN_BUILD_TESTS=OFF -DZARN_BUILD_BENCH=ON > /dev/null
+	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DZARN_BUILD_TESTS=OFF -DZARN_BUILD_BENCH=ON > /dev/null
 	@cmake --build $(BENCH_BUILD)
-	@python3 bench/run-bench.py --build $(BENCH_BUILD) --runs $(BENCH_RUNS)
+	@python3 bench/run-bench.py --build $(BENCH_BUILD) --runs $(BENCH_RUNS) \
+	  $(if $(BENCH_BASELINE),--baseline $(BENCH_BASELINE))
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -1,6 +1,7 @@
 #include "zarn/OutputWriter.h"
 
-#include <iomanip>
+#include <algorithm>
+#include <cstdio>
 #include <sstream>
 #include <utility>
 
@@ -125,15 +126,20 @@ void WriteTextCall(std::ostream& out, const THostCall& call) {
 // "[100] first line", further lines indented to line up under the first;
 // no line gets trailing blanks.
 void WriteTextLog(std::ostream& out, std::int32_t level, const std::string& text) {
-  std::ostringstream prefix;
-  prefix << '[' << std::setw(3) << level << ']';
-  const std::string indent(prefix.str().size() + 1, ' ');
-  std::istringstream lines(RepairUtf8(text));
-  std::string line;
-  out << prefix.str();
-  for (bool first = true; std::getline(lines, line); first = false) {
-    if (!line.empty()) out << (first ? " " : indent) << line;
+  char prefix[16];
+  const int width = std::snprintf(prefix, sizeof prefix, "[%3d]", static_cast<int>(level));
+  const std::string indent(static_cast<std::size_t>(width) + 1, ' ');
+  const std::string shown = RepairUtf8(text);
+  out.write(prefix, width);
+  // Lines as getline splits them: a last newline ends a line, it starts none.
+  for (std::size_t start = 0; start < shown.size();) {
+    const std::size_t end = std::min(shown.find('\n', start), shown.size());
+    if (end != start) {
+      out << (start == 0 ? " " : indent);
+      out.write(shown.data() + start, static_cast<std::streamsize>(end - start));
+    }
     out << '\n';
+    start = end + 1;
   }
   if (text.empty()) out << '\n';
 }
