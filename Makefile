@@ -9,6 +9,10 @@ BENCH_BASELINE ?=
 SAMPLES ?= examples/sample-server.json examples/linux-server.json
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
+# Inputs may grow well past the largest seed, so that size limits are reached,
+# within a memory limit that a huge input must respect.
+FUZZ_MAX_LEN ?= 4194304
+FUZZ_RSS_MB ?= 2048
 FUZZERS := loader analysis
 
 # Stop at the first report, and end with a signal so that no expected exit
@@ -64,6 +68,7 @@ fuzz:
 	  mkdir -p $(FUZZ_BUILD)/corpus/$$fuzzer $(FUZZ_BUILD)/findings/$$fuzzer || exit 1; \
 	  echo "fuzzing $$fuzzer for $(FUZZ_SECONDS) s"; \
 	  $(SANITIZER_ENV) $(FUZZ_BUILD)/bin/$${fuzzer}_fuzzer -max_total_time=$(FUZZ_SECONDS) \
+	    -max_len=$(FUZZ_MAX_LEN) -rss_limit_mb=$(FUZZ_RSS_MB) -malloc_limit_mb=$(FUZZ_RSS_MB) \
 	    -dict=fuzz/inventory.dict -print_final_stats=1 \
 	    -artifact_prefix=$(FUZZ_BUILD)/findings/$$fuzzer/ \
 	    $(FUZZ_BUILD)/corpus/$$fuzzer fuzz/corpus/$$fuzzer || exit 1; \
