@@ -84,13 +84,6 @@ int ExitStatus(ERunOutcome outcome, bool outputWritten, const TLineCounts& count
   return counts.errors != 0 || unreadClasses ? eExitErrorsOnly : eExitClean;
 }
 
-// Flushes stdout; false, with a message, when the output is incomplete.
-bool FinishOutput() {
-  if (std::cout.flush()) return true;
-  ReportError("writing the output failed; it is incomplete");
-  return false;
-}
-
 }  // namespace
 
 int RunAnalyze(const TAnalyzeOptions& options) {

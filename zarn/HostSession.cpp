@@ -7,6 +7,7 @@
 
 #include "host/Plugin.h"
 #include "host/ZARNException.h"
+#include "zarn/TextEncoding.h"
 #include "zarncore/HostRoot.h"
 
 namespace NZARN {
@@ -38,7 +39,15 @@ std::unique_ptr<NZARNCORE::TLoadedPlugin> LoadPlugin(const std::string& path) {
   }
 }
 
-void ReportError(const std::string& message) { std::cerr << "zarn: error: " << message << '\n'; }
+void ReportError(const std::string& message) {
+  std::cerr << "zarn: error: " << Displayed(message) << '\n';
+}
+
+bool FinishOutput() {
+  if (std::cout.flush()) return true;
+  ReportError("writing the output failed; it is incomplete");
+  return false;
+}
 
 std::string DescribeCurrentException() {
   try {

@@ -25,6 +25,9 @@ std::unique_ptr<NZARNCORE::TLoadedPlugin> LoadPlugin(const std::string& path);
 // "zarn: error: message" on stderr.
 void ReportError(const std::string& message);
 
+// Flushes stdout; false, with a message, when the output is incomplete.
+bool FinishOutput();
+
 // What the exception being handled is, for messages: a host exception by
 // its status, others by what().
 std::string DescribeCurrentException();

@@ -1,6 +1,7 @@
 #include "zarn/InventoryInput.h"
 
 #include <iostream>
+#include <new>
 
 #include "zarncore/InventoryLoader.h"
 
@@ -11,8 +12,14 @@ std::string InventoryName(const std::string& argument) {
 }
 
 boost::shared_ptr<NZARNCORE::TInventory> LoadInventoryArgument(const std::string& argument) {
-  if (argument != kStandardInput) return NZARNCORE::LoadInventoryFile(argument);
-  return NZARNCORE::LoadInventoryStream(std::cin, InventoryName(argument));
+  try {
+    if (argument != kStandardInput) return NZARNCORE::LoadInventoryFile(argument);
+    return NZARNCORE::LoadInventoryStream(std::cin, InventoryName(argument));
+  } catch (const std::bad_alloc&) {
+    // What was loaded so far is freed by now, so the message has room.
+    throw NZARNCORE::TInventoryError(InventoryName(argument) +
+                                     ": out of memory while loading the inventory");
+  }
 }
 
 }  // namespace NZARN

@@ -14,7 +14,8 @@ const char kStandardInput[] = "-";
 // What messages call it.
 std::string InventoryName(const std::string& argument);
 
-// Throws TInventoryError, naming the file or standard input.
+// Throws TInventoryError, naming the file or standard input, also when
+// memory runs out while loading.
 boost::shared_ptr<NZARNCORE::TInventory> LoadInventoryArgument(const std::string& argument);
 
 }  // namespace NZARN

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <sstream>
+#include <string_view>
 #include <utility>
 
 #include "host/Analysis.h"
 #include "host/ZARNException.h"
 #include "zarn/TextEncoding.h"
+#include "zarncore/Text.h"
 
 namespace NZARN {
 
@@ -90,7 +92,7 @@ std::string StatusText(NQELZARN20::TZARNStatusCode status) {
 }
 
 // Names as the text trace shows them: an empty one would vanish.
-std::string Shown(const std::string& name) { return name.empty() ? "\"\"" : RepairUtf8(name); }
+std::string Shown(const std::string& name) { return name.empty() ? "\"\"" : Displayed(name); }
 
 void WriteTextArguments(std::ostream& out, const THostCall& call) {
   switch (call.kind) {
@@ -124,7 +126,7 @@ void WriteTextCall(std::ostream& out, const THostCall& call) {
 }
 
 // "[100] first line", further lines indented to line up under the first;
-// no line gets trailing blanks.
+// no line gets trailing blanks. Other control characters show escaped.
 void WriteTextLog(std::ostream& out, std::int32_t level, const std::string& text) {
   char prefix[16];
   const int width = std::snprintf(prefix, sizeof prefix, "[%3d]", static_cast<int>(level));
@@ -136,7 +138,7 @@ void WriteTextLog(std::ostream& out, std::int32_t level, const std::string& text
     const std::size_t end = std::min(shown.find('\n', start), shown.size());
     if (end != start) {
       out << (start == 0 ? " " : indent);
-      out.write(shown.data() + start, static_cast<std::streamsize>(end - start));
+      out << NZARNCORE::Printable(std::string_view(shown).substr(start, end - start));
     }
     out << '\n';
     start = end + 1;

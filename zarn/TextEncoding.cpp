@@ -73,6 +73,8 @@ std::string RepairUtf8(const std::string& text) {
   return repaired;
 }
 
+std::string Displayed(const std::string& text) { return NZARNCORE::Printable(RepairUtf8(text)); }
+
 void WriteJsonString(std::ostream& out, const std::string& text) {
   out << '"';
   for (std::size_t pos = 0; pos < text.size();) {

@@ -1,4 +1,6 @@
 #include <iostream>
+#include <limits>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -7,6 +9,7 @@
 #include "host/Analysis.h"
 #include "zarn/Commands.h"
 #include "zarn/ExecutablePath.h"
+#include "zarn/HostSession.h"
 #include "zarn/OptionValues.h"
 
 namespace NZARN {
@@ -49,7 +52,8 @@ CLI::Validator RunCountCheck() {
   return CLI::Validator(
       [](const std::string& text) {
         return ParseRunCount(text) ? std::string()
-                                   : "'" + text + "' is not a number of runs (1 or more)";
+                                   : "'" + text + "' is not a number of runs (1 to " +
+                                         std::to_string(std::numeric_limits<int>::max()) + ")";
       },
       "");
 }
@@ -156,6 +160,19 @@ void CheckCommandWord(const CLI::App& app, int argc, char** argv) {
   throw CLI::ParseError("unknown command '" + word + "'" + commands, CLI::ExitCodes::ExtrasError);
 }
 
+// CLI11 reports a missing INVENTORY before an argument it does not know, but
+// the unknown one (zarn analyze -x) is the mistake the user made.
+void Parse(CLI::App& app, int argc, char** argv) {
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::RequiredError&) {
+    for (const CLI::App* command : app.get_subcommands()) {
+      if (!command->remaining().empty()) throw CLI::ExtrasError(command->remaining());
+    }
+    throw;
+  }
+}
+
 int Main(int argc, char** argv) {
   CLI::App app("Runs an analysis plug-in over a server's inventory.", "zarn");
   app.set_version_flag("--version", "zarn " ZARN_VERSION);
@@ -181,7 +198,7 @@ int Main(int argc, char** argv) {
 
   try {
     CheckCommandWord(app, argc, argv);
-    app.parse(argc, argv);
+    Parse(app, argc, argv);
   } catch (const CLI::ParseError& error) {
     const int status = app.exit(error);
     return status == 0 ? eExitClean : eExitUsage;
@@ -197,5 +214,12 @@ int Main(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
-  return NZARN::Main(argc, argv);
+  try {
+    return NZARN::Main(argc, argv);
+  } catch (const std::bad_alloc&) {
+    // Loading and RunAnalysis say more where it happens; elsewhere this is
+    // all there is to say.
+    NZARN::ReportError("out of memory");
+    return NZARN::eExitUsage;
+  }
 }

@@ -28,33 +28,6 @@
 
 namespace NZARNCORE {
 
-namespace {
-
-// Names and texts from the file may hold any character that JSON can
-// escape. A message shows control characters escaped, so that it stays one
-// line and cannot drive the terminal that prints it.
-std::string Printable(const std::string& text) {
-  std::string printable;
-  printable.reserve(text.size());
-  for (const char c : text) {
-    const unsigned char byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F) {
-      printable += c;
-    } else if (c == '\n') {
-      printable += "\\n";
-    } else if (c == '\t') {
-      printable += "\\t";
-    } else if (c == '\r') {
-      printable += "\\r";
-    } else {
-      printable += "\\u" + FourHexDigits(byte, EHexLetters::Upper);
-    }
-  }
-  return printable;
-}
-
-}  // namespace
-
 TInventoryError::TInventoryError(const std::string& what) : std::runtime_error(Printable(what)) {}
 
 TInventoryError::~TInventoryError() = default;

@@ -1,5 +1,7 @@
 #include "zarncore/Text.h"
 
+#include <string>
+
 namespace NZARNCORE {
 namespace {
 
@@ -56,6 +58,26 @@ std::string FourHexDigits(unsigned code, EHexLetters letters) {
   std::string hex(4, '0');
   for (int i = 3; i >= 0; --i, code >>= 4) hex[static_cast<std::size_t>(i)] = digits[code & 15];
   return hex;
+}
+
+std::string Printable(std::string_view text) {
+  std::string printable;
+  printable.reserve(text.size());
+  for (const char c : text) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      printable += c;
+    } else if (c == '\n') {
+      printable += "\\n";
+    } else if (c == '\t') {
+      printable += "\\t";
+    } else if (c == '\r') {
+      printable += "\\r";
+    } else {
+      printable += "\\u" + FourHexDigits(byte, EHexLetters::Upper);
+    }
+  }
+  return printable;
 }
 
 }  // namespace NZARNCORE

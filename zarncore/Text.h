@@ -23,4 +23,9 @@ enum class EHexLetters { Upper, Lower };
 // points (U+001B) show it.
 ZARN_API std::string FourHexDigits(unsigned code, EHexLetters letters);
 
+// Text from a file or a plug-in as a terminal may show it: control
+// characters escaped (\n, \t, \r, otherwise \u001B), so that it stays on
+// its line and cannot drive the terminal.
+ZARN_API std::string Printable(std::string_view text);
+
 }  // namespace NZARNCORE
