@@ -3,6 +3,7 @@ SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
 COVERAGE_BUILD ?= build-coverage
 WINDOWS_BUILD ?= build-windows
+PACKAGE_BUILD ?= build-package
 BENCH_BUILD ?= build-bench
 BENCH_RUNS ?= 3
 BENCH_BASELINE ?=
@@ -21,7 +22,7 @@ SANITIZER_ENV := ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
   UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1
 
 .PHONY: all deps configure build demo check sanitize fuzz memcheck coverage format clean \
-  windows-deps windows-configure windows-build windows-check bench
+  windows-deps windows-configure windows-build windows-check bench package package-check
 
 all: build
 
@@ -112,6 +113,20 @@ windows-build: windows-configure
 windows-check: build windows-build
 	@cd $(WINDOWS_BUILD) && ctest --output-on-failure -j4 --repeat until-pass:2
 
+# The .deb and the .rpm from a build for /usr, and the Windows zip from the
+# cross build; each lands in its build folder.
+package: windows-build
+	@scripts/install-deps package
+	@cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DZARN_BUILD_TESTS=OFF $(CMAKE_FLAGS) > /dev/null
+	@cmake --build $(PACKAGE_BUILD)
+	@cd $(PACKAGE_BUILD) && cpack > /dev/null && ls $(abspath $(PACKAGE_BUILD))/zarn[_-]*.*
+	@cd $(WINDOWS_BUILD) && cpack > /dev/null && ls $(abspath $(WINDOWS_BUILD))/zarn-*.zip
+
+# What a user installs: the .deb installed and used, the .rpm held to it,
+# the zip unpacked and run under Wine.
+package-check: package
+	@tests/package/check-packages $(PACKAGE_BUILD) $(WINDOWS_BUILD)
+
 # Times zarn against jq, Python and a simdjson parse on generated inventories
 # (kept in the bench build's folder, never in the tree). The build is the one
 # users get; BENCH_BASELINE names an earlier run's results.json to judge
@@ -127,4 +142,5 @@ format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	@rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(COVERAGE_BUILD) $(WINDOWS_BUILD) $(BENCH_BUILD)
+	@rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(COVERAGE_BUILD) $(WINDOWS_BUILD) $(BENCH_BUILD) \
+	  $(PACKAGE_BUILD)

@@ -33,4 +33,14 @@ std::filesystem::path ExecutableDirectory() {
 
 #endif
 
+std::filesystem::path DefaultPluginPath() {
+  const std::filesystem::path folder = ExecutableDirectory();
+  const std::filesystem::path beside = folder / "tvxanal.pi";
+  const std::filesystem::path installed = folder / ".." / "lib" / "zarn" / "tvxanal.pi";
+  std::error_code error;
+  if (std::filesystem::exists(beside, error) || !std::filesystem::exists(installed, error))
+    return beside;
+  return installed.lexically_normal();
+}
+
 }  // namespace NZARN

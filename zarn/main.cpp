@@ -37,8 +37,6 @@ const char kCollectFooter[] =
     "7 the output could not be written. A class that could not be read is no\n"
     "failure: the inventory's collection record says why.\n";
 
-std::string DefaultPluginPath() { return (ExecutableDirectory() / "tvxanal.pi").string(); }
-
 // Collects the analyze options; the texts that CLI11 cannot check alone are
 // parsed after it.
 struct TAnalyzeCommand {
@@ -68,8 +66,10 @@ CLI::Validator LevelListCheck() {
 }
 
 void AddPluginOption(CLI::App& command, std::string& plugin) {
-  plugin = DefaultPluginPath();
-  command.add_option("--plugin", plugin, "The plug-in library (default: tvxanal.pi beside zarn)")
+  plugin = DefaultPluginPath().string();
+  command
+      .add_option("--plugin", plugin,
+                  "The plug-in library (default: tvxanal.pi beside zarn, else the installed one)")
       ->type_name("PATH");
 }
 

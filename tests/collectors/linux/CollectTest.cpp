@@ -16,7 +16,8 @@ using NTESTS::operator<<;
 const std::string kImages = "tests/collectors/linux/";
 
 // The one line that changes from run to run.
-const std::string kSameTime = R"( | sed 's/"time": "[^"]*"/"time": "TIME"/')";
+const std::string kSameTime =
+    R"( | sed 's/"time": "[^"]*"/"time": "TIME"/; s/"version": "[^"]*"/"version": "VERSION"/')";
 
 const std::string kNotes =
     "zarn: note: QELSG_txSCSIProtocolController could not be read: only the adapter's management "
