@@ -106,6 +106,21 @@ std::string RepairUtf8(const std::string& text) {
   return repaired;
 }
 
+std::string ShownSafely(const std::string& text) {
+  std::string shown;
+  for (const char c : RepairUtf8(text)) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      shown += c;
+      continue;
+    }
+    char escape[8];
+    std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(byte));
+    shown += escape;
+  }
+  return shown;
+}
+
 void WriteJsonString(std::ostream& out, const std::string& text) {
   out << '"';
   for (std::size_t pos = 0; pos < text.size();) {

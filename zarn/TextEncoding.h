@@ -10,6 +10,10 @@ namespace NZARN {
 // the output stays valid UTF-8 (and each JSONL line valid JSON).
 std::string RepairUtf8(const std::string& text);
 
+// A text of an inventory or of the file system as one line of valid UTF-8
+// that cannot drive a terminal: control characters are shown as \u00XX.
+std::string ShownSafely(const std::string& text);
+
 // Writes text as a JSON string, quotes included.
 void WriteJsonString(std::ostream& out, const std::string& text);
 
