@@ -10,9 +10,18 @@
 //   assoc:CLASS:RESULT   the same, then EnumerateAssociatedInstances of each
 //   os                   GetOperatingSystemType
 //   runK:STEP            STEP in the K-th run only
+//   hang-if:CLASS        waits until the process is ended, when the
+//                        inventory has CLASS
+// The analysis class QELSG_TVXHeavyHittersAnalysis, which zarn check asks
+// for, does the steps of the environment variable SCRIPTED_STEPS, separated
+// by ';'.
+#include <chrono>
 #include <cstdint>
+#include <cstdlib>
+#include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <boost/pointer_cast.hpp>
@@ -73,6 +82,24 @@ std::string Decoded(const std::string& text) {
   return bytes;
 }
 
+void HangIf(const TNamespacePtr& cimNamespace, const std::string& className) {
+  try {
+    cimNamespace->GetClass(className, TCIMContext());
+  } catch (const TZARNException&) {
+    return;
+  }
+  for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+}
+
+std::vector<std::string> StepsOf(const std::string& className) {
+  const char* steps = std::getenv("SCRIPTED_STEPS");
+  if (className != kHeavyHittersAnalysisClass || !steps) return {className};
+  std::vector<std::string> list;
+  std::istringstream items(steps);
+  for (std::string step; std::getline(items, step, ';');) list.push_back(step);
+  return list;
+}
+
 void Log(const std::string& argument) {
   const std::pair<std::string, std::string> levelAndText = SplitStep(argument);
   TRootObject::GetCoreLogger()->Log(std::stoi(levelAndText.first), Decoded(levelAndText.second));
@@ -95,7 +122,10 @@ class TScriptedPlugin : public IPluginCallbacks, public IPluginBasicQueryCallbac
 
   void RunAnalysis(TNamespacePtr cimNamespace, const TClassList& classes) override {
     ++m_run;
-    for (const auto& cls : classes) Do(cls->GetName(TCIMContext()), cimNamespace, classes);
+    for (const auto& cls : classes) {
+      for (const std::string& step : StepsOf(cls->GetName(TCIMContext())))
+        Do(step, cimNamespace, classes);
+    }
   }
 
  private:
@@ -121,6 +151,8 @@ class TScriptedPlugin : public IPluginCallbacks, public IPluginBasicQueryCallbac
       QueryAssociated(cimNamespace, argument);
     } else if (command == "os") {
       TCIMSchemaHelper::GetOperatingSystemType(cimNamespace);
+    } else if (command == "hang-if") {
+      HangIf(cimNamespace, argument);
     } else if (command == "leak") {
       Keep(cimNamespace, classes);
     } else {
