@@ -116,6 +116,16 @@ std::vector<std::string> MemberArguments(const TAnalyzeOptions& options,
   return args;
 }
 
+// A signal this process was started to ignore, as a shell does for the
+// commands it runs in the background, stays ignored.
+void AddUnlessIgnored(boost::asio::signal_set& signals, int signal) {
+#if !defined(_WIN32)
+  struct sigaction current = {};
+  if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) return;
+#endif
+  signals.add(signal);
+}
+
 bool StderrIsTerminal() {
 #if defined(_WIN32)
   return _isatty(_fileno(stderr)) != 0;
@@ -197,6 +207,11 @@ TMemberOutcome Interpret(const std::string& path, TChildResult result) {
   return TMemberOutcome{std::move(result.out), std::move(messages), *record};
 }
 
+std::string SummaryText(const TInventoryRecord& record) {
+  if (record.counts) return CountsText(*record.counts);
+  return record.status == eExitUsage ? "not loaded" : "ended abnormally";
+}
+
 std::string Plural(std::size_t count, const char* one, const char* many) {
   return std::to_string(count) + ' ' + (count == 1 ? one : many);
 }
@@ -252,12 +267,14 @@ class TFleetRun {
   TFleetRun(const TAnalyzeOptions& options, std::vector<std::string> inventories)
       : m_options(options),
         m_inventories(std::move(inventories)),
-        m_signals(m_context, SIGINT, SIGTERM),
+        m_signals(m_context),
         m_children(m_inventories.size()),
         m_outcomes(m_inventories.size()),
         m_progress(m_inventories.size()) {}
 
   int Run() {
+    AddUnlessIgnored(m_signals, SIGINT);
+    AddUnlessIgnored(m_signals, SIGTERM);
     m_signals.async_wait([this](const boost::system::error_code& error, int signal) {
       if (!error) Interrupt(signal);
     });
@@ -274,7 +291,10 @@ class TFleetRun {
            m_started < m_inventories.size() && !m_stopStarting) {
       Start(m_started++);
     }
-    if (m_running == 0) m_signals.cancel();
+    if (m_running == 0) {
+      m_signals.cancel();
+      m_signals.clear();
+    }
   }
 
   void Start(std::size_t index) {
@@ -325,8 +345,7 @@ class TFleetRun {
     if (!std::cout.flush()) m_stopStarting = m_outputFailed = true;
     for (const std::string& message : outcome.messages) std::cerr << message << '\n';
     if (m_options.format == EFormat::Text) {
-      std::cerr << "Summary of " << ShownSafely(record.path) << ": "
-                << (record.counts ? CountsText(*record.counts) : "not analysed") << '\n';
+      std::cerr << "Summary of " << ShownSafely(record.path) << ": " << SummaryText(record) << '\n';
     }
     if (record.counts) AddCounts(m_total, *record.counts);
     m_tally.Add(record.status);

@@ -128,15 +128,16 @@ EMonitoringState StateOf(const TCheckResult& result, const TThresholds& threshol
   return warns ? EMonitoringState::Warning : EMonitoringState::Ok;
 }
 
+// No ';' in it: a monitoring core's log separates its fields with it.
 std::string SummaryOf(const TCheckResult& result) {
   std::string summary;
-  for (const std::string& problem : result.problems) summary += problem + "; ";
+  for (const std::string& problem : result.problems) summary += problem + ", ";
   const std::size_t errors = result.lines.Count(kLevelError);
-  if (errors != 0) summary += Counted(errors, "error", "errors") + kIncomplete + "; ";
+  if (errors != 0) summary += Counted(errors, "error", "errors") + kIncomplete + ", ";
   summary += FindingsText(result.lines.Count(kLevelFinding), result.lines.Count(kLevelAdvice));
   if (!result.unreadClasses.empty()) {
-    summary +=
-        "; " + Counted(result.unreadClasses.size(), "class", "classes") + " could not be read";
+    summary += " (" + Counted(result.unreadClasses.size(), "class", "classes") +
+               " could not be read)";
   }
   return summary;
 }

@@ -87,11 +87,13 @@ struct TCheckCommand {
 };
 
 void AddOptions(CLI::App& check, TCheckCommand& command) {
-  command.rootGiven = check.add_option("--root", command.root);
-  command.warningGiven = check.add_option("-w,--warning", command.warning)->check(RangeCheck());
-  command.criticalGiven = check.add_option("-c,--critical", command.critical)->check(RangeCheck());
-  check.add_option("-t,--timeout", command.timeout)->check(TimeoutCheck());
-  check.add_option("--plugin", command.plugin);
+  command.rootGiven = check.add_option("--root", command.root)->type_name("DIR");
+  command.warningGiven =
+      check.add_option("-w,--warning", command.warning)->type_name("RANGE")->check(RangeCheck());
+  command.criticalGiven =
+      check.add_option("-c,--critical", command.critical)->type_name("RANGE")->check(RangeCheck());
+  check.add_option("-t,--timeout", command.timeout)->type_name("SECONDS")->check(TimeoutCheck());
+  check.add_option("--plugin", command.plugin)->type_name("PATH");
   check.add_flag("--part-of-run", command.partOfRun);
 }
 

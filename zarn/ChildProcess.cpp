@@ -93,6 +93,14 @@ class TReadChild : public TSystemPart {
 
 namespace bp = boost::process;
 
+// A Windows program's text output ends its lines with "\r\n"; this
+// process writes its own line ends again.
+std::string FromTextMode(std::string text) {
+  std::string::size_type at = 0;
+  while ((at = text.find("\r\n", at)) != std::string::npos) text.erase(at, 1);
+  return text;
+}
+
 // zarn started again, with pipes for its output.
 class TWindowsPart {
  public:
@@ -106,6 +114,8 @@ class TWindowsPart {
   bp::async_pipe& ErrStream() { return m_errPipe; }
 
   void Reap(TChildResult& result) {
+    result.out = FromTextMode(std::move(result.out));
+    result.err = FromTextMode(std::move(result.err));
     m_child.wait();
     const int code = m_child.exit_code();
     if (code >= 0 && code <= 255) {
