@@ -10,8 +10,9 @@
 //   assoc:CLASS:RESULT   the same, then EnumerateAssociatedInstances of each
 //   os                   GetOperatingSystemType
 //   runK:STEP            STEP in the K-th run only
-//   hang-if:CLASS        waits until the process is ended, when the
-//                        inventory has CLASS
+//   crash                ends the process as a fault would (abort)
+//   hang                 waits until the process is ended
+//   if:CLASS:STEP        STEP when the inventory has CLASS
 // The analysis class QELSG_TVXHeavyHittersAnalysis, which zarn check asks
 // for, does the steps of the environment variable SCRIPTED_STEPS, separated
 // by ';'.
@@ -82,13 +83,13 @@ std::string Decoded(const std::string& text) {
   return bytes;
 }
 
-void HangIf(const TNamespacePtr& cimNamespace, const std::string& className) {
+bool HasClass(const TNamespacePtr& cimNamespace, const std::string& className) {
   try {
     cimNamespace->GetClass(className, TCIMContext());
+    return true;
   } catch (const TZARNException&) {
-    return;
+    return false;
   }
-  for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
 }
 
 std::vector<std::string> StepsOf(const std::string& className) {
@@ -151,8 +152,13 @@ class TScriptedPlugin : public IPluginCallbacks, public IPluginBasicQueryCallbac
       QueryAssociated(cimNamespace, argument);
     } else if (command == "os") {
       TCIMSchemaHelper::GetOperatingSystemType(cimNamespace);
-    } else if (command == "hang-if") {
-      HangIf(cimNamespace, argument);
+    } else if (command == "if") {
+      const std::pair<std::string, std::string> condition = SplitStep(argument);
+      if (HasClass(cimNamespace, condition.first)) Do(condition.second, cimNamespace, classes);
+    } else if (command == "crash") {
+      std::abort();
+    } else if (command == "hang") {
+      for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
     } else if (command == "leak") {
       Keep(cimNamespace, classes);
     } else {
