@@ -16,7 +16,7 @@ SANITIZER_ENV := ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
   UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1
 
 .PHONY: all deps configure build demo check sanitize fuzz memcheck coverage format clean \
-  windows-deps windows-configure windows-build windows-check bench
+  windows-deps windows-configure windows-build windows-check bench monitoring-check
 
 all: build
 
@@ -85,6 +85,13 @@ coverage:
 	@find $(COVERAGE_BUILD) -name '*.gcda' -delete
 	@cd $(COVERAGE_BUILD) && ctest -j2 > /dev/null || (ctest --rerun-failed --output-on-failure; exit 1)
 	@scripts/coverage-report $(COVERAGE_BUILD)
+
+# zarn check run by a real monitoring core (Nagios Core 4), and the service
+# definitions of docs/fleet.md checked by Icinga 2. Needs root, and no
+# service of the machine: the core runs in the foreground for a second.
+monitoring-check: build
+	@scripts/install-deps monitoring
+	@scripts/monitoring-check $(BUILD)
 
 windows-deps:
 	@scripts/install-deps windows
