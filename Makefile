@@ -5,6 +5,7 @@ COVERAGE_BUILD ?= build-coverage
 WINDOWS_BUILD ?= build-windows
 BENCH_BUILD ?= build-bench
 BENCH_RUNS ?= 3
+FLEET_INVENTORIES ?= 10000
 SAMPLES ?= examples/sample-server.json examples/linux-server.json
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
@@ -91,7 +92,7 @@ coverage:
 # service of the machine: the core runs in the foreground for a second.
 monitoring-check: build
 	@scripts/install-deps monitoring
-	@scripts/monitoring-check $(BUILD)
+	@tests/monitoring/monitoring-check $(BUILD)
 
 windows-deps:
 	@scripts/install-deps windows
@@ -113,14 +114,17 @@ windows-build: windows-configure
 windows-check: build windows-build
 	@cd $(WINDOWS_BUILD) && ctest --output-on-failure -j4 --repeat until-pass:2
 
-# Times zarn against jq, Python and a simdjson parse on generated inventories
-# (kept in the Release build's folder, never in the tree).
+# Times zarn against jq, Python and a simdjson parse on generated inventories,
+# then zarn analyze over an archive of FLEET_INVENTORIES inventories against a
+# shell loop and GNU parallel (all kept in the Release build's folder, never
+# in the tree).
 bench:
 	@scripts/install-deps bench
 	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
 	  -DZARN_BUILD_TESTS=OFF -DZARN_BUILD_BENCH=ON > /dev/null
 	@cmake --build $(BENCH_BUILD)
 	@python3 bench/run-bench.py --build $(BENCH_BUILD) --runs $(BENCH_RUNS)
+	@python3 bench/fleet-bench.py --build $(BENCH_BUILD) --inventories $(FLEET_INVENTORIES)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
