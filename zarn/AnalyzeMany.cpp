@@ -1,93 +1,31 @@
-#include <algorithm>
-#include <chrono>
 #include <csignal>
 #include <cstddef>
-#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <sstream>
-#include <stdexcept>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/signal_set.hpp>
 #include <boost/optional.hpp>
 
-#if defined(_WIN32)
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 #include "zarn/ChildProcess.h"
 #include "zarn/Commands.h"
 #include "zarn/HostSession.h"
 #include "zarn/InventoryInput.h"
 #include "zarn/InventoryRecord.h"
+#include "zarn/Progress.h"
 #include "zarn/TextEncoding.h"
 
 namespace NZARN {
 
 namespace {
 
-namespace fs = std::filesystem;
-
-using TClock = std::chrono::steady_clock;
-
-const char kStandardInputAmongMany[] =
-    "'-' (standard input) can only be the one inventory of a command";
-const char kNothingToAnalyse[] = "no inventory to analyse: no *.json file beneath ";
 const char kInterrupted[] = "interrupted; the output is whole for the first ";
 const char kPluginGaveUp[] =
-    "the plug-in cannot be loaded; the inventories not yet started "
-    "are left out";
+    "the plug-in cannot be loaded; the inventories not yet started are left out";
 const char kOutputFailed[] = "writing the output failed; it is incomplete";
-
-// A run goes on without a progress line for this long.
-constexpr auto kProgressAfter = std::chrono::seconds(2);
-constexpr auto kProgressEvery = std::chrono::milliseconds(200);
-
-class TUsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// Every *.json file beneath folder, in the byte order of its path, named
-// with '/' between folders on every system.
-std::vector<std::string> InventoriesBeneath(const std::string& folder) {
-  std::vector<std::string> found;
-  try {
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
-      if (entry.path().extension() == ".json" && entry.is_regular_file())
-        found.push_back(entry.path().generic_string());
-    }
-  } catch (const fs::filesystem_error& error) {
-    throw TUsageError("cannot list " + folder + ": " + error.code().message());
-  }
-  std::sort(found.begin(), found.end());
-  return found;
-}
-
-// The arguments, each folder replaced by the inventories beneath it.
-std::vector<std::string> Inventories(const std::vector<std::string>& arguments) {
-  std::vector<std::string> inventories;
-  std::string lastFolder;
-  for (const std::string& argument : arguments) {
-    if (argument == kStandardInput) throw TUsageError(kStandardInputAmongMany);
-    std::error_code error;
-    if (!fs::is_directory(argument, error)) {
-      inventories.push_back(argument);
-      continue;
-    }
-    const std::vector<std::string> beneath = InventoriesBeneath(argument);
-    inventories.insert(inventories.end(), beneath.begin(), beneath.end());
-    lastFolder = argument;
-  }
-  if (inventories.empty()) throw TUsageError(kNothingToAnalyse + lastFolder);
-  return inventories;
-}
 
 // The arguments of a zarn that analyses one inventory for its parent.
 std::vector<std::string> MemberArguments(const TAnalyzeOptions& options,
@@ -125,46 +63,6 @@ void AddUnlessIgnored(boost::asio::signal_set& signals, int signal) {
 #endif
   signals.add(signal);
 }
-
-bool StderrIsTerminal() {
-#if defined(_WIN32)
-  return _isatty(_fileno(stderr)) != 0;
-#else
-  return isatty(STDERR_FILENO) != 0;
-#endif
-}
-
-// "zarn: 120 of 10000 inventories analysed" on a terminal, once the run has
-// taken long; cleared before anything else is written.
-class TProgress {
- public:
-  explicit TProgress(std::size_t total)
-      : m_total(total), m_shown(StderrIsTerminal()), m_start(TClock::now()) {}
-
-  void Update(std::size_t ended) {
-    const TClock::time_point now = TClock::now();
-    if (!m_shown || now - m_start < kProgressAfter || now - m_drawn < kProgressEvery) return;
-    m_drawn = now;
-    Clear();
-    const std::string line = "zarn: " + std::to_string(ended) + " of " + std::to_string(m_total) +
-                             " inventories analysed";
-    std::cerr << line << std::flush;
-    m_length = line.size();
-  }
-
-  void Clear() {
-    if (m_length == 0) return;
-    std::cerr << '\r' << std::string(m_length, ' ') << '\r' << std::flush;
-    m_length = 0;
-  }
-
- private:
-  std::size_t m_total;
-  bool m_shown;
-  TClock::time_point m_start;
-  TClock::time_point m_drawn;
-  std::size_t m_length = 0;
-};
 
 // What the analysis of one inventory left: its lines, its messages and its
 // record.
@@ -406,8 +304,8 @@ class TFleetRun {
 int RunAnalyzeMany(const TAnalyzeOptions& options) {
   std::vector<std::string> inventories;
   try {
-    inventories = Inventories(options.inventories);
-  } catch (const TUsageError& error) {
+    inventories = ExpandInventories(options.inventories);
+  } catch (const TInventoryListError& error) {
     ReportError(error.what());
     return eExitUsage;
   }

@@ -136,8 +136,8 @@ std::string SummaryOf(const TCheckResult& result) {
   if (errors != 0) summary += Counted(errors, "error", "errors") + kIncomplete + ", ";
   summary += FindingsText(result.lines.Count(kLevelFinding), result.lines.Count(kLevelAdvice));
   if (!result.unreadClasses.empty()) {
-    summary += " (" + Counted(result.unreadClasses.size(), "class", "classes") +
-               " could not be read)";
+    summary +=
+        " (" + Counted(result.unreadClasses.size(), "class", "classes") + " could not be read)";
   }
   return summary;
 }
