@@ -3,7 +3,6 @@
 #include <exception>
 #include <iostream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,7 +17,6 @@
 #include "zarn/ChildProcess.h"
 #include "zarn/Commands.h"
 #include "zarn/MonitoringOutput.h"
-#include "zarn/TextEncoding.h"
 #include "zarncore/InventoryLoader.h"
 
 namespace NZARN {
@@ -39,6 +37,7 @@ const char kCheckFailed[] = "the check failed: ";
 const char kNotStarted[] = "the check could not start: ";
 const char kEndedAbnormally[] = "the check ended abnormally";
 const char kIncomplete[] = ": the plug-in could not look at everything";
+
 int WriteStateLine(EMonitoringState state, const std::string& summary) {
   std::cout << kServiceName << ' ' << StateName(state) << ": " << OutputLine(summary) << '\n'
             << std::flush;
