@@ -30,11 +30,11 @@ bool StderrIsTerminal() {
 }  // namespace
 
 TProgress::TProgress(std::size_t total)
-    : m_total(total), m_shown(StderrIsTerminal()), m_start(TClock::now()) {}
+    : m_total(total), m_onTerminal(StderrIsTerminal()), m_start(TClock::now()) {}
 
 void TProgress::Update(std::size_t ended) {
   const TClock::time_point now = TClock::now();
-  if (!m_shown || now - m_start < kProgressAfter || now - m_drawn < kProgressEvery) return;
+  if (!m_onTerminal || now - m_start < kProgressAfter || now - m_drawn < kProgressEvery) return;
   m_drawn = now;
   Clear();
   const std::string line =

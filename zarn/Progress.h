@@ -20,7 +20,7 @@ class TProgress {
   using TClock = std::chrono::steady_clock;
 
   std::size_t m_total;
-  bool m_shown;
+  bool m_onTerminal;
   TClock::time_point m_start;
   TClock::time_point m_drawn;
   std::size_t m_length = 0;
