@@ -12,6 +12,7 @@
 //   runK:STEP            STEP in the K-th run only
 //   crash                ends the process as a fault would (abort)
 //   hang                 waits until the process is ended
+//   sleep:MS             waits MS milliseconds
 //   if:CLASS:STEP        STEP when the inventory has CLASS
 // The analysis class QELSG_TVXHeavyHittersAnalysis, which zarn check asks
 // for, does the steps of the environment variable SCRIPTED_STEPS, separated
@@ -159,6 +160,8 @@ class TScriptedPlugin : public IPluginCallbacks, public IPluginBasicQueryCallbac
       std::abort();
     } else if (command == "hang") {
       for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+    } else if (command == "sleep") {
+      std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(argument)));
     } else if (command == "leak") {
       Keep(cimNamespace, classes);
     } else {
