@@ -7,6 +7,7 @@ PACKAGE_BUILD ?= build-package
 BENCH_BUILD ?= build-bench
 BENCH_RUNS ?= 3
 BENCH_BASELINE ?=
+FLEET_INVENTORIES ?= 10000
 SAMPLES ?= examples/sample-server.json examples/linux-server.json
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
@@ -22,7 +23,8 @@ SANITIZER_ENV := ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
   UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1
 
 .PHONY: all deps configure build demo check sanitize fuzz memcheck coverage format clean \
-  windows-deps windows-configure windows-build windows-check bench package package-check
+  windows-deps windows-configure windows-build windows-check bench package package-check \
+  monitoring-check
 
 all: build
 
@@ -93,6 +95,13 @@ coverage:
 	@cd $(COVERAGE_BUILD) && ctest -j2 > /dev/null || (ctest --rerun-failed --output-on-failure; exit 1)
 	@scripts/coverage-report $(COVERAGE_BUILD)
 
+# zarn check run by a real monitoring core (Nagios Core 4), and the service
+# definitions of docs/fleet.md checked by Icinga 2. Needs root, and no
+# service of the machine: the core runs in the foreground for a second.
+monitoring-check: build
+	@scripts/install-deps monitoring
+	@tests/monitoring/monitoring-check $(BUILD)
+
 windows-deps:
 	@scripts/install-deps windows
 
@@ -127,16 +136,18 @@ package: windows-build
 package-check: package
 	@tests/package/check-packages $(PACKAGE_BUILD) $(WINDOWS_BUILD)
 
-# Times zarn against jq, Python and a simdjson parse on generated inventories
-# (kept in the bench build's folder, never in the tree). The build is the one
-# users get; BENCH_BASELINE names an earlier run's results.json to judge
-# validate by.
+# Times zarn against jq, Python and a simdjson parse on generated inventories,
+# then zarn analyze over an archive of FLEET_INVENTORIES inventories against a
+# shell loop and GNU parallel (all kept in the bench build's folder, never in
+# the tree). The build is the one users get; BENCH_BASELINE names an earlier
+# run's results.json to judge validate by.
 bench:
 	@scripts/install-deps bench
 	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DZARN_BUILD_TESTS=OFF -DZARN_BUILD_BENCH=ON > /dev/null
 	@cmake --build $(BENCH_BUILD)
 	@python3 bench/run-bench.py --build $(BENCH_BUILD) --runs $(BENCH_RUNS) \
 	  $(if $(BENCH_BASELINE),--baseline $(BENCH_BASELINE))
+	@python3 bench/fleet-bench.py --build $(BENCH_BUILD) --inventories $(FLEET_INVENTORIES)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

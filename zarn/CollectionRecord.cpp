@@ -49,12 +49,13 @@ void PrintCollection(std::ostream& out, const NZARNCORE::TInventory& inventory) 
   }
 }
 
-std::size_t NoteUnreadableClasses(const NZARNCORE::TInventory& inventory) {
+std::size_t NoteUnreadableClasses(const NZARNCORE::TInventory& inventory,
+                                  const std::string& prefix) {
   if (!inventory.Collection()) return 0;
   std::size_t unreadable = 0;
   for (const TCollectedClass& cls : inventory.Collection()->classes) {
     if (cls.state != ECollectionState::Unreadable) continue;
-    std::cerr << "zarn: note: " << Displayed(cls.name)
+    std::cerr << "zarn: note: " << prefix << Displayed(cls.name)
               << " could not be read: " << Displayed(cls.reason) << '\n';
     ++unreadable;
   }

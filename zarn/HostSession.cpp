@@ -8,6 +8,7 @@
 #include "host/Plugin.h"
 #include "host/ZARNException.h"
 #include "zarn/TextEncoding.h"
+#include "zarn/ExecutablePath.h"
 #include "zarncore/HostRoot.h"
 
 namespace NZARN {
@@ -30,11 +31,12 @@ std::string LibraryPath(const std::string& path) {
 
 }  // namespace
 
-std::unique_ptr<NZARNCORE::TLoadedPlugin> LoadPlugin(const std::string& path) {
+std::unique_ptr<NZARNCORE::TLoadedPlugin> LoadPlugin(const std::string& path,
+                                                     const TErrorSink& report) {
   try {
     return std::make_unique<NZARNCORE::TLoadedPlugin>(LibraryPath(path));
   } catch (const NZARNCORE::TPluginLoadError& error) {
-    ReportError(error.what());
+    report(error.what());
     return nullptr;
   }
 }

@@ -64,8 +64,8 @@ void WriteJsonArguments(std::ostream& out, const THostCall& call) {
   }
 }
 
-void WriteJsonCall(std::ostream& out, const THostCall& call) {
-  out << "{\"call\": \"" << CallName(call.kind) << '"';
+void WriteJsonCall(std::ostream& out, const std::string& prefix, const THostCall& call) {
+  out << '{' << prefix << "\"call\": \"" << CallName(call.kind) << '"';
   WriteJsonArguments(out, call);
   if (call.status) {
     out << ", \"status\": " << *call.status;
@@ -77,8 +77,9 @@ void WriteJsonCall(std::ostream& out, const THostCall& call) {
   out << "}\n";
 }
 
-void WriteJsonLog(std::ostream& out, std::int32_t level, const std::string& text) {
-  out << "{\"level\": " << level << ", \"text\": ";
+void WriteJsonLog(std::ostream& out, const std::string& prefix, std::int32_t level,
+                  const std::string& text) {
+  out << '{' << prefix << "\"level\": " << level << ", \"text\": ";
   WriteJsonString(out, text);
   out << "}\n";
 }
@@ -148,18 +149,24 @@ void WriteTextLog(std::ostream& out, std::int32_t level, const std::string& text
 
 }  // namespace
 
-std::string Summary(const TLineCounts& counts) {
-  std::ostringstream summary;
-  summary << "Summary: findings " << counts.findings << ", advice " << counts.advice << ", errors "
-          << counts.errors << ", diagnostics " << counts.diagnostics;
-  if (counts.otherLevels != 0) summary << ", other levels " << counts.otherLevels;
-  if (counts.hidden != 0) summary << "; " << counts.hidden << " not shown (--levels)";
-  return summary.str();
+std::string CountsText(const TLineCounts& counts) {
+  std::ostringstream text;
+  text << "findings " << counts.findings << ", advice " << counts.advice << ", errors "
+       << counts.errors << ", diagnostics " << counts.diagnostics;
+  if (counts.otherLevels != 0) text << ", other levels " << counts.otherLevels;
+  if (counts.hidden != 0) text << "; " << counts.hidden << " not shown (--levels)";
+  return text.str();
 }
 
+std::string Summary(const TLineCounts& counts) { return "Summary: " + CountsText(counts); }
+
 TOutputWriter::TOutputWriter(std::ostream& out, EFormat format,
-                             boost::optional<std::set<std::int32_t>> shownLevels)
-    : m_out(out), m_format(format), m_shownLevels(std::move(shownLevels)) {}
+                             boost::optional<std::set<std::int32_t>> shownLevels,
+                             std::string recordPrefix)
+    : m_out(out),
+      m_format(format),
+      m_shownLevels(std::move(shownLevels)),
+      m_recordPrefix(std::move(recordPrefix)) {}
 
 void TOutputWriter::OnLog(std::int32_t level, const std::string& text) {
   Count(level);
@@ -168,7 +175,7 @@ void TOutputWriter::OnLog(std::int32_t level, const std::string& text) {
     return;
   }
   if (m_format == EFormat::Jsonl) {
-    WriteJsonLog(m_out, level, text);
+    WriteJsonLog(m_out, m_recordPrefix, level, text);
   } else {
     WriteTextLog(m_out, level, text);
   }
@@ -176,7 +183,7 @@ void TOutputWriter::OnLog(std::int32_t level, const std::string& text) {
 
 void TOutputWriter::OnHostCall(const THostCall& call) {
   if (m_format == EFormat::Jsonl) {
-    WriteJsonCall(m_out, call);
+    WriteJsonCall(m_out, m_recordPrefix, call);
   } else {
     WriteTextCall(m_out, call);
   }

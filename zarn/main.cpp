@@ -1,7 +1,9 @@
+#include <algorithm>
 #include <iostream>
 #include <limits>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <CLI/CLI.hpp>
@@ -28,14 +30,24 @@ const char kAnalyzeFooter[] =
     "  6  no finding, but a line at level 0 (error) was written, or the\n"
     "     inventory's collection record has a class that could not be read\n"
     "  0  no line at level 0, 100 or 101\n"
-    "--levels hides lines only; the exit status counts every line.\n";
+    "--levels hides lines only; the exit status counts every line.\n"
+    "Several inventories, or a folder: each is analysed in a process of its own,\n"
+    "and the status is the first of the above that applies to any of them.\n";
 
-const char kInventoryHelp[] = "The inventory file (JSON), or - for standard input";
+const char kInventoryHelp[] =
+    "The inventory file (JSON), or - for standard input; several files, or a\n"
+    "folder for every *.json file beneath it, are analysed each on its own";
+const char kInventoryOfValidateHelp[] = "The inventory file (JSON), or - for standard input";
 
 const char kCollectFooter[] =
     "Exit status: 0 written, 2 usage error or unusable --root (nothing written),\n"
     "7 the output could not be written. A class that could not be read is no\n"
     "failure: the inventory's collection record says why.\n";
+
+// As many inventories at a time as the machine has cores.
+std::string DefaultJobs() {
+  return std::to_string(std::max(1u, std::thread::hardware_concurrency()));
+}
 
 // Collects the analyze options; the texts that CLI11 cannot check alone are
 // parsed after it.
@@ -44,14 +56,15 @@ struct TAnalyzeCommand {
   std::string runs = "1";
   std::string format = "text";
   std::string levels;
+  std::string jobs = DefaultJobs();
 };
 
-CLI::Validator RunCountCheck() {
+CLI::Validator CountCheck(const std::string& what) {
   return CLI::Validator(
-      [](const std::string& text) {
-        return ParseRunCount(text) ? std::string()
-                                   : "'" + text + "' is not a number of runs (1 to " +
-                                         std::to_string(std::numeric_limits<int>::max()) + ")";
+      [what](const std::string& text) {
+        return ParseCount(text) ? std::string()
+                                : "'" + text + "' is not a number of " + what + " (1 to " +
+                                      std::to_string(std::numeric_limits<int>::max()) + ")";
       },
       "");
 }
@@ -75,10 +88,10 @@ void AddPluginOption(CLI::App& command, std::string& plugin) {
 
 void AddAnalyzeOptions(CLI::App& analyze, TAnalyzeCommand& command) {
   TAnalyzeOptions& options = command.options;
-  analyze.add_option("INVENTORY", options.inventory, kInventoryHelp)->required();
-  AddPluginOption(analyze, options.plugin);
+  analyze.add_option("INVENTORY", options.inventories, kInventoryHelp)->required();
+  AddPluginOption(analyze, options.plan.plugin);
   analyze
-      .add_option("--class", options.classes,
+      .add_option("--class", options.plan.classes,
                   "A class for RunAnalysis's list; repeatable, kept in order\n"
                   "(default: " +
                       std::string(kDefaultClass) + ")")
@@ -87,7 +100,7 @@ void AddAnalyzeOptions(CLI::App& analyze, TAnalyzeCommand& command) {
   analyze
       .add_option("--runs", command.runs, "Call RunAnalysis N times in this process (default: 1)")
       ->type_name("N")
-      ->check(RunCountCheck());
+      ->check(CountCheck("runs"));
   analyze
       .add_option("--format", command.format,
                   "text (default), for people; jsonl, one JSON object a line")
@@ -96,7 +109,17 @@ void AddAnalyzeOptions(CLI::App& analyze, TAnalyzeCommand& command) {
   analyze.add_option("--levels", command.levels, "Show only lines of these levels, e.g. 100,101")
       ->type_name("L,L...")
       ->check(LevelListCheck());
-  analyze.add_flag("--trace", options.trace, "Show the host calls the plug-in makes, in order");
+  analyze.add_flag("--trace", options.plan.trace,
+                   "Show the host calls the plug-in makes, in order");
+  analyze
+      .add_option("-j,--jobs", command.jobs,
+                  "Analyse N inventories at a time, when there are several\n"
+                  "(default: the number of cores, " +
+                      DefaultJobs() + ")")
+      ->type_name("N")
+      ->check(CountCheck("jobs"));
+  // How zarn hands one inventory of several to a zarn of its own.
+  analyze.add_flag("--part-of-run", options.partOfRun)->group("");
   analyze.footer(kAnalyzeFooter);
 }
 
@@ -130,8 +153,9 @@ TCollectOptions Finished(const TCollectCommand& command) {
 
 TAnalyzeOptions Finished(TAnalyzeCommand command) {
   TAnalyzeOptions options = command.options;
-  if (options.classes.empty()) options.classes.push_back(kDefaultClass);
-  options.runs = *ParseRunCount(command.runs);
+  if (options.plan.classes.empty()) options.plan.classes.push_back(kDefaultClass);
+  options.plan.runs = *ParseCount(command.runs);
+  options.jobs = *ParseCount(command.jobs);
   options.format = command.format == "jsonl" ? EFormat::Jsonl : EFormat::Text;
   if (!command.levels.empty()) options.levels = ParseLevelList(command.levels);
   return options;
@@ -150,7 +174,7 @@ std::string UsageError(const CLI::App* app, const CLI::Error& error) {
 
 // CLI11 alone would only say that a command is required.
 void CheckCommandWord(const CLI::App& app, int argc, char** argv) {
-  const std::string commands = "; the commands are analyze, validate, plugins and collect";
+  const std::string commands = "; the commands are analyze, validate, plugins, collect and check";
   if (argc < 2) throw CLI::ParseError("no command given" + commands, CLI::ExitCodes::RequiredError);
   const std::string word = argv[1];
   if (!word.empty() && word[0] == '-') return;
@@ -186,7 +210,7 @@ int Main(int argc, char** argv) {
 
   CLI::App& validate = *app.add_subcommand("validate", "Check an inventory file and summarise it");
   std::string inventory;
-  validate.add_option("INVENTORY", inventory, kInventoryHelp)->required();
+  validate.add_option("INVENTORY", inventory, kInventoryOfValidateHelp)->required();
 
   CLI::App& plugins = *app.add_subcommand("plugins", "Load the plug-in and show its identity");
   std::string plugin;
@@ -195,6 +219,11 @@ int Main(int argc, char** argv) {
   CLI::App& collect = *app.add_subcommand("collect", "Write an inventory of this machine");
   TCollectCommand collectCommand;
   AddCollectOptions(collect, collectCommand);
+
+  // Listed here; its command line follows the monitoring plug-ins'
+  // conventions, so it has a parser of its own.
+  app.add_subcommand("check", "Collect this machine and analyse it, as a monitoring plug-in");
+  if (argc >= 2 && std::string(argv[1]) == "check") return RunCheckCommand(argc - 1, argv + 1);
 
   try {
     CheckCommandWord(app, argc, argv);
