@@ -3,11 +3,18 @@ SANITIZE_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
 COVERAGE_BUILD ?= build-coverage
 WINDOWS_BUILD ?= build-windows
+PACKAGE_BUILD ?= build-package
 BENCH_BUILD ?= build-bench
 BENCH_RUNS ?= 3
+BENCH_BASELINE ?=
+FLEET_INVENTORIES ?= 10000
 SAMPLES ?= examples/sample-server.json examples/linux-server.json
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
+# Inputs may grow well past the largest seed, so that size limits are reached,
+# within a memory limit that a huge input must respect.
+FUZZ_MAX_LEN ?= 4194304
+FUZZ_RSS_MB ?= 2048
 FUZZERS := loader analysis
 
 # Stop at the first report, and end with a signal so that no expected exit
@@ -16,7 +23,8 @@ SANITIZER_ENV := ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
   UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1
 
 .PHONY: all deps configure build demo check sanitize fuzz memcheck coverage format clean \
-  windows-deps windows-configure windows-build windows-check bench
+  windows-deps windows-configure windows-build windows-check bench package package-check \
+  monitoring-check
 
 all: build
 
@@ -63,6 +71,7 @@ fuzz:
 	  mkdir -p $(FUZZ_BUILD)/corpus/$$fuzzer $(FUZZ_BUILD)/findings/$$fuzzer || exit 1; \
 	  echo "fuzzing $$fuzzer for $(FUZZ_SECONDS) s"; \
 	  $(SANITIZER_ENV) $(FUZZ_BUILD)/bin/$${fuzzer}_fuzzer -max_total_time=$(FUZZ_SECONDS) \
+	    -max_len=$(FUZZ_MAX_LEN) -rss_limit_mb=$(FUZZ_RSS_MB) -malloc_limit_mb=$(FUZZ_RSS_MB) \
 	    -dict=fuzz/inventory.dict -print_final_stats=1 \
 	    -artifact_prefix=$(FUZZ_BUILD)/findings/$$fuzzer/ \
 	    $(FUZZ_BUILD)/corpus/$$fuzzer fuzz/corpus/$$fuzzer || exit 1; \
@@ -86,6 +95,13 @@ coverage:
 	@cd $(COVERAGE_BUILD) && ctest -j2 > /dev/null || (ctest --rerun-failed --output-on-failure; exit 1)
 	@scripts/coverage-report $(COVERAGE_BUILD)
 
+# zarn check run by a real monitoring core (Nagios Core 4), and the service
+# definitions of docs/fleet.md checked by Icinga 2. Needs root, and no
+# service of the machine: the core runs in the foreground for a second.
+monitoring-check: build
+	@scripts/install-deps monitoring
+	@tests/monitoring/monitoring-check $(BUILD)
+
 windows-deps:
 	@scripts/install-deps windows
 
@@ -106,17 +122,36 @@ windows-build: windows-configure
 windows-check: build windows-build
 	@cd $(WINDOWS_BUILD) && ctest --output-on-failure -j4 --repeat until-pass:2
 
-# Times zarn against jq, Python and a simdjson parse on generated inventories
-# (kept in the Release build's folder, never in the tree).
+# The .deb and the .rpm from a build for /usr, and the Windows zip from the
+# cross build; each lands in its build folder.
+package: windows-build
+	@scripts/install-deps package
+	@cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DZARN_BUILD_TESTS=OFF $(CMAKE_FLAGS) > /dev/null
+	@cmake --build $(PACKAGE_BUILD)
+	@cd $(PACKAGE_BUILD) && cpack > /dev/null && ls $(abspath $(PACKAGE_BUILD))/zarn[_-]*.*
+	@cd $(WINDOWS_BUILD) && cpack > /dev/null && ls $(abspath $(WINDOWS_BUILD))/zarn-*.zip
+
+# What a user installs: the .deb installed and used, the .rpm held to it,
+# the zip unpacked and run under Wine.
+package-check: package
+	@tests/package/check-packages $(PACKAGE_BUILD) $(WINDOWS_BUILD)
+
+# Times zarn against jq, Python and a simdjson parse on generated inventories,
+# then zarn analyze over an archive of FLEET_INVENTORIES inventories against a
+# shell loop and GNU parallel (all kept in the bench build's folder, never in
+# the tree). The build is the one users get; BENCH_BASELINE names an earlier
+# run's results.json to judge validate by.
 bench:
 	@scripts/install-deps bench
-	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release \
-	  -DZARN_BUILD_TESTS=OFF -DZARN_BUILD_BENCH=ON > /dev/null
+	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DZARN_BUILD_TESTS=OFF -DZARN_BUILD_BENCH=ON > /dev/null
 	@cmake --build $(BENCH_BUILD)
-	@python3 bench/run-bench.py --build $(BENCH_BUILD) --runs $(BENCH_RUNS)
+	@python3 bench/run-bench.py --build $(BENCH_BUILD) --runs $(BENCH_RUNS) \
+	  $(if $(BENCH_BASELINE),--baseline $(BENCH_BASELINE))
+	@python3 bench/fleet-bench.py --build $(BENCH_BUILD) --inventories $(FLEET_INVENTORIES)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	@rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(COVERAGE_BUILD) $(WINDOWS_BUILD) $(BENCH_BUILD)
+	@rm -rf $(BUILD) $(SANITIZE_BUILD) $(FUZZ_BUILD) $(COVERAGE_BUILD) $(WINDOWS_BUILD) $(BENCH_BUILD) \
+	  $(PACKAGE_BUILD)

@@ -76,10 +76,12 @@ def device_path(rng):
     return "\\Device\\Harddisk%d\\DR%d" % (rng.below(16), rng.below(16))
 
 
-def selected_message(rng, event_id):
-    """A disk or adapter event; about a third name one of the driver files."""
+def selected_message(rng, event_id, named=None):
+    """A disk or adapter event; about a third name one of the driver files,
+    unless named says whether this one does."""
     device = device_path(rng)
-    named = rng.chance(35)
+    if named is None:
+        named = rng.chance(35)
     driver = rng.choice(DRIVER_FILES) if named else rng.choice(("disk.sys", "atapi.sys"))
     texts = {
         9: "The device, %s, did not respond within the timeout period." % device,
@@ -116,8 +118,14 @@ def common_message(rng):
         "from ntp%d.tvx.local." % rng.below(8)
 
 
-def event_record(rng):
-    if rng.chance(3):
+def event_record(rng, flood):
+    """A record of the event log; flood percent of them are a driver's
+    message that the event-log check reports, as when a controller fails."""
+    if flood and rng.chance(flood):
+        event_id = rng.choice(SELECTED_EVENT_IDS)
+        source = rng.choice(("zelk412", "qvtmpdrv"))
+        message = selected_message(rng, event_id, named=True)
+    elif rng.chance(3):
         event_id = rng.choice(SELECTED_EVENT_IDS)
         source = rng.choice(("zelk412", "qvtmpdrv", "Disk", "Ntfs"))
         message = selected_message(rng, event_id)
@@ -229,7 +237,7 @@ def write_inventory(out, args):
     write_class(out, "QELSG_InstalledRPM", (rpm(rng, i) for i in range(args.rpms)))
     write_class(out, "QELSG_SystemServiceInfo", (service(rng, i) for i in range(args.services)))
     write_class(out, "QELSG_WindowsSystemEventLogRecord",
-                (event_record(rng) for _ in range(args.events)), last=True)
+                (event_record(rng, args.flood) for _ in range(args.events)), last=True)
     out.write('  },\n  "associations": [')
     for n, i in enumerate(versions):
         out.write("\n    " if n == 0 else ",\n    ")
@@ -248,6 +256,9 @@ def main():
     for name, default, what in knobs:
         parser.add_argument("--" + name, type=int, default=default,
                             help="number of %s (default %d)" % (what, default))
+    parser.add_argument("--flood", type=int, default=0,
+                        help="percent of event log records that are a reported driver message, "
+                             "as in a failing controller's flooded log (default 0)")
     parser.add_argument("--os-type", type=int, default=18,
                         help="operating-system type (default 18; 36 has RPM packages)")
     parser.add_argument("--seed", type=int, default=7, help="random seed (default 7)")

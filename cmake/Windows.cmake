@@ -40,6 +40,7 @@ foreach(runtime_dll libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
     message(FATAL_ERROR "The toolchain has no ${runtime_dll}")
   endif()
   file(COPY ${runtime_path} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+  list(APPEND ZARN_RUNTIME_DLLS ${runtime_path})
 endforeach()
 
 # ctest and the test discovery run the programs under Wine, in a prefix of

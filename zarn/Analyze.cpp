@@ -1,27 +1,21 @@
-#include <cstddef>
+#include <filesystem>
 #include <iostream>
-#include <memory>
 #include <string>
-#include <vector>
+#include <system_error>
 
 #include <boost/shared_ptr.hpp>
 
-#include "host/CIM.h"
+#include "zarn/Analysis.h"
 #include "zarn/CollectionRecord.h"
 #include "zarn/Commands.h"
 #include "zarn/HostSession.h"
 #include "zarn/InventoryInput.h"
+#include "zarn/InventoryRecord.h"
 #include "zarncore/InventoryLoader.h"
-#include "zarncore/PluginHost.h"
-#include "zarncore/Repository.h"
 
 namespace NZARN {
 
-using NZARNCORE::TRepository;
-
 namespace {
-
-enum class ERunOutcome { Completed, Threw, ReferencesHeld };
 
 boost::shared_ptr<NZARNCORE::TInventory> LoadInventory(const std::string& path) {
   try {
@@ -32,81 +26,82 @@ boost::shared_ptr<NZARNCORE::TInventory> LoadInventory(const std::string& path) 
   }
 }
 
-std::string RunLabel(int run) { return "run " + std::to_string(run) + ": "; }
-
-// Calls RunAnalysis once; false when an exception left it. The class list
-// dies before this returns, so the references left afterwards are the
-// plug-in's.
-bool CallRunAnalysis(NQELZARN20::IPluginBasicQueryCallbacks& analysis, TRepository& repository,
-                     const std::vector<std::string>& classNames, int run) {
-  try {
-    std::vector<boost::shared_ptr<NQELZARN20::ICIMClass> > classes;
-    for (const std::string& name : classNames) classes.push_back(repository.MakeClass(name));
-    analysis.RunAnalysis(repository.OpenNamespace(), classes);
-    return true;
-  } catch (...) {
-    ReportError(RunLabel(run) + "exception left RunAnalysis: " + DescribeCurrentException());
-    return false;
-  }
-}
-
-ERunOutcome RunOnce(NQELZARN20::IPluginBasicQueryCallbacks& analysis, TRepository& repository,
-                    const std::vector<std::string>& classNames, int run) {
-  const bool returned = CallRunAnalysis(analysis, repository, classNames, run);
-  const std::size_t held = repository.OutstandingReferences();
-  if (held != 0) {
-    ReportError(RunLabel(run) + "the plug-in still holds " + std::to_string(held) +
-                " host reference" + (held == 1 ? "" : "s") + " after RunAnalysis");
-  }
-  if (!returned) return ERunOutcome::Threw;
-  return held == 0 ? ERunOutcome::Completed : ERunOutcome::ReferencesHeld;
-}
-
-// Runs until the first run that goes wrong: what follows it would analyse a
-// plug-in in an unknown state.
-ERunOutcome RunAll(const TAnalyzeOptions& options, NZARNCORE::TLoadedPlugin& plugin,
-                   TRepository& repository) {
-  for (int run = 1; run <= options.runs; ++run) {
-    const ERunOutcome outcome = RunOnce(plugin.Analysis(), repository, options.classes, run);
-    if (outcome != ERunOutcome::Completed) return outcome;
-  }
-  return ERunOutcome::Completed;
-}
-
 // A class its collector could not read leaves the analysis as incomplete as
 // an error line does.
-int ExitStatus(ERunOutcome outcome, bool outputWritten, const TLineCounts& counts,
+int ExitStatus(EAnalysisOutcome outcome, bool outputWritten, const TLineCounts& counts,
                bool unreadClasses) {
-  if (outcome == ERunOutcome::Threw) return eExitException;
-  if (outcome == ERunOutcome::ReferencesHeld) return eExitReferencesHeld;
+  if (outcome == EAnalysisOutcome::PluginNotLoaded) return eExitPluginNotLoaded;
+  if (outcome == EAnalysisOutcome::Threw) return eExitException;
+  if (outcome == EAnalysisOutcome::ReferencesHeld) return eExitReferencesHeld;
   if (!outputWritten) return eExitOutputFailed;
   if (counts.findings + counts.advice != 0) return eExitFindings;
   return counts.errors != 0 || unreadClasses ? eExitErrorsOnly : eExitClean;
 }
 
-// Flushes stdout; false, with a message, when the output is incomplete.
-bool FinishOutput() {
-  if (std::cout.flush()) return true;
-  ReportError("writing the output failed; it is incomplete");
-  return false;
-}
-
-}  // namespace
-
-int RunAnalyze(const TAnalyzeOptions& options) {
-  const boost::shared_ptr<NZARNCORE::TInventory> inventory = LoadInventory(options.inventory);
+// One file, or standard input, analysed in this process.
+int RunAnalyzeOne(const TAnalyzeOptions& options) {
+  const boost::shared_ptr<NZARNCORE::TInventory> inventory =
+      LoadInventory(options.inventories.front());
   if (!inventory) return eExitUsage;
   TOutputWriter writer(std::cout, options.format, options.levels);
-  THostSession session(writer);
-  TRepository repository(inventory);
-  const std::unique_ptr<NZARNCORE::TLoadedPlugin> plugin = LoadPlugin(options.plugin);
-  if (!plugin) return eExitPluginNotLoaded;
-  if (options.trace) repository.SetCallObserver(&writer);
-  const ERunOutcome outcome = RunAll(options, *plugin, repository);
+  const EAnalysisOutcome outcome = AnalyseInventory(inventory, options.plan, writer, ReportError);
+  if (outcome == EAnalysisOutcome::PluginNotLoaded) return eExitPluginNotLoaded;
   const bool outputWritten = FinishOutput();
   const bool unreadClasses = NoteUnreadableClasses(*inventory) != 0;
   if (options.format == EFormat::Text) std::cerr << Summary(writer.Counts()) << '\n';
   return ExitStatus(outcome, outputWritten, writer.Counts(), unreadClasses);
+}
+
+bool IsFolder(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_directory(path, error);
+}
+
+}  // namespace
+
+int MoreImportantStatus(int first, int second) {
+  static const int kOrder[] = {
+      eExitUsage,        eExitPluginNotLoaded, eExitException,  eExitReferencesHeld,
+      eExitOutputFailed, eExitFindings,        eExitErrorsOnly, eExitClean};
+  for (const int status : kOrder) {
+    if (first == status || second == status) return status;
+  }
+  return first;
+}
+
+int RunAnalyzeMember(const TAnalyzeOptions& options, const std::string& path) {
+  TInventoryRecord record;
+  record.path = path;
+  boost::shared_ptr<NZARNCORE::TInventory> inventory;
+  try {
+    inventory = NZARNCORE::LoadInventoryFile(path);
+  } catch (const NZARNCORE::TInventoryError& error) {
+    ReportError(error.what());
+    record.status = eExitUsage;
+    WriteInventoryRecord(std::cerr, record);
+    return record.status;
+  }
+  if (inventory->Collection()) record.host = inventory->Collection()->host;
+  TOutputWriter writer(std::cout, options.format, options.levels,
+                       RecordPrefix(record.path, record.host));
+  const std::string prefix = path + ": ";
+  const EAnalysisOutcome outcome =
+      AnalyseInventory(inventory, options.plan, writer,
+                       [&prefix](const std::string& m) { ReportError(prefix + m); });
+  const bool outputWritten = FinishOutput();
+  const bool unreadClasses = outcome != EAnalysisOutcome::PluginNotLoaded &&
+                             NoteUnreadableClasses(*inventory, prefix) != 0;
+  record.counts = writer.Counts();
+  record.status = ExitStatus(outcome, outputWritten, writer.Counts(), unreadClasses);
+  WriteInventoryRecord(std::cerr, record);
+  return record.status;
+}
+
+int RunAnalyze(const TAnalyzeOptions& options) {
+  if (options.partOfRun) return RunAnalyzeMember(options, options.inventories.front());
+  if (options.inventories.size() == 1 && !IsFolder(options.inventories.front()))
+    return RunAnalyzeOne(options);
+  return RunAnalyzeMany(options);
 }
 
 }  // namespace NZARN

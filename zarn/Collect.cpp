@@ -63,11 +63,8 @@ int WriteFile(const std::string& path, const std::string& text) {
 }
 
 int WriteStdout(const std::string& text) {
-  if (std::cout.write(text.data(), static_cast<std::streamsize>(text.size())).flush()) {
-    return eExitClean;
-  }
-  ReportError("writing the output failed; it is incomplete");
-  return eExitOutputFailed;
+  std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
+  return FinishOutput() ? eExitClean : eExitOutputFailed;
 }
 
 }  // namespace

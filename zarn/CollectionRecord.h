@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <ostream>
+#include <string>
 
 #include "zarncore/Inventory.h"
 
@@ -12,7 +13,8 @@ namespace NZARN {
 void PrintCollection(std::ostream& out, const NZARNCORE::TInventory& inventory);
 
 // For analyze: a note on stderr for each class the collector could not
-// read, whose emptiness says nothing; gives how many.
-std::size_t NoteUnreadableClasses(const NZARNCORE::TInventory& inventory);
+// read, whose emptiness says nothing, after prefix; gives how many.
+std::size_t NoteUnreadableClasses(const NZARNCORE::TInventory& inventory,
+                                  const std::string& prefix = std::string());
 
 }  // namespace NZARN

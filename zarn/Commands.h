@@ -8,6 +8,8 @@
 #include <boost/optional.hpp>
 
 #include "collectors/Collector.h"
+#include "zarn/Analysis.h"
+#include "zarn/MonitoringOutput.h"
 #include "zarn/OutputWriter.h"
 
 namespace NZARN {
@@ -25,14 +27,16 @@ enum EExitStatus {
   eExitClean = 0
 };
 
+// Of two exit statuses, the one that comes first in the order above.
+int MoreImportantStatus(int first, int second);
+
 struct TAnalyzeOptions {
-  std::string inventory;
-  std::string plugin;
-  std::vector<std::string> classes;
-  int runs = 1;
+  std::vector<std::string> inventories;
+  TAnalysisPlan plan;
   EFormat format = EFormat::Text;
   boost::optional<std::set<std::int32_t>> levels;
-  bool trace = false;
+  int jobs = 1;            // inventories analysed at a time, when there are several
+  bool partOfRun = false;  // zarn analyses one inventory of several for its parent
 };
 
 struct TCollectOptions {
@@ -40,7 +44,24 @@ struct TCollectOptions {
   boost::optional<std::string> output;  // none for stdout
 };
 
+struct TCheckOptions {
+  boost::optional<std::string> root;
+  std::string plugin;
+  TThresholds thresholds;
+  int timeoutSeconds = 10;
+  bool partOfRun = false;  // zarn does the check's work for its parent
+};
+
+// One inventory as a file or standard input, or several (or a folder), each
+// in a child process of its own.
 int RunAnalyze(const TAnalyzeOptions& options);
+// The work of one inventory of several, for the parent that runs them.
+int RunAnalyzeMember(const TAnalyzeOptions& options, const std::string& inventory);
+int RunAnalyzeMany(const TAnalyzeOptions& options);
+int RunCheck(const TCheckOptions& options);
+// zarn check's command line, which follows the monitoring plug-ins'
+// conventions rather than zarn's; argv[0] is "check".
+int RunCheckCommand(int argc, char** argv);
 int RunValidate(const std::string& inventory);
 int RunPlugins(const std::string& plugin);
 int RunCollect(const TCollectOptions& options);

@@ -7,6 +7,8 @@
 
 #include "host/Plugin.h"
 #include "host/ZARNException.h"
+#include "zarn/TextEncoding.h"
+#include "zarn/ExecutablePath.h"
 #include "zarncore/HostRoot.h"
 
 namespace NZARN {
@@ -29,16 +31,25 @@ std::string LibraryPath(const std::string& path) {
 
 }  // namespace
 
-std::unique_ptr<NZARNCORE::TLoadedPlugin> LoadPlugin(const std::string& path) {
+std::unique_ptr<NZARNCORE::TLoadedPlugin> LoadPlugin(const std::string& path,
+                                                     const TErrorSink& report) {
   try {
     return std::make_unique<NZARNCORE::TLoadedPlugin>(LibraryPath(path));
   } catch (const NZARNCORE::TPluginLoadError& error) {
-    ReportError(error.what());
+    report(error.what());
     return nullptr;
   }
 }
 
-void ReportError(const std::string& message) { std::cerr << "zarn: error: " << message << '\n'; }
+void ReportError(const std::string& message) {
+  std::cerr << "zarn: error: " << Displayed(message) << '\n';
+}
+
+bool FinishOutput() {
+  if (std::cout.flush()) return true;
+  ReportError("writing the output failed; it is incomplete");
+  return false;
+}
 
 std::string DescribeCurrentException() {
   try {

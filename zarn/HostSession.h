@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -18,12 +19,18 @@ class THostSession {
   THostSession& operator=(const THostSession&) = delete;
 };
 
-// Loads the plug-in at path; reports why on stderr and gives null when it
-// cannot.
-std::unique_ptr<NZARNCORE::TLoadedPlugin> LoadPlugin(const std::string& path);
+// Where a command's error messages go.
+using TErrorSink = std::function<void(const std::string& message)>;
 
 // "zarn: error: message" on stderr.
 void ReportError(const std::string& message);
+
+// Flushes stdout; false, with a message, when the output is incomplete.
+bool FinishOutput();
+
+// Loads the plug-in at path; gives report why and null when it cannot.
+std::unique_ptr<NZARNCORE::TLoadedPlugin> LoadPlugin(const std::string& path,
+                                                     const TErrorSink& report = ReportError);
 
 // What the exception being handled is, for messages: a host exception by
 // its status, others by what().

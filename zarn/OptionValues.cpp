@@ -31,7 +31,7 @@ boost::optional<std::set<std::int32_t>> ParseLevelList(const std::string& text) 
   return levels;
 }
 
-boost::optional<int> ParseRunCount(const std::string& text) {
+boost::optional<int> ParseCount(const std::string& text) {
   const boost::optional<int> runs = ParseWhole<int>(text);
   if (!runs || *runs < 1) return boost::none;
   return runs;

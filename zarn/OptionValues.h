@@ -12,7 +12,7 @@ namespace NZARN {
 // or the list is empty.
 boost::optional<std::set<std::int32_t>> ParseLevelList(const std::string& text);
 
-// A count of runs, records or days: a whole number, 1 or more.
-boost::optional<int> ParseRunCount(const std::string& text);
+// A count of runs, jobs, seconds, records or days: a whole number, 1 or more.
+boost::optional<int> ParseCount(const std::string& text);
 
 }  // namespace NZARN

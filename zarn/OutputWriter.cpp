@@ -1,12 +1,15 @@
 #include "zarn/OutputWriter.h"
 
-#include <iomanip>
+#include <algorithm>
+#include <cstdio>
 #include <sstream>
+#include <string_view>
 #include <utility>
 
 #include "host/Analysis.h"
 #include "host/ZARNException.h"
 #include "zarn/TextEncoding.h"
+#include "zarncore/Text.h"
 
 namespace NZARN {
 
@@ -61,8 +64,8 @@ void WriteJsonArguments(std::ostream& out, const THostCall& call) {
   }
 }
 
-void WriteJsonCall(std::ostream& out, const THostCall& call) {
-  out << "{\"call\": \"" << CallName(call.kind) << '"';
+void WriteJsonCall(std::ostream& out, const std::string& prefix, const THostCall& call) {
+  out << '{' << prefix << "\"call\": \"" << CallName(call.kind) << '"';
   WriteJsonArguments(out, call);
   if (call.status) {
     out << ", \"status\": " << *call.status;
@@ -74,8 +77,9 @@ void WriteJsonCall(std::ostream& out, const THostCall& call) {
   out << "}\n";
 }
 
-void WriteJsonLog(std::ostream& out, std::int32_t level, const std::string& text) {
-  out << "{\"level\": " << level << ", \"text\": ";
+void WriteJsonLog(std::ostream& out, const std::string& prefix, std::int32_t level,
+                  const std::string& text) {
+  out << '{' << prefix << "\"level\": " << level << ", \"text\": ";
   WriteJsonString(out, text);
   out << "}\n";
 }
@@ -89,7 +93,7 @@ std::string StatusText(NQELZARN20::TZARNStatusCode status) {
 }
 
 // Names as the text trace shows them: an empty one would vanish.
-std::string Shown(const std::string& name) { return name.empty() ? "\"\"" : RepairUtf8(name); }
+std::string Shown(const std::string& name) { return name.empty() ? "\"\"" : Displayed(name); }
 
 void WriteTextArguments(std::ostream& out, const THostCall& call) {
   switch (call.kind) {
@@ -123,35 +127,46 @@ void WriteTextCall(std::ostream& out, const THostCall& call) {
 }
 
 // "[100] first line", further lines indented to line up under the first;
-// no line gets trailing blanks.
+// no line gets trailing blanks. Other control characters show escaped.
 void WriteTextLog(std::ostream& out, std::int32_t level, const std::string& text) {
-  std::ostringstream prefix;
-  prefix << '[' << std::setw(3) << level << ']';
-  const std::string indent(prefix.str().size() + 1, ' ');
-  std::istringstream lines(RepairUtf8(text));
-  std::string line;
-  out << prefix.str();
-  for (bool first = true; std::getline(lines, line); first = false) {
-    if (!line.empty()) out << (first ? " " : indent) << line;
+  char prefix[16];
+  const int width = std::snprintf(prefix, sizeof prefix, "[%3d]", static_cast<int>(level));
+  const std::string indent(static_cast<std::size_t>(width) + 1, ' ');
+  const std::string shown = RepairUtf8(text);
+  out.write(prefix, width);
+  // Lines as getline splits them: a last newline ends a line, it starts none.
+  for (std::size_t start = 0; start < shown.size();) {
+    const std::size_t end = std::min(shown.find('\n', start), shown.size());
+    if (end != start) {
+      out << (start == 0 ? " " : indent);
+      out << NZARNCORE::Printable(std::string_view(shown).substr(start, end - start));
+    }
     out << '\n';
+    start = end + 1;
   }
   if (text.empty()) out << '\n';
 }
 
 }  // namespace
 
-std::string Summary(const TLineCounts& counts) {
-  std::ostringstream summary;
-  summary << "Summary: findings " << counts.findings << ", advice " << counts.advice << ", errors "
-          << counts.errors << ", diagnostics " << counts.diagnostics;
-  if (counts.otherLevels != 0) summary << ", other levels " << counts.otherLevels;
-  if (counts.hidden != 0) summary << "; " << counts.hidden << " not shown (--levels)";
-  return summary.str();
+std::string CountsText(const TLineCounts& counts) {
+  std::ostringstream text;
+  text << "findings " << counts.findings << ", advice " << counts.advice << ", errors "
+       << counts.errors << ", diagnostics " << counts.diagnostics;
+  if (counts.otherLevels != 0) text << ", other levels " << counts.otherLevels;
+  if (counts.hidden != 0) text << "; " << counts.hidden << " not shown (--levels)";
+  return text.str();
 }
 
+std::string Summary(const TLineCounts& counts) { return "Summary: " + CountsText(counts); }
+
 TOutputWriter::TOutputWriter(std::ostream& out, EFormat format,
-                             boost::optional<std::set<std::int32_t>> shownLevels)
-    : m_out(out), m_format(format), m_shownLevels(std::move(shownLevels)) {}
+                             boost::optional<std::set<std::int32_t>> shownLevels,
+                             std::string recordPrefix)
+    : m_out(out),
+      m_format(format),
+      m_shownLevels(std::move(shownLevels)),
+      m_recordPrefix(std::move(recordPrefix)) {}
 
 void TOutputWriter::OnLog(std::int32_t level, const std::string& text) {
   Count(level);
@@ -160,7 +175,7 @@ void TOutputWriter::OnLog(std::int32_t level, const std::string& text) {
     return;
   }
   if (m_format == EFormat::Jsonl) {
-    WriteJsonLog(m_out, level, text);
+    WriteJsonLog(m_out, m_recordPrefix, level, text);
   } else {
     WriteTextLog(m_out, level, text);
   }
@@ -168,7 +183,7 @@ void TOutputWriter::OnLog(std::int32_t level, const std::string& text) {
 
 void TOutputWriter::OnHostCall(const THostCall& call) {
   if (m_format == EFormat::Jsonl) {
-    WriteJsonCall(m_out, call);
+    WriteJsonCall(m_out, m_recordPrefix, call);
   } else {
     WriteTextCall(m_out, call);
   }

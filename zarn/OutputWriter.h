@@ -24,6 +24,10 @@ struct TLineCounts {
   std::size_t hidden = 0;  // left out by the level filter
 };
 
+// "findings 2, advice 1, errors 0, diagnostics 3", with the other levels and
+// the hidden lines when there were any.
+std::string CountsText(const TLineCounts& counts);
+
 // The one-line account of what was written, for the end of text output.
 std::string Summary(const TLineCounts& counts);
 
@@ -32,8 +36,11 @@ std::string Summary(const TLineCounts& counts);
 class TOutputWriter : public NZARNCORE::IHostObserver {
  public:
   // shownLevels: the levels whose lines are written; none means all.
+  // recordPrefix: JSON members written first in every JSONL object, each
+  // followed by ", ".
   TOutputWriter(std::ostream& out, EFormat format,
-                boost::optional<std::set<std::int32_t>> shownLevels);
+                boost::optional<std::set<std::int32_t>> shownLevels,
+                std::string recordPrefix = std::string());
 
   void OnLog(std::int32_t level, const std::string& text) override;
   void OnHostCall(const NZARNCORE::THostCall& call) override;
@@ -47,6 +54,7 @@ class TOutputWriter : public NZARNCORE::IHostObserver {
   std::ostream& m_out;
   EFormat m_format;
   boost::optional<std::set<std::int32_t>> m_shownLevels;
+  std::string m_recordPrefix;
   TLineCounts m_counts;
 };
 

@@ -51,17 +51,17 @@ std::string ClassDetails(const TInventory::TClass& cls) {
 void PrintClasses(const TInventory& inventory) {
   std::size_t width = 0;
   for (std::size_t i = 0; i < inventory.ClassCount(); ++i) {
-    width = std::max(width, RepairUtf8(inventory.Class(i).name).size());
+    width = std::max(width, Displayed(inventory.Class(i).name).size());
   }
   for (std::size_t i = 0; i < inventory.ClassCount(); ++i) {
     const TInventory::TClass& cls = inventory.Class(i);
-    std::cout << "  " << std::left << std::setw(static_cast<int>(width)) << RepairUtf8(cls.name)
+    std::cout << "  " << std::left << std::setw(static_cast<int>(width)) << Displayed(cls.name)
               << "  " << ClassDetails(cls) << '\n';
   }
 }
 
 void PrintInventorySummary(const std::string& path, const TInventory& inventory) {
-  std::cout << RepairUtf8(path) << ": valid inventory\n"
+  std::cout << Displayed(path) << ": valid inventory\n"
             << "operating-system type: " << OperatingSystemType(inventory) << '\n'
             << Counted(inventory.ClassCount(), "class", "classes") << ", "
             << Counted(inventory.InstanceCount(), "instance", "instances") << ", "
@@ -73,10 +73,10 @@ void PrintInventorySummary(const std::string& path, const TInventory& inventory)
 // to answer leaves no half-printed identity.
 std::string Identity(const std::string& path, NQELZARN20::IPluginCallbacks& plugin) {
   std::ostringstream identity;
-  identity << "path:              " << RepairUtf8(path) << '\n'
-           << "name:              " << RepairUtf8(plugin.GetPluginName()) << '\n'
-           << "plug-in version:   " << RepairUtf8(plugin.GetPluginVersion()) << '\n'
-           << "interface version: " << RepairUtf8(plugin.GetInterfaceVersion()) << '\n'
+  identity << "path:              " << Displayed(path) << '\n'
+           << "name:              " << Displayed(plugin.GetPluginName()) << '\n'
+           << "plug-in version:   " << Displayed(plugin.GetPluginVersion()) << '\n'
+           << "interface version: " << Displayed(plugin.GetInterfaceVersion()) << '\n'
            << "type:              " << plugin.GetPluginType() << '\n';
   return identity.str();
 }
@@ -88,7 +88,7 @@ int RunValidate(const std::string& inventory) {
     const boost::shared_ptr<TInventory> loaded = LoadInventoryArgument(inventory);
     PrintInventorySummary(InventoryName(inventory), *loaded);
     PrintCollection(std::cout, *loaded);
-    return eExitClean;
+    return FinishOutput() ? eExitClean : eExitOutputFailed;
   } catch (const NZARNCORE::TInventoryError& error) {
     ReportError(error.what());
     return eExitUsage;
@@ -103,7 +103,7 @@ int RunPlugins(const std::string& plugin) {
   if (!loaded) return eExitPluginNotLoaded;
   try {
     std::cout << Identity(plugin, loaded->Callbacks());
-    return eExitClean;
+    return FinishOutput() ? eExitClean : eExitOutputFailed;
   } catch (...) {
     ReportError("the plug-in failed to tell its identity: " + DescribeCurrentException());
     return eExitException;

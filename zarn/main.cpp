@@ -1,5 +1,9 @@
+#include <algorithm>
 #include <iostream>
+#include <limits>
+#include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <CLI/CLI.hpp>
@@ -7,6 +11,7 @@
 #include "host/Analysis.h"
 #include "zarn/Commands.h"
 #include "zarn/ExecutablePath.h"
+#include "zarn/HostSession.h"
 #include "zarn/OptionValues.h"
 
 namespace NZARN {
@@ -25,16 +30,24 @@ const char kAnalyzeFooter[] =
     "  6  no finding, but a line at level 0 (error) was written, or the\n"
     "     inventory's collection record has a class that could not be read\n"
     "  0  no line at level 0, 100 or 101\n"
-    "--levels hides lines only; the exit status counts every line.\n";
+    "--levels hides lines only; the exit status counts every line.\n"
+    "Several inventories, or a folder: each is analysed in a process of its own,\n"
+    "and the status is the first of the above that applies to any of them.\n";
 
-const char kInventoryHelp[] = "The inventory file (JSON), or - for standard input";
+const char kInventoryHelp[] =
+    "The inventory file (JSON), or - for standard input; several files, or a\n"
+    "folder for every *.json file beneath it, are analysed each on its own";
+const char kInventoryOfValidateHelp[] = "The inventory file (JSON), or - for standard input";
 
 const char kCollectFooter[] =
     "Exit status: 0 written, 2 usage error or unusable --root (nothing written),\n"
     "7 the output could not be written. A class that could not be read is no\n"
     "failure: the inventory's collection record says why.\n";
 
-std::string DefaultPluginPath() { return (ExecutableDirectory() / "tvxanal.pi").string(); }
+// As many inventories at a time as the machine has cores.
+std::string DefaultJobs() {
+  return std::to_string(std::max(1u, std::thread::hardware_concurrency()));
+}
 
 // Collects the analyze options; the texts that CLI11 cannot check alone are
 // parsed after it.
@@ -43,14 +56,16 @@ struct TAnalyzeCommand {
   std::string runs = "1";
   std::string format = "text";
   std::string levels;
+  std::string jobs = DefaultJobs();
 };
 
-// A whole number, 1 or more, of what counts: "runs", "records", "days".
+// A whole number, 1 or more, of what counts: "runs", "jobs", "records", "days".
 CLI::Validator CountCheck(const std::string& what) {
   return CLI::Validator(
       [what](const std::string& text) {
-        return ParseRunCount(text) ? std::string()
-                                   : "'" + text + "' is not a number of " + what + " (1 or more)";
+        return ParseCount(text) ? std::string()
+                                : "'" + text + "' is not a number of " + what + " (1 to " +
+                                      std::to_string(std::numeric_limits<int>::max()) + ")";
       },
       "");
 }
@@ -65,17 +80,19 @@ CLI::Validator LevelListCheck() {
 }
 
 void AddPluginOption(CLI::App& command, std::string& plugin) {
-  plugin = DefaultPluginPath();
-  command.add_option("--plugin", plugin, "The plug-in library (default: tvxanal.pi beside zarn)")
+  plugin = DefaultPluginPath().string();
+  command
+      .add_option("--plugin", plugin,
+                  "The plug-in library (default: tvxanal.pi beside zarn, else the installed one)")
       ->type_name("PATH");
 }
 
 void AddAnalyzeOptions(CLI::App& analyze, TAnalyzeCommand& command) {
   TAnalyzeOptions& options = command.options;
-  analyze.add_option("INVENTORY", options.inventory, kInventoryHelp)->required();
-  AddPluginOption(analyze, options.plugin);
+  analyze.add_option("INVENTORY", options.inventories, kInventoryHelp)->required();
+  AddPluginOption(analyze, options.plan.plugin);
   analyze
-      .add_option("--class", options.classes,
+      .add_option("--class", options.plan.classes,
                   "A class for RunAnalysis's list; repeatable, kept in order\n"
                   "(default: " +
                       std::string(kDefaultClass) + ")")
@@ -93,7 +110,17 @@ void AddAnalyzeOptions(CLI::App& analyze, TAnalyzeCommand& command) {
   analyze.add_option("--levels", command.levels, "Show only lines of these levels, e.g. 100,101")
       ->type_name("L,L...")
       ->check(LevelListCheck());
-  analyze.add_flag("--trace", options.trace, "Show the host calls the plug-in makes, in order");
+  analyze.add_flag("--trace", options.plan.trace,
+                   "Show the host calls the plug-in makes, in order");
+  analyze
+      .add_option("-j,--jobs", command.jobs,
+                  "Analyse N inventories at a time, when there are several\n"
+                  "(default: the number of cores, " +
+                      DefaultJobs() + ")")
+      ->type_name("N")
+      ->check(CountCheck("jobs"));
+  // How zarn hands one inventory of several to a zarn of its own.
+  analyze.add_flag("--part-of-run", options.partOfRun)->group("");
   analyze.footer(kAnalyzeFooter);
 }
 
@@ -136,15 +163,16 @@ TCollectOptions Finished(const TCollectCommand& command) {
   TCollectOptions options;
   if (command.rootGiven->count() != 0) options.machine.root = command.root;
   if (command.outputGiven->count() != 0) options.output = command.output;
-  options.machine.maxEvents = static_cast<unsigned>(*ParseRunCount(command.maxEvents));
-  options.machine.maxEventDays = static_cast<unsigned>(*ParseRunCount(command.maxEventDays));
+  options.machine.maxEvents = static_cast<unsigned>(*ParseCount(command.maxEvents));
+  options.machine.maxEventDays = static_cast<unsigned>(*ParseCount(command.maxEventDays));
   return options;
 }
 
 TAnalyzeOptions Finished(TAnalyzeCommand command) {
   TAnalyzeOptions options = command.options;
-  if (options.classes.empty()) options.classes.push_back(kDefaultClass);
-  options.runs = *ParseRunCount(command.runs);
+  if (options.plan.classes.empty()) options.plan.classes.push_back(kDefaultClass);
+  options.plan.runs = *ParseCount(command.runs);
+  options.jobs = *ParseCount(command.jobs);
   options.format = command.format == "jsonl" ? EFormat::Jsonl : EFormat::Text;
   if (!command.levels.empty()) options.levels = ParseLevelList(command.levels);
   return options;
@@ -163,7 +191,7 @@ std::string UsageError(const CLI::App* app, const CLI::Error& error) {
 
 // CLI11 alone would only say that a command is required.
 void CheckCommandWord(const CLI::App& app, int argc, char** argv) {
-  const std::string commands = "; the commands are analyze, validate, plugins and collect";
+  const std::string commands = "; the commands are analyze, validate, plugins, collect and check";
   if (argc < 2) throw CLI::ParseError("no command given" + commands, CLI::ExitCodes::RequiredError);
   const std::string word = argv[1];
   if (!word.empty() && word[0] == '-') return;
@@ -171,6 +199,19 @@ void CheckCommandWord(const CLI::App& app, int argc, char** argv) {
     if (command->get_name() == word) return;
   }
   throw CLI::ParseError("unknown command '" + word + "'" + commands, CLI::ExitCodes::ExtrasError);
+}
+
+// CLI11 reports a missing INVENTORY before an argument it does not know, but
+// the unknown one (zarn analyze -x) is the mistake the user made.
+void Parse(CLI::App& app, int argc, char** argv) {
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::RequiredError&) {
+    for (const CLI::App* command : app.get_subcommands()) {
+      if (!command->remaining().empty()) throw CLI::ExtrasError(command->remaining());
+    }
+    throw;
+  }
 }
 
 int Main(int argc, char** argv) {
@@ -186,7 +227,7 @@ int Main(int argc, char** argv) {
 
   CLI::App& validate = *app.add_subcommand("validate", "Check an inventory file and summarise it");
   std::string inventory;
-  validate.add_option("INVENTORY", inventory, kInventoryHelp)->required();
+  validate.add_option("INVENTORY", inventory, kInventoryOfValidateHelp)->required();
 
   CLI::App& plugins = *app.add_subcommand("plugins", "Load the plug-in and show its identity");
   std::string plugin;
@@ -196,9 +237,14 @@ int Main(int argc, char** argv) {
   TCollectCommand collectCommand;
   AddCollectOptions(collect, collectCommand);
 
+  // Listed here; its command line follows the monitoring plug-ins'
+  // conventions, so it has a parser of its own.
+  app.add_subcommand("check", "Collect this machine and analyse it, as a monitoring plug-in");
+  if (argc >= 2 && std::string(argv[1]) == "check") return RunCheckCommand(argc - 1, argv + 1);
+
   try {
     CheckCommandWord(app, argc, argv);
-    app.parse(argc, argv);
+    Parse(app, argc, argv);
   } catch (const CLI::ParseError& error) {
     const int status = app.exit(error);
     return status == 0 ? eExitClean : eExitUsage;
@@ -214,5 +260,12 @@ int Main(int argc, char** argv) {
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
-  return NZARN::Main(argc, argv);
+  try {
+    return NZARN::Main(argc, argv);
+  } catch (const std::bad_alloc&) {
+    // Loading and RunAnalysis say more where it happens; elsewhere this is
+    // all there is to say.
+    NZARN::ReportError("out of memory");
+    return NZARN::eExitUsage;
+  }
 }

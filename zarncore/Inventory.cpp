@@ -1,11 +1,11 @@
 #include "zarncore/Inventory.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstring>
-#include <limits>
 #include <stdexcept>
 #include <utility>
+
+#include "zarncore/CIMTypes.h"
 
 namespace NZARNCORE {
 
@@ -19,16 +19,6 @@ constexpr EState eValueFault = TPropertyWriter::eValueFault;
 
 ECIMType TypeOf(unsigned tag) { return static_cast<ECIMType>(tag & TPropertyWriter::kTypeBits); }
 EState StateOf(unsigned tag) { return static_cast<EState>(tag >> TPropertyWriter::kStateShift); }
-
-bool IsUnsigned(ECIMType type) {
-  return type == NQELZARN20::eCIMTypeUInt8 || type == NQELZARN20::eCIMTypeUInt16 ||
-         type == NQELZARN20::eCIMTypeUInt32 || type == NQELZARN20::eCIMTypeUInt64;
-}
-
-bool IsSigned(ECIMType type) {
-  return type == NQELZARN20::eCIMTypeSInt8 || type == NQELZARN20::eCIMTypeSInt16 ||
-         type == NQELZARN20::eCIMTypeSInt32 || type == NQELZARN20::eCIMTypeSInt64;
-}
 
 std::uint64_t GetVarint(const unsigned char*& in) {
   std::uint64_t number = *in & 0x7F;
@@ -96,18 +86,9 @@ TCIMValue DecodeValue(const unsigned char* p) {
     return TCIMValue::Real(type, number);
   }
   const std::uint64_t number = GetVarint(p);
-  if (IsUnsigned(type)) return TCIMValue::Unsigned(type, number);
-  if (IsSigned(type)) return TCIMValue::Signed(type, UnZigZag(number));
+  if (IsUnsignedType(type)) return TCIMValue::Unsigned(type, number);
+  if (IsSignedType(type)) return TCIMValue::Signed(type, UnZigZag(number));
   return TCIMValue::Text(type, std::string(reinterpret_cast<const char*>(p), number));
-}
-
-// The number a value's text gives back, for values built outside the loader.
-template <class TNumber>
-TNumber NumberOf(const TCIMValue& value) {
-  const std::string text = value.ToString(10);
-  TNumber number{};
-  std::from_chars(text.data(), text.data() + text.size(), number);
-  return number;
 }
 
 EPropertyFault FaultOf(EState state) {
@@ -131,12 +112,11 @@ void TInventory::AddClassFault(const std::string& name, EClassFault where, TZARN
   added.faultStatus = status;
 }
 
-TInventory::TInstanceIndex TInventory::AddInstance(std::size_t classIndex, const std::string& id) {
+TInventory::TInstanceIndex TInventory::AddInstance(std::size_t classIndex) {
   const TInstanceIndex index = m_instances.size();
   if (index == kMaxInstances) throw std::length_error("too many instances");
   m_instances.push_back(m_arena, TInstance{nullptr, 0, static_cast<std::uint32_t>(classIndex)});
   m_classes[classIndex]->instances.push_back(m_arena, static_cast<std::uint32_t>(index));
-  if (!id.empty()) SetInstanceId(index, id);
   return index;
 }
 
@@ -144,37 +124,6 @@ void TInventory::SetInstanceId(TInstanceIndex instance, std::string_view id) {
   const std::string_view stored = m_ids.emplace_back(id);
   m_instanceById.emplace(stored, static_cast<std::uint32_t>(instance));
   m_idOfInstance[static_cast<std::uint32_t>(instance)] = stored;
-}
-
-void TInventory::AddProperty(TInstanceIndex instance, const std::string& name,
-                             const TCIMValue& value) {
-  const TNameId id = InternName(name);
-  const ECIMType type = value.GetType();
-  TPropertyWriter property;
-  if (value.IsNull()) {
-    property.Null(id, type);
-  } else if (type == NQELZARN20::eCIMTypeBoolean) {
-    property.Boolean(id, value.ToString(10) == "true");
-  } else if (IsUnsigned(type)) {
-    property.Unsigned(id, type, NumberOf<std::uint64_t>(value));
-  } else if (IsSigned(type)) {
-    property.Signed(id, type, NumberOf<std::int64_t>(value));
-  } else if (type == NQELZARN20::eCIMTypeReal32) {
-    property.Real(id, type, NumberOf<float>(value));
-  } else if (type == NQELZARN20::eCIMTypeReal64) {
-    property.Real(id, type, NumberOf<double>(value));
-  } else {
-    property.Text(id, type, value.ToString(10));
-  }
-  AddProperties(instance, property);
-}
-
-void TInventory::AddPropertyFault(TInstanceIndex instance, const std::string& name,
-                                  EPropertyFault where, TZARNStatusCode status) {
-  TPropertyWriter property;
-  property.Fault(InternName(name), where == EPropertyFault::Lookup ? eLookupFault : eValueFault,
-                 status);
-  AddProperties(instance, property);
 }
 
 TInventory::TNameId TInventory::InternName(std::string_view name) {

@@ -27,16 +27,18 @@ using NQELZARN20::TZARNStatusCode;
 enum class EClassFault { None, Lookup, Enumerate };
 enum class EPropertyFault { None, Lookup, Value };
 
-// How a collector came by one class: read from the machine, absent from
-// this kind of system, or out of its reach.
+// How a collector fared with one class: it read the class, this kind of
+// system has none, or it could not read it.
 enum class ECollectionState { Read, Absent, Unreadable };
+
 struct TCollectedClass {
   std::string name;
   std::string source;
   ECollectionState state;
   std::string reason;  // empty when none was given
 };
-// Who collected the inventory, where and when, and how each class was come by.
+
+// Who wrote the inventory, where and when, and what became of each class.
 struct TCollectionRecord {
   std::string collector;
   std::string version;
@@ -98,26 +100,22 @@ class ZARN_API TInventory {
   TInventory(const TInventory&) = delete;
   TInventory& operator=(const TInventory&) = delete;
 
-  // Building. Class names and ids must be new; the loader reports clashes
-  // with their location before it calls these. Properties may be added to
-  // any instance, fastest to the one added last.
+  // Building, for the loader. Class names and ids must be new; the loader
+  // reports clashes with their location before it calls these.
   std::size_t AddClass(const std::string& name);
   void AddClassFault(const std::string& name, EClassFault where, TZARNStatusCode status);
-  TInstanceIndex AddInstance(std::size_t classIndex, const std::string& id);
-  // For an instance whose $id follows its properties in the file.
+  TInstanceIndex AddInstance(std::size_t classIndex);
+  // An $id may come anywhere among an instance's properties.
   void SetInstanceId(TInstanceIndex instance, std::string_view id);
-  void AddProperty(TInstanceIndex instance, const std::string& name, const TCIMValue& value);
-  void AddPropertyFault(TInstanceIndex instance, const std::string& name, EPropertyFault where,
-                        TZARNStatusCode status);
   void Associate(TInstanceIndex first, TInstanceIndex second);
   void SetOperatingSystemType(std::uint16_t type);
   void SetOperatingSystemTypeFault(TZARNStatusCode status);
   void SetCollection(TCollectionRecord record);
 
-  // Building without a TCIMValue in between, for the loader.
   TNameId InternName(std::string_view name);
   const std::string& Name(TNameId name) const { return m_names[name]; }
-  // Appends properties written with names from InternName.
+  // Appends properties written with names from InternName; properties may
+  // be added to any instance, fastest to the one added last.
   void AddProperties(TInstanceIndex instance, const TPropertyWriter& properties);
 
   // Reading.

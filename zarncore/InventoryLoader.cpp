@@ -3,8 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
-#include <climits>
-#include <cmath>
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -20,40 +19,14 @@
 #include <utility>
 #include <vector>
 
+#include <boost/json/basic_parser_impl.hpp>
 #include <boost/make_shared.hpp>
 
-#include "zarncore/JsonReader.h"
+#include "zarncore/CIMTypes.h"
 #include "zarncore/PropertyWriter.h"
+#include "zarncore/Text.h"
 
 namespace NZARNCORE {
-
-namespace {
-
-// Names and texts from the file may hold any character that JSON can
-// escape. A message shows control characters escaped, so that it stays one
-// line and cannot drive the terminal that prints it.
-std::string Printable(const std::string& text) {
-  static const char kHex[] = "0123456789ABCDEF";
-  std::string printable;
-  printable.reserve(text.size());
-  for (const char c : text) {
-    const unsigned char byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte != 0x7F) {
-      printable += c;
-    } else if (c == '\n') {
-      printable += "\\n";
-    } else if (c == '\t') {
-      printable += "\\t";
-    } else if (c == '\r') {
-      printable += "\\r";
-    } else {
-      printable += std::string("\\u00") + kHex[byte >> 4] + kHex[byte & 15];
-    }
-  }
-  return printable;
-}
-
-}  // namespace
 
 TInventoryError::TInventoryError(const std::string& what) : std::runtime_error(Printable(what)) {}
 
@@ -61,8 +34,15 @@ TInventoryError::~TInventoryError() = default;
 
 namespace {
 
-// Doubles below this magnitude round to a finite float.
-constexpr double kReal32Limit = 0x1.ffffffp127;
+using boost::json::error_code;
+using JsonText = boost::json::string_view;
+
+// The file is handed to the parser this much at a time.
+constexpr std::size_t kPieceSize = std::size_t(1) << 20;
+// A message quotes at most this much of a text or number from the file.
+constexpr std::size_t kQuotedBytes = 80;
+// Of a number that comes in pieces, this much of its text is kept.
+constexpr std::size_t kNumberTextLimit = 4096;
 
 std::string ReadFailure(const std::string& path, int error) {
   std::string reason = std::generic_category().message(error);
@@ -71,6 +51,22 @@ std::string ReadFailure(const std::string& path, int error) {
   }
   return path + ": cannot read: " + reason;
 }
+
+// A text of the file as a message shows it, between marks: whole when
+// short, otherwise its first bytes up to a whole character, "..." and its
+// length, as in 'abc...' (cut, 104857600 bytes).
+std::string Shown(std::string_view text, std::size_t length, std::string_view mark) {
+  std::string shown(mark);
+  if (length <= kQuotedBytes) return shown.append(text).append(mark);
+  std::size_t cut = kQuotedBytes;
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return shown.append(text.substr(0, cut))
+      .append("...")
+      .append(mark)
+      .append(" (cut, " + std::to_string(length) + " bytes)");
+}
+
+std::string Quoted(std::string_view text) { return Shown(text, text.size(), "'"); }
 
 enum class EValueKind { String, Integer, Real, Boolean, Null, Object, Array };
 
@@ -94,34 +90,29 @@ std::string KindText(EValueKind kind) {
   return "an array";
 }
 
-std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
-
-// A typed value's key: the CIM type and the JSON values it takes (strings,
-// integers, numbers or booleans), with the range of the integer types.
+// A typed value's key: the CIM type and the JSON values it takes.
 struct TTypeForm {
   std::string_view name;
   ECIMType type;
-  EValueKind accepts;
-  std::int64_t min;
-  std::uint64_t max;
+  EValueKind accepts;  // String, Integer, Real or Boolean
 };
 
 // In type code order: kTypeForms[code - 1].
 constexpr TTypeForm kTypeForms[] = {
-    {"boolean", NQELZARN20::eCIMTypeBoolean, EValueKind::Boolean, 0, 0},
-    {"uint8", NQELZARN20::eCIMTypeUInt8, EValueKind::Integer, 0, UINT8_MAX},
-    {"sint8", NQELZARN20::eCIMTypeSInt8, EValueKind::Integer, INT8_MIN, INT8_MAX},
-    {"uint16", NQELZARN20::eCIMTypeUInt16, EValueKind::Integer, 0, UINT16_MAX},
-    {"sint16", NQELZARN20::eCIMTypeSInt16, EValueKind::Integer, INT16_MIN, INT16_MAX},
-    {"uint32", NQELZARN20::eCIMTypeUInt32, EValueKind::Integer, 0, UINT32_MAX},
-    {"sint32", NQELZARN20::eCIMTypeSInt32, EValueKind::Integer, INT32_MIN, INT32_MAX},
-    {"uint64", NQELZARN20::eCIMTypeUInt64, EValueKind::Integer, 0, UINT64_MAX},
-    {"sint64", NQELZARN20::eCIMTypeSInt64, EValueKind::Integer, INT64_MIN, INT64_MAX},
-    {"real32", NQELZARN20::eCIMTypeReal32, EValueKind::Real, 0, 0},
-    {"real64", NQELZARN20::eCIMTypeReal64, EValueKind::Real, 0, 0},
-    {"char16", NQELZARN20::eCIMTypeChar16, EValueKind::String, 0, 0},
-    {"string", NQELZARN20::eCIMTypeString, EValueKind::String, 0, 0},
-    {"datetime", NQELZARN20::eCIMTypeDateTime, EValueKind::String, 0, 0},
+    {"boolean", NQELZARN20::eCIMTypeBoolean, EValueKind::Boolean},
+    {"uint8", NQELZARN20::eCIMTypeUInt8, EValueKind::Integer},
+    {"sint8", NQELZARN20::eCIMTypeSInt8, EValueKind::Integer},
+    {"uint16", NQELZARN20::eCIMTypeUInt16, EValueKind::Integer},
+    {"sint16", NQELZARN20::eCIMTypeSInt16, EValueKind::Integer},
+    {"uint32", NQELZARN20::eCIMTypeUInt32, EValueKind::Integer},
+    {"sint32", NQELZARN20::eCIMTypeSInt32, EValueKind::Integer},
+    {"uint64", NQELZARN20::eCIMTypeUInt64, EValueKind::Integer},
+    {"sint64", NQELZARN20::eCIMTypeSInt64, EValueKind::Integer},
+    {"real32", NQELZARN20::eCIMTypeReal32, EValueKind::Real},
+    {"real64", NQELZARN20::eCIMTypeReal64, EValueKind::Real},
+    {"char16", NQELZARN20::eCIMTypeChar16, EValueKind::String},
+    {"string", NQELZARN20::eCIMTypeString, EValueKind::String},
+    {"datetime", NQELZARN20::eCIMTypeDateTime, EValueKind::String},
 };
 
 const TTypeForm& Form(ECIMType type) { return kTypeForms[type - 1]; }
@@ -147,16 +138,10 @@ bool SameText(std::string_view a, std::string_view b) {
   return a.size() == b.size() && SameBytes(a.data(), b.data(), a.size());
 }
 
-// The type names differ in their first and last letters together.
 const TTypeForm* FindForm(std::string_view name) {
-  if (name.empty()) return nullptr;
-  for (const TTypeForm& form : kTypeForms) {
-    if (form.name.front() == name.front() && form.name.back() == name.back() &&
-        SameText(form.name, name)) {
-      return &form;
-    }
-  }
-  return nullptr;
+  const auto found = std::find_if(std::begin(kTypeForms), std::end(kTypeForms),
+                                  [&](const TTypeForm& form) { return form.name == name; });
+  return found == std::end(kTypeForms) ? nullptr : found;
 }
 
 std::string UnknownTypeMessage(std::string_view name) {
@@ -181,38 +166,43 @@ std::string AcceptedText(const TTypeForm& form) {
   }
 }
 
-// A JSON integer as written, with its value where it fits 64 bits and the
-// nearest double for the real types.
-struct TInteger {
-  std::string_view text;
-  double real;
-  bool inInt64;
-  bool inUInt64;
-  std::int64_t asInt64;
-  std::uint64_t asUInt64;
+// A JSON number as the parser read it.
+struct TNumber {
+  enum EKind { eInt64, eUInt64, eOther };
+  std::string_view text;  // as written; its first kNumberTextLimit bytes when longer
+  std::size_t length;     // of the whole text
+  bool integer;           // neither a fraction nor an exponent
+  EKind kind;             // whether it fits 64 bits
+  std::int64_t int64;
+  std::uint64_t uint64;
+  double parsed;  // the parser's nearest double
+
+  bool Fits(ECIMType type) const {
+    if (kind == eInt64) return FitsSigned(type, int64);
+    return kind == eUInt64 && FitsUnsigned(type, uint64);
+  }
+  // The nearest double: read again from the whole text, which rounds
+  // exactly, unless the text is too long to keep.
+  double Real() const {
+    if (kind == eInt64) return static_cast<double>(int64);
+    if (kind == eUInt64) return static_cast<double>(uint64);
+    double value = parsed;
+    if (text.size() == length) {
+      const std::from_chars_result read = std::from_chars(text.data(), text.data() + length, value);
+      if (read.ec == std::errc::result_out_of_range) value = parsed;
+    }
+    return value;
+  }
+  std::string Shown() const { return NZARNCORE::Shown(text, length, ""); }
 };
 
-bool Fits(const TTypeForm& form, const TInteger& number) {
-  if (form.min < 0) {
-    return number.inInt64 && number.asInt64 >= form.min &&
-           number.asInt64 <= static_cast<std::int64_t>(form.max);
-  }
-  return number.inUInt64 && number.asUInt64 <= form.max;
-}
-
-bool FitsReal(const TTypeForm& form, double number) {
-  if (form.type == NQELZARN20::eCIMTypeReal64) return std::isfinite(number);
-  return std::fabs(number) < kReal32Limit;
-}
-
-std::size_t CharacterCount(std::string_view text) {
-  return static_cast<std::size_t>(
-      std::count_if(text.begin(), text.end(), [](char byte) { return (byte & 0xC0) != 0x80; }));
+bool HasFractionOrExponent(std::string_view text) {
+  return text.find_first_of(".eE") != std::string_view::npos;
 }
 
 // Why text is no char16, or empty: one character of one UTF-16 code unit.
 std::string Char16Problem(std::string_view text) {
-  if (CharacterCount(text) != 1) {
+  if (text.empty() || Utf8SequenceLength(text, 0) != text.size()) {
     return "expected exactly one character for char16, got " + Quoted(text);
   }
   if (text.size() == 4) return Quoted(text) + " does not fit char16 (two UTF-16 code units)";
@@ -221,62 +211,51 @@ std::string Char16Problem(std::string_view text) {
 
 bool IsDateTimeDigit(char c) { return (c >= '0' && c <= '9') || c == '*'; }
 
-#if defined(ZARN_SSE2)
-// A bit for each of the sixteen bytes at p that is a digit or a '*'.
-unsigned DateTimeDigits(const char* p) {
-  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  const __m128i digit = _mm_and_si128(_mm_cmpgt_epi8(bytes, _mm_set1_epi8('0' - 1)),
-                                      _mm_cmplt_epi8(bytes, _mm_set1_epi8('9' + 1)));
-  return static_cast<unsigned>(
-      _mm_movemask_epi8(_mm_or_si128(digit, _mm_cmpeq_epi8(bytes, _mm_set1_epi8('*')))));
-}
-#endif
-
 // Whether text has the form of a CIM datetime; DateTimeProblem says why not.
 bool IsDateTime(std::string_view text) {
   if (text.size() != 25 || text[14] != '.') return false;
   if (text[21] != '+' && text[21] != '-' && text[21] != ':') return false;
-#if defined(ZARN_SSE2)
-  // Offsets 0 to 15, then 9 to 24; the '.' and the sign are checked above.
-  return (DateTimeDigits(text.data()) | 1u << 14) == 0xFFFF &&
-         (DateTimeDigits(text.data() + 9) | 1u << (14 - 9) | 1u << (21 - 9)) == 0xFFFF;
-#else
   for (std::size_t offset = 0; offset < text.size(); ++offset) {
     if (offset != 14 && offset != 21 && !IsDateTimeDigit(text[offset])) return false;
   }
   return true;
-#endif
 }
 
-// Why text is no CIM datetime, or empty: yyyymmddhhmmss.mmmmmm then the UTC
-// offset in minutes with its sign, or ddddddddhhmmss.mmmmmm:000 for an
-// interval; '*' stands for a digit that is not known.
+// Why text is no CIM datetime: yyyymmddhhmmss.mmmmmm then the UTC offset in
+// minutes with its sign, or ddddddddhhmmss.mmmmmm:000 for an interval; '*'
+// stands for a digit that is not known. Lengths and offsets count
+// characters.
 std::string DateTimeProblem(std::string_view text) {
   const auto problem = [&](const std::string& what) {
     return "bad datetime " + Quoted(text) + ": " + what;
   };
-  if (text.size() != 25)
-    return problem("expected 25 characters, got " + std::to_string(text.size()));
-  if (text[14] != '.') return problem("expected '.' at offset 14");
-  const char sign = text[21];
-  if (sign != '+' && sign != '-' && sign != ':') {
-    return problem("expected '+', '-' or ':' at offset 21");
+  const std::size_t characters = CharacterCount(text);
+  if (characters != 25) {
+    return problem("expected 25 characters, got " + std::to_string(characters));
   }
-  for (std::size_t offset = 0; offset < text.size(); ++offset) {
-    if (offset != 14 && offset != 21 && !IsDateTimeDigit(text[offset])) {
+  std::size_t offset = 0;
+  for (std::size_t at = 0; at < text.size();
+       at += std::max<std::size_t>(1, Utf8SequenceLength(text, at)), ++offset) {
+    const char c = text[at];
+    if (offset == 14 && c != '.') return problem("expected '.' at offset 14");
+    if (offset == 21 && c != '+' && c != '-' && c != ':') {
+      return problem("expected '+', '-' or ':' at offset 21");
+    }
+    if (offset != 14 && offset != 21 && !IsDateTimeDigit(c)) {
       return problem("expected a digit or '*' at offset " + std::to_string(offset));
     }
   }
   return std::string();
 }
 
-// Which part of the inventory a value fills.
+// What the value that comes next fills.
 enum class ESlot {
   Document,
   Format,
   OsType,
   Classes,
   Associations,
+  Collection,
   Class,
   Instance,
   Id,
@@ -286,36 +265,60 @@ enum class ESlot {
   FaultOn,
   Pair,
   PairId,
-  Collection,
-  RecordText,
+  CollectionText,
   CollectedClasses,
   CollectedClass,
-  State
+  CollectedText,
+  CollectedState
 };
 
+// The arrays first.
 enum class EContainer {
+  Instances,
+  Associations,
+  Pair,
   Top,
   Classes,
-  Instances,
   Instance,
   ValueObject,
   Fault,
-  Associations,
-  Pair,
-  Record
+  Collection,
+  CollectedClasses,
+  CollectedClass
 };
 
-struct TTopKey {
+bool IsArray(EContainer container) { return container <= EContainer::Pair; }
+
+// A key of an object of fixed keys: the value it takes, and its bit among
+// the keys seen.
+struct TFixedKey {
   std::string_view name;
   ESlot slot;
 };
 
-constexpr TTopKey kTopKeys[] = {{"format", ESlot::Format},
-                                {"operatingSystemType", ESlot::OsType},
-                                {"classes", ESlot::Classes},
-                                {"associations", ESlot::Associations},
-                                {"collection", ESlot::Collection}};
+constexpr TFixedKey kTopKeys[] = {{"format", ESlot::Format},
+                                  {"operatingSystemType", ESlot::OsType},
+                                  {"classes", ESlot::Classes},
+                                  {"associations", ESlot::Associations},
+                                  {"collection", ESlot::Collection}};
 constexpr unsigned kClassesSeen = 1u << 2;  // the bit of kTopKeys[2]
+
+// The collection record's keys; the first four are required.
+constexpr TFixedKey kCollectionKeys[] = {{"collector", ESlot::CollectionText},
+                                         {"version", ESlot::CollectionText},
+                                         {"time", ESlot::CollectionText},
+                                         {"classes", ESlot::CollectedClasses},
+                                         {"host", ESlot::CollectionText}};
+constexpr std::size_t kRequiredCollectionKeys = 4;
+
+// A collected class's keys; the first two are required.
+constexpr TFixedKey kCollectedKeys[] = {{"source", ESlot::CollectedText},
+                                        {"state", ESlot::CollectedState},
+                                        {"reason", ESlot::CollectedText}};
+constexpr std::size_t kRequiredCollectedKeys = 2;
+constexpr unsigned kReasonSeen = 1u << 2;
+
+constexpr std::string_view kStates[] = {"read", "absent", "unreadable"};
 
 // Keys of an instance or fault object that may appear once.
 constexpr unsigned kIdSeen = 1;
@@ -326,26 +329,6 @@ constexpr std::string_view kIdKey = "$id";
 constexpr std::string_view kStatusKey = "$error";
 constexpr std::string_view kPointKey = "on";
 
-// The keys of the collection record and of each of its classes, in the
-// order of their k...Seen bits; required unless marked.
-struct TRecordKey {
-  std::string_view name;
-  bool required;
-};
-constexpr TRecordKey kRecordKeys[] = {
-    {"collector", true}, {"version", true}, {"host", false}, {"time", true}, {"classes", true}};
-constexpr unsigned kRecordClassesSeen = 1u << 4;
-constexpr TRecordKey kCollectedClassKeys[] = {{"source", true}, {"state", true}, {"reason", false}};
-constexpr unsigned kReasonSeen = 1u << 2;
-
-struct TStateName {
-  std::string_view name;
-  ECollectionState state;
-};
-constexpr TStateName kStateNames[] = {{"read", ECollectionState::Read},
-                                      {"absent", ECollectionState::Absent},
-                                      {"unreadable", ECollectionState::Unreadable}};
-
 // The 'on' value of a fault in this place; empty where faults have none.
 std::string_view FaultPoint(ESlot owner) {
   if (owner == ESlot::Class) return "enumerate";
@@ -353,13 +336,27 @@ std::string_view FaultPoint(ESlot owner) {
   return std::string_view();
 }
 
-// An open object or array, for the paths of error messages. Keys point to
-// storage that outlives the frame.
+const TFixedKey* FindKey(const TFixedKey* begin, const TFixedKey* end, std::string_view name) {
+  const TFixedKey* found =
+      std::find_if(begin, end, [&](const TFixedKey& key) { return key.name == name; });
+  return found == end ? nullptr : found;
+}
+
+// The first required key of a fixed-key object that its seen bits lack.
+const TFixedKey* FirstMissing(const TFixedKey* keys, std::size_t required, unsigned seen) {
+  for (std::size_t i = 0; i < required; ++i) {
+    if (!(seen & (1u << i))) return &keys[i];
+  }
+  return nullptr;
+}
+
+// An open object or array. Keys point to storage that outlives the frame.
 struct TFrame {
   EContainer container;
+  ESlot slot;              // of the value that comes next
   std::string_view key;    // the current key of an object
   std::size_t count;       // keys of an object, elements of an array so far
-  unsigned seen;           // k...Seen bits
+  unsigned seen;           // bits of keys that may appear once
   ESlot owner;             // what a fault object stands in for
   const TTypeForm* form;   // of a typed value
   TZARNStatusCode status;  // of a fault
@@ -371,37 +368,105 @@ struct TIndexPairHash {
   }
 };
 
-// A JSON integer with its value where it fits 64 bits, and the nearest
-// double for the real types.
-TInteger IntegerOf(const TJsonNumber& number) {
-  if (!number.fits) return TInteger{number.text, number.Real(), false, false, 0, 0};
-  if (number.negative) {
-    const auto value = static_cast<std::int64_t>(0 - number.magnitude);
-    return TInteger{number.text, static_cast<double>(value),       true, number.magnitude == 0,
-                    value,       static_cast<std::uint64_t>(value)};
-  }
-  return TInteger{number.text,
-                  static_cast<double>(number.magnitude),
-                  number.magnitude <= static_cast<std::uint64_t>(INT64_MAX),
-                  true,
-                  static_cast<std::int64_t>(number.magnitude),
-                  number.magnitude};
-}
-
-// Reads the inventory's JSON text and builds the inventory from it. Every
-// problem throws TInventoryError with the JSON path of the place.
-class TParser {
+// The parser's handler: builds the inventory from the parser's events and
+// stops at the first value that does not belong where it is, throwing
+// TInventoryError with the JSON path of the place. The format nests five
+// deep, and anything deeper is refused where it starts, so the parser never
+// goes deeper than that.
+class THandler {
  public:
-  TParser(const std::string& source, IByteSource& input, TInventory& inventory)
-      : m_source(source), m_in(source, input), m_inventory(inventory) {}
+  static constexpr std::size_t max_array_size = std::size_t(-1);
+  static constexpr std::size_t max_object_size = std::size_t(-1);
+  static constexpr std::size_t max_string_size = std::size_t(-1);
+  static constexpr std::size_t max_key_size = std::size_t(-1);
 
-  void ParseDocument();
+  THandler(const std::string& source, TInventory& inventory)
+      : m_source(source), m_inventory(inventory) {}
+
+  bool on_document_begin(error_code&) { return true; }
+  bool on_document_end(error_code&) { return true; }
+  bool on_object_begin(error_code&) {
+    ObjectBegin(NextSlot());
+    return true;
+  }
+  bool on_object_end(std::size_t, error_code&) {
+    ObjectEnd();
+    return true;
+  }
+  bool on_array_begin(error_code&) {
+    ArrayBegin(NextSlot());
+    return true;
+  }
+  bool on_array_end(std::size_t, error_code&) {
+    ArrayEnd();
+    return true;
+  }
+  bool on_key_part(JsonText part, std::size_t, error_code&) {
+    m_key.append(part.data(), part.size());
+    return true;
+  }
+  bool on_key(JsonText last, std::size_t, error_code&) {
+    if (m_key.empty()) {
+      Key(View(last));
+    } else {
+      m_key.append(last.data(), last.size());
+      Key(m_key);
+      m_key.clear();
+    }
+    return true;
+  }
+  bool on_string_part(JsonText part, std::size_t, error_code&) {
+    if (!m_inString) BeginString(NextSlot());
+    AppendString(View(part));
+    return true;
+  }
+  bool on_string(JsonText last, std::size_t, error_code&) {
+    if (m_inString) {
+      AppendString(View(last));
+      EndString();
+    } else {
+      StringValue(NextSlot(), View(last), false);
+    }
+    return true;
+  }
+  bool on_number_part(JsonText part, error_code&) {
+    NumberPart(View(part));
+    return true;
+  }
+  bool on_int64(std::int64_t number, JsonText last, error_code&) {
+    NumberValue(NextSlot(), Number(TNumber::eInt64, number, 0, 0.0, View(last)));
+    return true;
+  }
+  bool on_uint64(std::uint64_t number, JsonText last, error_code&) {
+    NumberValue(NextSlot(), Number(TNumber::eUInt64, 0, number, 0.0, View(last)));
+    return true;
+  }
+  bool on_double(double number, JsonText last, error_code&) {
+    NumberValue(NextSlot(), Number(TNumber::eOther, 0, 0, number, View(last)));
+    return true;
+  }
+  bool on_bool(bool flag, error_code&) {
+    BooleanValue(NextSlot(), flag);
+    return true;
+  }
+  bool on_null(error_code&) {
+    NullValue(NextSlot());
+    return true;
+  }
+  // Comments are refused by the parser itself.
+  bool on_comment_part(JsonText, error_code&) { return true; }
+  bool on_comment(JsonText, error_code&) { return true; }
+
   void ResolveAssociations();
 
  private:
+  static std::string_view View(JsonText text) { return std::string_view(text.data(), text.size()); }
+
   TFrame& Top() { return m_frames[m_depth - 1]; }
-  TFrame& Push(EContainer container);
+  TFrame& Push(EContainer container, ESlot slot);
   void Pop() { --m_depth; }
+  // The slot of the value that starts now; an array counts it.
+  ESlot NextSlot();
 
   std::string Path(std::size_t frames) const;
   [[noreturn]] void Fail(std::size_t frames, const std::string& message) const;
@@ -410,61 +475,78 @@ class TParser {
   [[noreturn]] void FailAtContainer(const std::string& message) const {
     Fail(m_depth - 1, message);
   }
-  [[noreturn]] void Unexpected(ESlot slot, EValueKind got);
-  // The value that comes next does not belong in the slot: reads it and
-  // says what it is.
-  [[noreturn]] void WrongValue(ESlot slot);
+  [[noreturn]] void Unexpected(ESlot slot, EValueKind got) {
+    FailAtValue(UnexpectedMessage(slot, ", got " + KindText(got)));
+  }
   std::string UnexpectedMessage(ESlot slot, const std::string& got);
-
-  std::string_view Key();
-  bool NextKey(std::string_view& key);
   void Once(TFrame& frame, unsigned bit, std::string_view key);
 
-  void ParseTop();
-  void TopValue(ESlot slot);
-  void ParseFormat();
-  void ParseOsType();
-  void ParseClasses();
-  void ParseClass();
-  void ParseInstances(std::size_t classIndex);
-  void ParseInstance(std::size_t classIndex);
-  TInventory::TNameId PropertyName(std::size_t classIndex, std::size_t position,
-                                   std::string_view key);
-  void ParseId(TInventory::TInstanceIndex instance);
-  void ParseProperty(TInventory::TNameId name);
-  void ParseValueObject(TInventory::TNameId name);
-  void ParseTyped(TInventory::TNameId name, const TTypeForm& form);
-  void ParseFault(TFrame& frame, std::string_view key);
+  void ObjectBegin(ESlot slot);
+  void ObjectEnd();
+  void ArrayBegin(ESlot slot);
+  void ArrayEnd();
+  void Key(std::string_view key);
+  void FixedKey(TFrame& frame, const TFixedKey* begin, const TFixedKey* end, std::string_view key);
+  void ClassKey(TFrame& frame, std::string_view key);
+  void InstanceKey(TFrame& frame, std::string_view key);
+  void ValueObjectKey(TFrame& frame, std::string_view key);
   void FaultKey(TFrame& frame, std::string_view key);
-  void ParseAssociations();
-  void ParsePair();
-  void ParseCollection();
-  void ParseCollectedClasses(std::vector<TCollectedClass>& classes);
-  void ParseCollectedClass(TCollectedClass& collected);
-  ECollectionState ParseState();
-  std::string RecordText();
-  // The key's place in keys, marked seen in the open object; a located
-  // error for a key that is not there.
-  template <std::size_t N>
-  std::size_t RecordKey(const TRecordKey (&keys)[N], std::string_view key);
-  template <std::size_t N>
-  void CheckRequired(const TRecordKey (&keys)[N]);
+  std::string* CollectionField(std::string_view key);
 
-  TZARNStatusCode FaultStatus();
-  std::int64_t CheckedInteger(ECIMType type, const TInteger& number);
-  double CheckedReal(const TTypeForm& form, double number, std::string_view text);
-  void CheckText(const std::string& problem) const;
-  void AddInteger(TInventory::TNameId name, const TTypeForm& form, const TInteger& number);
+  void BeginString(ESlot slot);
+  void AppendString(std::string_view part);
+  void EndString();
+  void StringValue(ESlot slot, std::string_view text, bool stored);
+  void TypedText(std::string_view text, bool stored);
+  void NumberPart(std::string_view part);
+  TNumber Number(TNumber::EKind kind, std::int64_t int64, std::uint64_t uint64, double parsed,
+                 std::string_view last);
+  void NumberValue(ESlot slot, const TNumber& number);
+  void TypedNumber(const TNumber& number);
+  void BooleanValue(ESlot slot, bool flag);
+  void NullValue(ESlot slot);
+
+  void BeginInstance();
+  void EndInstance();
+  TInventory::TNameId PropertyName(std::size_t position, std::string_view key);
+  void SetId(std::string_view id);
+  void EndFault(const TFrame& fault);
+  void EndCollection(const TFrame& frame);
+  void EndCollectedClass(const TFrame& frame);
+  void CollectedState(std::string_view text);
+
+  std::int64_t CheckedInteger(ECIMType type, const TNumber& number);
+  double CheckedReal(ECIMType type, const TNumber& number);
+  void AddInteger(ECIMType type, const TNumber& number);
 
   TInventory::TInstanceIndex ResolvePairEnd(std::size_t pair, int end) const;
   std::string InstancePath(TInventory::TInstanceIndex index) const;
 
   const std::string& m_source;
-  TJsonReader m_in;
   TInventory& m_inventory;
-  TFrame m_frames[6];  // the format nests five deep, and a fault's owner one more
+  TFrame m_frames[6];
   std::size_t m_depth = 0;
+
+  std::string m_key;  // a key that came in parts
+  // A string that comes in parts goes straight into the properties when it
+  // is a property's value, into m_text when it is kept otherwise, and
+  // nowhere when it is refused.
+  enum class ESink { Properties, Text, Nowhere };
+  bool m_inString = false;
+  ESlot m_stringSlot = ESlot::Document;
+  ESink m_sink = ESink::Nowhere;
+  std::string m_text;
+  // A number that comes in parts; its text is kept until the next one
+  // starts.
+  std::string m_numberText;
+  std::size_t m_numberLength = 0;
+  bool m_numberInteger = true;
+
   std::string m_className;
+  std::size_t m_classIndex = 0;
+  TInventory::TInstanceIndex m_instance = 0;
+  std::size_t m_position = 0;          // of the next property of the instance
+  TInventory::TNameId m_property = 0;  // the property whose value comes next
   // The property names of the last instance of each class, in order: the
   // next instance most likely has the same.
   struct TShapeName {
@@ -474,82 +556,63 @@ class TParser {
   std::vector<std::vector<TShapeName>> m_shapes;
   // The properties of the instance being read.
   TPropertyWriter m_properties;
-  // Per property name, the last instance (plus one) that had it.
+  // Per property name, the last instance (plus one) that had it, and the
+  // type it last had.
   std::vector<std::uint32_t> m_lastHolder;
+  std::vector<const TTypeForm*> m_lastForm;
   std::vector<std::pair<std::string, std::string>> m_pairs;
+
+  TCollectionRecord m_collection;
+  TCollectedClass m_collected;
+  std::string* m_collectionText = nullptr;  // the field a collection text fills
+  std::unordered_set<std::string> m_collectedNames;
 };
 
-TFrame& TParser::Push(EContainer container) {
+TFrame& THandler::Push(EContainer container, ESlot slot) {
   TFrame& frame = m_frames[m_depth++];
-  frame = TFrame{container, std::string_view(), 0, 0, ESlot::Document, nullptr, 0};
+  frame = TFrame{container, slot, std::string_view(), 0, 0, ESlot::Document, nullptr, 0};
   return frame;
+}
+
+ESlot THandler::NextSlot() {
+  if (m_depth == 0) return ESlot::Document;
+  TFrame& frame = Top();
+  if (IsArray(frame.container)) ++frame.count;
+  return frame.slot;
 }
 
 // The path through the first frames: classes.X[0].Name. A typed value's
 // own key is left out, as it belongs to its property.
-std::string TParser::Path(std::size_t frames) const {
+std::string THandler::Path(std::size_t frames) const {
   std::string path;
   for (std::size_t i = 0; i < frames; ++i) {
     const TFrame& frame = m_frames[i];
-    if (frame.container == EContainer::Instances || frame.container == EContainer::Associations ||
-        frame.container == EContainer::Pair) {
+    if (IsArray(frame.container)) {
       path += "[" + std::to_string(frame.count - 1) + "]";
     } else if (frame.container != EContainer::ValueObject) {
       if (!path.empty()) path += '.';
-      path += frame.key;
+      path += Shown(frame.key, frame.key.size(), "");
     }
   }
   return path.empty() ? "top level" : path;
 }
 
-void TParser::Fail(std::size_t frames, const std::string& message) const {
+void THandler::Fail(std::size_t frames, const std::string& message) const {
   throw TInventoryError(m_source + ": " + Path(frames) + ": " + message);
 }
 
-void TParser::Unexpected(ESlot slot, EValueKind got) {
-  FailAtValue(UnexpectedMessage(slot, ", got " + KindText(got)));
-}
-
-void TParser::WrongValue(ESlot slot) {
-  switch (m_in.Peek()) {
-    case '{':
-      Unexpected(slot, EValueKind::Object);
-    case '[':
-      Unexpected(slot, EValueKind::Array);
-    case '"':
-      m_in.String();
-      Unexpected(slot, EValueKind::String);
-    case 't':
-    case 'f':
-    case 'n':
-      Unexpected(slot,
-                 m_in.Literal() == TJsonReader::eNull ? EValueKind::Null : EValueKind::Boolean);
-    case '-':
-    case '0':
-    case '1':
-    case '2':
-    case '3':
-    case '4':
-    case '5':
-    case '6':
-    case '7':
-    case '8':
-    case '9':
-      Unexpected(slot, m_in.Number().integer ? EValueKind::Integer : EValueKind::Real);
-    default:
-      m_in.Unexpected();
-  }
-}
-
-std::string TParser::UnexpectedMessage(ESlot slot, const std::string& got) {
+std::string THandler::UnexpectedMessage(ESlot slot, const std::string& got) {
   switch (slot) {
     case ESlot::Document:
+    case ESlot::Collection:
+    case ESlot::CollectedClass:
       return "expected an object" + got;
     case ESlot::Format:
       return "expected the integer 1" + got;
     case ESlot::OsType:
       return "expected an integer or a fault object" + got;
     case ESlot::Classes:
+    case ESlot::CollectedClasses:
       return "expected an object of classes" + got;
     case ESlot::Associations:
       return "expected an array of [id, id] pairs" + got;
@@ -558,6 +621,8 @@ std::string TParser::UnexpectedMessage(ESlot slot, const std::string& got) {
     case ESlot::Instance:
       return "expected an instance object" + got;
     case ESlot::Id:
+    case ESlot::CollectionText:
+    case ESlot::CollectedText:
       return "expected a string" + got;
     case ESlot::Typed:
       return "expected " + AcceptedText(*Top().form) + " for " + std::string(Top().form->name) +
@@ -570,14 +635,7 @@ std::string TParser::UnexpectedMessage(ESlot slot, const std::string& got) {
       return "expected an [id, id] pair" + got;
     case ESlot::PairId:
       return "expected a string $id" + got;
-    case ESlot::Collection:
-    case ESlot::CollectedClass:
-      return "expected an object" + got;
-    case ESlot::RecordText:
-      return "expected a string" + got;
-    case ESlot::CollectedClasses:
-      return "expected an object of classes" + got;
-    case ESlot::State:
+    case ESlot::CollectedState:
       return "expected 'read', 'absent' or 'unreadable'" + got;
     case ESlot::Property:
       break;
@@ -586,504 +644,473 @@ std::string TParser::UnexpectedMessage(ESlot slot, const std::string& got) {
   return "arrays are not supported as property values";
 }
 
-// The key at the start of an object's member, before its colon.
-std::string_view TParser::Key() {
-  if (m_in.Peek() != '"') m_in.Unexpected();
-  ++Top().count;
-  return m_in.String();
-}
-
-// After a member: the next key, or false at the end of the object.
-bool TParser::NextKey(std::string_view& key) {
-  if (!m_in.Take(',')) {
-    m_in.Expect('}');
-    return false;
-  }
-  key = Key();
-  return true;
-}
-
-void TParser::Once(TFrame& frame, unsigned bit, std::string_view key) {
+void THandler::Once(TFrame& frame, unsigned bit, std::string_view key) {
   if (frame.seen & bit) FailAtContainer("duplicate key " + Quoted(key));
   frame.seen |= bit;
   frame.key = key;
 }
 
-void TParser::ParseDocument() {
-  const int next = m_in.Peek();
-  if (next == TJsonReader::kEnd) m_in.FailAtEnd("empty input");
-  if (next != '{') WrongValue(ESlot::Document);
-  ParseTop();
-  if (m_in.Peek() != TJsonReader::kEnd)
-    m_in.FailOnNext("unexpected data after the top-level object");
-}
-
-void TParser::ParseTop() {
-  m_in.Skip();
-  TFrame& frame = Push(EContainer::Top);
-  if (!m_in.Take('}')) {
-    std::string_view key = Key();
-    do {
-      const auto found = std::find_if(std::begin(kTopKeys), std::end(kTopKeys),
-                                      [&](const TTopKey& top) { return top.name == key; });
-      if (found == std::end(kTopKeys)) FailAtContainer("unknown key " + Quoted(key));
-      Once(frame, 1u << (found - std::begin(kTopKeys)), found->name);
-      m_in.Expect(':');
-      TopValue(found->slot);
-    } while (NextKey(key));
-  }
-  if (!(frame.seen & kClassesSeen)) FailAtContainer("missing key 'classes'");
-  Pop();
-}
-
-void TParser::TopValue(ESlot slot) {
+void THandler::ObjectBegin(ESlot slot) {
   switch (slot) {
-    case ESlot::Format:
-      return ParseFormat();
-    case ESlot::OsType:
-      return ParseOsType();
+    case ESlot::Document:
+      Push(EContainer::Top, ESlot::Document);
+      return;
     case ESlot::Classes:
-      return ParseClasses();
+      Push(EContainer::Classes, ESlot::Class);
+      return;
+    case ESlot::Class:
+    case ESlot::OsType:
+      Push(EContainer::Fault, ESlot::FaultStatus).owner = slot;
+      return;
+    case ESlot::Instance:
+      return BeginInstance();
+    case ESlot::Property:
+      Push(EContainer::ValueObject, ESlot::Typed);
+      return;
     case ESlot::Collection:
-      return ParseCollection();
+      m_collection = TCollectionRecord();
+      Push(EContainer::Collection, ESlot::CollectionText);
+      return;
+    case ESlot::CollectedClasses:
+      Push(EContainer::CollectedClasses, ESlot::CollectedClass);
+      return;
+    case ESlot::CollectedClass:
+      m_collected = TCollectedClass{std::string(Top().key), std::string(), ECollectionState::Read,
+                                    std::string()};
+      Push(EContainer::CollectedClass, ESlot::CollectedText);
+      return;
     default:
-      return ParseAssociations();
+      Unexpected(slot, EValueKind::Object);
   }
 }
 
-void TParser::ParseFormat() {
-  const int next = m_in.Peek();
-  if (next != '-' && (next < '0' || next > '9')) WrongValue(ESlot::Format);
-  const TJsonNumber number = m_in.Number();
-  if (!number.integer) Unexpected(ESlot::Format, EValueKind::Real);
-  const TInteger integer = IntegerOf(number);
-  if (!integer.inInt64 || integer.asInt64 != 1) {
-    FailAtValue("unsupported format " + std::string(integer.text) + " (expected 1)");
-  }
-}
-
-void TParser::ParseOsType() {
-  const int next = m_in.Peek();
-  if (next == '{') {
-    m_in.Skip();
-    TFrame& fault = Push(EContainer::Fault);
-    fault.owner = ESlot::OsType;
-    if (m_in.Take('}')) FailAtContainer("missing key '$error'");
-    ParseFault(fault, Key());
-    m_inventory.SetOperatingSystemTypeFault(fault.status);
-    return Pop();
-  }
-  if (next != '-' && (next < '0' || next > '9')) WrongValue(ESlot::OsType);
-  const TJsonNumber number = m_in.Number();
-  if (!number.integer) Unexpected(ESlot::OsType, EValueKind::Real);
-  m_inventory.SetOperatingSystemType(
-      static_cast<std::uint16_t>(CheckedInteger(NQELZARN20::eCIMTypeUInt16, IntegerOf(number))));
-}
-
-void TParser::ParseClasses() {
-  if (m_in.Peek() != '{') WrongValue(ESlot::Classes);
-  m_in.Skip();
-  TFrame& frame = Push(EContainer::Classes);
-  if (!m_in.Take('}')) {
-    std::string_view key = Key();
-    do {
-      if (key.empty()) FailAtContainer("empty class name");
-      m_className.assign(key.data(), key.size());
-      frame.key = m_className;
-      if (m_inventory.FindClass(m_className)) FailAtContainer("duplicate key " + Quoted(key));
-      m_in.Expect(':');
-      ParseClass();
-    } while (NextKey(key));
+void THandler::ObjectEnd() {
+  const TFrame& frame = Top();
+  switch (frame.container) {
+    case EContainer::Top:
+      if (!(frame.seen & kClassesSeen)) FailAtContainer("missing key 'classes'");
+      break;
+    case EContainer::Instance:
+      return EndInstance();
+    case EContainer::ValueObject:
+      // A typed value is stored as soon as it is read.
+      if (frame.count == 0) {
+        FailAtContainer("empty object (expected a typed value or a fault object)");
+      }
+      break;
+    case EContainer::Fault:
+      EndFault(frame);
+      break;
+    case EContainer::Collection:
+      EndCollection(frame);
+      break;
+    case EContainer::CollectedClass:
+      EndCollectedClass(frame);
+      break;
+    default:
+      break;
   }
   Pop();
 }
 
-void TParser::ParseClass() {
-  const int next = m_in.Peek();
-  if (next == '[') {
-    m_in.Skip();
-    return ParseInstances(m_inventory.AddClass(m_className));
+void THandler::ArrayBegin(ESlot slot) {
+  switch (slot) {
+    case ESlot::Class:
+      m_classIndex = m_inventory.AddClass(m_className);
+      m_shapes.resize(std::max(m_shapes.size(), m_classIndex + 1));
+      Push(EContainer::Instances, ESlot::Instance);
+      return;
+    case ESlot::Associations:
+      Push(EContainer::Associations, ESlot::Pair);
+      return;
+    case ESlot::Pair:
+      m_pairs.emplace_back();
+      Push(EContainer::Pair, ESlot::PairId);
+      return;
+    default:
+      Unexpected(slot, EValueKind::Array);
   }
-  if (next != '{') WrongValue(ESlot::Class);
-  m_in.Skip();
-  TFrame& fault = Push(EContainer::Fault);
-  fault.owner = ESlot::Class;
-  if (m_in.Take('}')) FailAtContainer("missing key '$error'");
-  ParseFault(fault, Key());
-  m_inventory.AddClassFault(m_className,
-                            fault.seen & kPointSeen ? EClassFault::Enumerate : EClassFault::Lookup,
-                            fault.status);
-  Pop();
 }
 
-void TParser::ParseInstances(std::size_t classIndex) {
-  m_shapes.resize(std::max(m_shapes.size(), classIndex + 1));
-  TFrame& frame = Push(EContainer::Instances);
-  if (!m_in.Take(']')) {
-    do {
-      ++frame.count;
-      if (m_in.Peek() != '{') WrongValue(ESlot::Instance);
-      ParseInstance(classIndex);
-    } while (m_in.Take(','));
-    m_in.Expect(']');
+void THandler::ArrayEnd() {
+  const TFrame& frame = Top();
+  if (frame.container == EContainer::Pair && frame.count != 2) {
+    FailAtContainer("expected a pair of two $ids, got " + std::to_string(frame.count));
   }
   Pop();
 }
 
-void TParser::ParseInstance(std::size_t classIndex) {
+void THandler::Key(std::string_view key) {
+  TFrame& frame = Top();
+  ++frame.count;
+  // The keys of instances and their typed values come by the million.
+  if (frame.container == EContainer::Instance) return InstanceKey(frame, key);
+  if (frame.container == EContainer::ValueObject) return ValueObjectKey(frame, key);
+  switch (frame.container) {
+    case EContainer::Fault:
+      return FaultKey(frame, key);
+    case EContainer::Top:
+      return FixedKey(frame, std::begin(kTopKeys), std::end(kTopKeys), key);
+    case EContainer::Classes:
+    case EContainer::CollectedClasses:
+      return ClassKey(frame, key);
+    case EContainer::Collection:
+      FixedKey(frame, std::begin(kCollectionKeys), std::end(kCollectionKeys), key);
+      m_collectionText = CollectionField(frame.key);
+      return;
+    default:
+      FixedKey(frame, std::begin(kCollectedKeys), std::end(kCollectedKeys), key);
+      m_collectionText = frame.key == "source" ? &m_collected.source : &m_collected.reason;
+      return;
+  }
+}
+
+void THandler::FixedKey(TFrame& frame, const TFixedKey* begin, const TFixedKey* end,
+                        std::string_view key) {
+  const TFixedKey* found = FindKey(begin, end, key);
+  if (!found) FailAtContainer("unknown key " + Quoted(key));
+  Once(frame, 1u << (found - begin), found->name);
+  frame.slot = found->slot;
+}
+
+// A class of the inventory's classes or of the collection record's.
+void THandler::ClassKey(TFrame& frame, std::string_view key) {
+  if (key.empty()) FailAtContainer("empty class name");
+  if (frame.container == EContainer::CollectedClasses) {
+    const auto added = m_collectedNames.emplace(key);
+    if (!added.second) FailAtContainer("duplicate key " + Quoted(key));
+    frame.key = *added.first;
+    return;
+  }
+  if (m_inventory.FindClass(m_className.assign(key))) {
+    FailAtContainer("duplicate key " + Quoted(key));
+  }
+  frame.key = m_className;
+}
+
+void THandler::InstanceKey(TFrame& frame, std::string_view key) {
+  if (key == kIdKey) {
+    Once(frame, kIdSeen, kIdKey);
+    frame.slot = ESlot::Id;
+    return;
+  }
+  if (!key.empty() && key[0] == '$') FailAtContainer("unknown key " + Quoted(key));
+  const TInventory::TNameId name = PropertyName(m_position++, key);
+  if (m_lastHolder[name] == m_instance + 1) FailAtContainer("duplicate key " + Quoted(key));
+  m_lastHolder[name] = static_cast<std::uint32_t>(m_instance + 1);
+  m_property = name;
+  frame.key = m_shapes[m_classIndex][m_position - 1].name;
+  frame.slot = ESlot::Property;
+}
+
+// The first key tells a typed value from a fault.
+void THandler::ValueObjectKey(TFrame& frame, std::string_view key) {
+  if (frame.count > 1) {
+    FailAtContainer("unexpected key " + Quoted(key) + " (a typed value has exactly one key)");
+  }
+  if ((!key.empty() && key[0] == '$') || key == kPointKey) {
+    frame.container = EContainer::Fault;
+    frame.owner = ESlot::Property;
+    return FaultKey(frame, key);
+  }
+  // A property mostly has the same type in every instance.
+  const TTypeForm*& last = m_lastForm[m_property];
+  if (!last || !SameText(last->name, key)) last = FindForm(key);
+  if (!last) FailAtContainer(UnknownTypeMessage(key));
+  frame.form = last;
+  frame.key = last->name;
+}
+
+void THandler::FaultKey(TFrame& frame, std::string_view key) {
+  if (key == kStatusKey) {
+    Once(frame, kStatusSeen, kStatusKey);
+    frame.slot = ESlot::FaultStatus;
+  } else if (key == kPointKey && !FaultPoint(frame.owner).empty()) {
+    Once(frame, kPointSeen, kPointKey);
+    frame.slot = ESlot::FaultOn;
+  } else {
+    FailAtContainer("unknown key " + Quoted(key));
+  }
+}
+
+std::string* THandler::CollectionField(std::string_view key) {
+  if (key == "collector") return &m_collection.collector;
+  if (key == "version") return &m_collection.version;
+  return key == "time" ? &m_collection.time : &m_collection.host;
+}
+
+void THandler::BeginString(ESlot slot) {
+  m_inString = true;
+  m_stringSlot = slot;
+  if (slot == ESlot::Property) {
+    m_properties.BeginText(m_property, NQELZARN20::eCIMTypeString);
+    m_sink = ESink::Properties;
+  } else if (slot == ESlot::Typed && Top().form->accepts == EValueKind::String) {
+    m_properties.BeginText(m_property, Top().form->type);
+    m_sink = ESink::Properties;
+  } else if (slot == ESlot::Id || slot == ESlot::PairId || slot == ESlot::FaultOn ||
+             slot == ESlot::CollectionText || slot == ESlot::CollectedText ||
+             slot == ESlot::CollectedState) {
+    m_text.clear();
+    m_sink = ESink::Text;
+  } else {
+    m_sink = ESink::Nowhere;
+  }
+}
+
+void THandler::AppendString(std::string_view part) {
+  if (m_sink == ESink::Properties) {
+    m_properties.AppendText(part);
+  } else if (m_sink == ESink::Text) {
+    m_text.append(part);
+  }
+}
+
+void THandler::EndString() {
+  m_inString = false;
+  if (m_sink == ESink::Properties) return StringValue(m_stringSlot, m_properties.EndText(), true);
+  StringValue(m_stringSlot, m_sink == ESink::Text ? m_text : std::string_view(), false);
+  // A huge text is not kept for the rest of the load.
+  if (m_text.capacity() > kPieceSize) std::string().swap(m_text);
+}
+
+// A whole string; stored tells that it is in the properties already.
+void THandler::StringValue(ESlot slot, std::string_view text, bool stored) {
+  switch (slot) {
+    case ESlot::Property:
+      if (!stored) m_properties.Text(m_property, NQELZARN20::eCIMTypeString, text);
+      return;
+    case ESlot::Typed:
+      return TypedText(text, stored);
+    case ESlot::Id:
+      return SetId(text);
+    case ESlot::PairId:
+      (Top().count == 1 ? m_pairs.back().first : m_pairs.back().second).assign(text);
+      return;
+    case ESlot::FaultOn: {
+      const std::string_view expected = FaultPoint(Top().owner);
+      if (text != expected) FailAtValue("expected " + Quoted(expected) + ", got " + Quoted(text));
+      return;
+    }
+    case ESlot::CollectionText:
+    case ESlot::CollectedText:
+      m_collectionText->assign(text);
+      return;
+    case ESlot::CollectedState:
+      return CollectedState(text);
+    default:
+      Unexpected(slot, EValueKind::String);
+  }
+}
+
+void THandler::TypedText(std::string_view text, bool stored) {
+  const TTypeForm& form = *Top().form;
+  if (form.accepts != EValueKind::String) Unexpected(ESlot::Typed, EValueKind::String);
+  if (form.type == NQELZARN20::eCIMTypeChar16) {
+    const std::string problem = Char16Problem(text);
+    if (!problem.empty()) FailAtValue(problem);
+  }
+  if (form.type == NQELZARN20::eCIMTypeDateTime && !IsDateTime(text)) {
+    FailAtValue(DateTimeProblem(text));
+  }
+  if (!stored) m_properties.Text(m_property, form.type, text);
+}
+
+void THandler::NumberPart(std::string_view part) {
+  if (m_numberLength == 0) {
+    m_numberText.clear();
+    m_numberInteger = true;
+  }
+  const std::size_t kept = std::min(part.size(), kNumberTextLimit - m_numberText.size());
+  m_numberText.append(part.substr(0, kept));
+  m_numberLength += part.size();
+  m_numberInteger = m_numberInteger && !HasFractionOrExponent(part);
+}
+
+TNumber THandler::Number(TNumber::EKind kind, std::int64_t int64, std::uint64_t uint64,
+                         double parsed, std::string_view last) {
+  TNumber number{last, last.size(), true, kind, int64, uint64, parsed};
+  if (m_numberLength != 0) {
+    NumberPart(last);
+    number.text = m_numberText;
+    number.length = m_numberLength;
+    number.integer = m_numberInteger;
+    m_numberLength = 0;
+  } else if (kind == TNumber::eOther) {
+    number.integer = !HasFractionOrExponent(last);
+  }
+  return number;
+}
+
+void THandler::NumberValue(ESlot slot, const TNumber& number) {
+  switch (slot) {
+    case ESlot::Property:
+      if (number.integer) return AddInteger(NQELZARN20::eCIMTypeSInt64, number);
+      m_properties.Real(m_property, NQELZARN20::eCIMTypeReal64,
+                        CheckedReal(NQELZARN20::eCIMTypeReal64, number));
+      return;
+    case ESlot::Typed:
+      return TypedNumber(number);
+    case ESlot::Format:
+      if (!number.integer) Unexpected(slot, EValueKind::Real);
+      if (number.kind != TNumber::eInt64 || number.int64 != 1) {
+        FailAtValue("unsupported format " + number.Shown() + " (expected 1)");
+      }
+      return;
+    case ESlot::OsType:
+      if (!number.integer) Unexpected(slot, EValueKind::Real);
+      m_inventory.SetOperatingSystemType(
+          static_cast<std::uint16_t>(CheckedInteger(NQELZARN20::eCIMTypeUInt16, number)));
+      return;
+    case ESlot::FaultStatus:
+      if (!number.integer) Unexpected(slot, EValueKind::Real);
+      Top().status =
+          static_cast<TZARNStatusCode>(CheckedInteger(NQELZARN20::eCIMTypeSInt32, number));
+      return;
+    default:
+      Unexpected(slot, number.integer ? EValueKind::Integer : EValueKind::Real);
+  }
+}
+
+void THandler::TypedNumber(const TNumber& number) {
+  const TTypeForm& form = *Top().form;
+  if (form.accepts == EValueKind::Real) {
+    return m_properties.Real(m_property, form.type, CheckedReal(form.type, number));
+  }
+  if (form.accepts != EValueKind::Integer || !number.integer) {
+    Unexpected(ESlot::Typed, number.integer ? EValueKind::Integer : EValueKind::Real);
+  }
+  AddInteger(form.type, number);
+}
+
+void THandler::BooleanValue(ESlot slot, bool flag) {
+  if (slot == ESlot::Property) return m_properties.Boolean(m_property, flag);
+  if (slot == ESlot::Typed && Top().form->accepts == EValueKind::Boolean) {
+    return m_properties.Boolean(m_property, flag);
+  }
+  Unexpected(slot, EValueKind::Boolean);
+}
+
+void THandler::NullValue(ESlot slot) {
+  if (slot == ESlot::Property) return m_properties.Null(m_property, ECIMType());
+  if (slot == ESlot::Typed) return m_properties.Null(m_property, Top().form->type);
+  Unexpected(slot, EValueKind::Null);
+}
+
+void THandler::BeginInstance() {
   if (m_inventory.InstanceCount() == TInventory::kMaxInstances) {
     FailAtValue("too many instances (" + std::to_string(TInventory::kMaxInstances) + " at most)");
   }
-  m_in.Skip();
-  const TInventory::TInstanceIndex instance = m_inventory.AddInstance(classIndex, std::string());
-  TFrame& frame = Push(EContainer::Instance);
-  if (m_in.Take('}')) return Pop();
+  m_instance = m_inventory.AddInstance(m_classIndex);
+  m_position = 0;
   m_properties.Clear();
-  std::string_view key = Key();
-  std::size_t position = 0;
-  do {
-    if (key == kIdKey) {
-      Once(frame, kIdSeen, kIdKey);
-      m_in.Expect(':');
-      ParseId(instance);
-      continue;
-    }
-    if (!key.empty() && key[0] == '$') FailAtContainer("unknown key " + Quoted(key));
-    const TInventory::TNameId name = PropertyName(classIndex, position++, key);
-    if (m_lastHolder[name] == instance + 1) FailAtContainer("duplicate key " + Quoted(key));
-    m_lastHolder[name] = static_cast<std::uint32_t>(instance + 1);
-    frame.key = m_shapes[classIndex][position - 1].name;
-    m_in.Expect(':');
-    ParseProperty(name);
-  } while (NextKey(key));
+  Push(EContainer::Instance, ESlot::Property);
+}
+
+void THandler::EndInstance() {
   if (m_properties.Size() > TInventory::kMaxPropertyBytes) {
     FailAtContainer("an instance's properties take more than 4 GiB");
   }
-  m_inventory.AddProperties(instance, m_properties);
+  m_inventory.AddProperties(m_instance, m_properties);
   Pop();
 }
 
 // The interned name of the key at this position among an instance's
 // properties; the instances of a class mostly list the same names in the
 // same order.
-TInventory::TNameId TParser::PropertyName(std::size_t classIndex, std::size_t position,
-                                          std::string_view key) {
-  std::vector<TShapeName>& shape = m_shapes[classIndex];
+TInventory::TNameId THandler::PropertyName(std::size_t position, std::string_view key) {
+  std::vector<TShapeName>& shape = m_shapes[m_classIndex];
   if (position < shape.size() && SameText(shape[position].name, key)) return shape[position].id;
   const TInventory::TNameId name = m_inventory.InternName(key);
   if (position >= shape.size()) shape.resize(position + 1);
   shape[position] = TShapeName{name, m_inventory.Name(name)};
-  if (name >= m_lastHolder.size()) m_lastHolder.resize(name + 1, 0);
+  if (name >= m_lastHolder.size()) {
+    m_lastHolder.resize(name + 1, 0);
+    m_lastForm.resize(name + 1, nullptr);
+  }
   return name;
 }
 
-void TParser::ParseId(TInventory::TInstanceIndex instance) {
-  if (m_in.Peek() != '"') WrongValue(ESlot::Id);
-  const std::string_view id = m_in.String();
+void THandler::SetId(std::string_view id) {
   if (id.empty()) FailAtValue("empty $id");
   const boost::optional<TInventory::TInstanceIndex> first = m_inventory.FindInstanceById(id);
   if (first) {
     FailAtValue("duplicate $id " + Quoted(id) + " (first at " + InstancePath(*first) + ")");
   }
-  m_inventory.SetInstanceId(instance, id);
+  m_inventory.SetInstanceId(m_instance, id);
 }
 
-void TParser::ParseProperty(TInventory::TNameId name) {
-  switch (m_in.Peek()) {
-    case '"':
-      return m_properties.Text(name, NQELZARN20::eCIMTypeString, m_in.String());
-    case '{':
-      return ParseValueObject(name);
-    case 't':
-    case 'f':
-    case 'n': {
-      const TJsonReader::ELiteral literal = m_in.Literal();
-      if (literal == TJsonReader::eNull) return m_properties.Null(name, ECIMType());
-      return m_properties.Boolean(name, literal == TJsonReader::eTrue);
-    }
-    case '-':
-    case '0':
-    case '1':
-    case '2':
-    case '3':
-    case '4':
-    case '5':
-    case '6':
-    case '7':
-    case '8':
-    case '9': {
-      const TJsonNumber number = m_in.Number();
-      if (number.integer) {
-        return AddInteger(name, Form(NQELZARN20::eCIMTypeSInt64), IntegerOf(number));
-      }
-      const TTypeForm& form = Form(NQELZARN20::eCIMTypeReal64);
-      return m_properties.Real(name, form.type, CheckedReal(form, number.Real(), number.text));
-    }
+void THandler::EndFault(const TFrame& fault) {
+  if (!(fault.seen & kStatusSeen)) FailAtContainer("missing key '$error'");
+  const bool onPoint = (fault.seen & kPointSeen) != 0;
+  switch (fault.owner) {
+    case ESlot::Class:
+      return m_inventory.AddClassFault(
+          m_className, onPoint ? EClassFault::Enumerate : EClassFault::Lookup, fault.status);
+    case ESlot::Property:
+      return m_properties.Fault(
+          m_property, onPoint ? TPropertyWriter::eValueFault : TPropertyWriter::eLookupFault,
+          fault.status);
     default:
-      WrongValue(ESlot::Property);
+      return m_inventory.SetOperatingSystemTypeFault(fault.status);
   }
 }
 
-// A typed value or a fault: the first key tells which.
-void TParser::ParseValueObject(TInventory::TNameId name) {
-  m_in.Skip();
-  TFrame& frame = Push(EContainer::ValueObject);
-  if (m_in.Take('}')) FailAtContainer("empty object (expected a typed value or a fault object)");
-  std::string_view key = Key();
-  if ((!key.empty() && key[0] == '$') || key == kPointKey) {
-    frame.container = EContainer::Fault;
-    frame.owner = ESlot::Property;
-    ParseFault(frame, key);
-    m_properties.Fault(
-        name,
-        frame.seen & kPointSeen ? TPropertyWriter::eValueFault : TPropertyWriter::eLookupFault,
-        frame.status);
-    return Pop();
-  }
-  frame.form = FindForm(key);
-  if (!frame.form) FailAtContainer(UnknownTypeMessage(key));
-  frame.key = frame.form->name;
-  m_in.Expect(':');
-  ParseTyped(name, *frame.form);
-  if (NextKey(key)) {
-    FailAtContainer("unexpected key " + Quoted(key) + " (a typed value has exactly one key)");
-  }
-  Pop();
+void THandler::EndCollection(const TFrame& frame) {
+  const TFixedKey* missing = FirstMissing(kCollectionKeys, kRequiredCollectionKeys, frame.seen);
+  if (missing) FailAtContainer("missing key " + Quoted(missing->name));
+  m_inventory.SetCollection(std::move(m_collection));
 }
 
-void TParser::ParseTyped(TInventory::TNameId name, const TTypeForm& form) {
-  const int next = m_in.Peek();
-  if (next == '"') {
-    const std::string_view text = m_in.String();
-    if (form.accepts != EValueKind::String) Unexpected(ESlot::Typed, EValueKind::String);
-    if (form.type == NQELZARN20::eCIMTypeChar16) CheckText(Char16Problem(text));
-    if (form.type == NQELZARN20::eCIMTypeDateTime && !IsDateTime(text)) {
-      FailAtValue(DateTimeProblem(text));
-    }
-    return m_properties.Text(name, form.type, text);
-  }
-  if (next == '-' || (next >= '0' && next <= '9')) {
-    const TJsonNumber number = m_in.Number();
-    if (form.accepts == EValueKind::Real) {
-      return m_properties.Real(name, form.type, CheckedReal(form, number.Real(), number.text));
-    }
-    if (form.accepts != EValueKind::Integer) {
-      Unexpected(ESlot::Typed, number.integer ? EValueKind::Integer : EValueKind::Real);
-    }
-    if (!number.integer) Unexpected(ESlot::Typed, EValueKind::Real);
-    return AddInteger(name, form, IntegerOf(number));
-  }
-  if (next == 't' || next == 'f') {
-    const bool flag = m_in.Literal() == TJsonReader::eTrue;
-    if (form.accepts != EValueKind::Boolean) Unexpected(ESlot::Typed, EValueKind::Boolean);
-    return m_properties.Boolean(name, flag);
-  }
-  if (next == 'n') {
-    m_in.Literal();
-    return m_properties.Null(name, form.type);
-  }
-  WrongValue(ESlot::Typed);
-}
-
-// The members of a fault object from its first key, up to its closing brace.
-void TParser::ParseFault(TFrame& frame, std::string_view key) {
-  do {
-    FaultKey(frame, key);
-    m_in.Expect(':');
-    if (frame.key == kStatusKey) {
-      frame.status = FaultStatus();
-      continue;
-    }
-    if (m_in.Peek() != '"') WrongValue(ESlot::FaultOn);
-    const std::string_view point = m_in.String();
-    const std::string_view expected = FaultPoint(frame.owner);
-    if (point != expected) FailAtValue("expected " + Quoted(expected) + ", got " + Quoted(point));
-  } while (NextKey(key));
-  if (!(frame.seen & kStatusSeen)) FailAtContainer("missing key '$error'");
-}
-
-void TParser::FaultKey(TFrame& frame, std::string_view key) {
-  if (key == kStatusKey) return Once(frame, kStatusSeen, kStatusKey);
-  if (key == kPointKey && !FaultPoint(frame.owner).empty())
-    return Once(frame, kPointSeen, kPointKey);
-  FailAtContainer("unknown key " + Quoted(key));
-}
-
-TZARNStatusCode TParser::FaultStatus() {
-  const int next = m_in.Peek();
-  if (next != '-' && (next < '0' || next > '9')) WrongValue(ESlot::FaultStatus);
-  const TJsonNumber number = m_in.Number();
-  if (!number.integer) Unexpected(ESlot::FaultStatus, EValueKind::Real);
-  return static_cast<TZARNStatusCode>(
-      CheckedInteger(NQELZARN20::eCIMTypeSInt32, IntegerOf(number)));
-}
-
-void TParser::ParseAssociations() {
-  if (m_in.Peek() != '[') WrongValue(ESlot::Associations);
-  m_in.Skip();
-  TFrame& frame = Push(EContainer::Associations);
-  if (!m_in.Take(']')) {
-    do {
-      ++frame.count;
-      if (m_in.Peek() != '[') WrongValue(ESlot::Pair);
-      ParsePair();
-    } while (m_in.Take(','));
-    m_in.Expect(']');
-  }
-  Pop();
-}
-
-void TParser::ParsePair() {
-  m_in.Skip();
-  m_pairs.emplace_back();
-  TFrame& frame = Push(EContainer::Pair);
-  if (!m_in.Take(']')) {
-    do {
-      ++frame.count;
-      if (m_in.Peek() != '"') WrongValue(ESlot::PairId);
-      const std::string_view id = m_in.String();
-      (frame.count == 1 ? m_pairs.back().first : m_pairs.back().second)
-          .assign(id.data(), id.size());
-    } while (m_in.Take(','));
-    m_in.Expect(']');
-  }
-  if (frame.count != 2) {
-    FailAtContainer("expected a pair of two $ids, got " + std::to_string(frame.count));
-  }
-  Pop();
-}
-
-void TParser::ParseCollection() {
-  if (m_in.Peek() != '{') WrongValue(ESlot::Collection);
-  m_in.Skip();
-  Push(EContainer::Record);
-  TCollectionRecord record;
-  std::string* const texts[] = {&record.collector, &record.version, &record.host, &record.time};
-  if (!m_in.Take('}')) {
-    std::string_view key = Key();
-    do {
-      const std::size_t index = RecordKey(kRecordKeys, key);
-      m_in.Expect(':');
-      if (1u << index == kRecordClassesSeen) {
-        ParseCollectedClasses(record.classes);
-      } else {
-        *texts[index] = RecordText();
-      }
-    } while (NextKey(key));
-  }
-  CheckRequired(kRecordKeys);
-  m_inventory.SetCollection(std::move(record));
-  Pop();
-}
-
-void TParser::ParseCollectedClasses(std::vector<TCollectedClass>& classes) {
-  if (m_in.Peek() != '{') WrongValue(ESlot::CollectedClasses);
-  m_in.Skip();
-  TFrame& frame = Push(EContainer::Record);
-  std::unordered_set<std::string> names;
-  if (!m_in.Take('}')) {
-    std::string_view key = Key();
-    do {
-      if (key.empty()) FailAtContainer("empty class name");
-      m_className.assign(key.data(), key.size());
-      frame.key = m_className;
-      if (!names.insert(m_className).second) FailAtContainer("duplicate key " + Quoted(key));
-      classes.push_back(TCollectedClass{m_className, {}, ECollectionState::Read, {}});
-      m_in.Expect(':');
-      ParseCollectedClass(classes.back());
-    } while (NextKey(key));
-  }
-  Pop();
-}
-
-void TParser::ParseCollectedClass(TCollectedClass& collected) {
-  if (m_in.Peek() != '{') WrongValue(ESlot::CollectedClass);
-  m_in.Skip();
-  const TFrame& frame = Push(EContainer::Record);
-  if (!m_in.Take('}')) {
-    std::string_view key = Key();
-    do {
-      const std::size_t index = RecordKey(kCollectedClassKeys, key);
-      m_in.Expect(':');
-      if (index == 0) collected.source = RecordText();
-      if (index == 1) collected.state = ParseState();
-      if (index == 2) collected.reason = RecordText();
-    } while (NextKey(key));
-  }
-  CheckRequired(kCollectedClassKeys);
-  if (collected.state == ECollectionState::Unreadable && !(frame.seen & kReasonSeen)) {
+void THandler::EndCollectedClass(const TFrame& frame) {
+  const TFixedKey* missing = FirstMissing(kCollectedKeys, kRequiredCollectedKeys, frame.seen);
+  if (missing) FailAtContainer("missing key " + Quoted(missing->name));
+  if (m_collected.state == ECollectionState::Unreadable && !(frame.seen & kReasonSeen)) {
     FailAtContainer("missing key 'reason' (an unreadable class says why)");
   }
-  Pop();
+  m_collection.classes.push_back(std::move(m_collected));
 }
 
-ECollectionState TParser::ParseState() {
-  if (m_in.Peek() != '"') WrongValue(ESlot::State);
-  const std::string_view name = m_in.String();
-  for (const TStateName& state : kStateNames) {
-    if (state.name == name) return state.state;
+void THandler::CollectedState(std::string_view text) {
+  const auto found = std::find(std::begin(kStates), std::end(kStates), text);
+  if (found == std::end(kStates)) {
+    FailAtValue(UnexpectedMessage(ESlot::CollectedState, ", got " + Quoted(text)));
   }
-  FailAtValue(UnexpectedMessage(ESlot::State, ", got " + Quoted(name)));
-}
-
-std::string TParser::RecordText() {
-  if (m_in.Peek() != '"') WrongValue(ESlot::RecordText);
-  return std::string(m_in.String());
-}
-
-template <std::size_t N>
-std::size_t TParser::RecordKey(const TRecordKey (&keys)[N], std::string_view key) {
-  for (std::size_t index = 0; index < N; ++index) {
-    if (keys[index].name == key) {
-      Once(Top(), 1u << index, keys[index].name);
-      return index;
-    }
-  }
-  FailAtContainer("unknown key " + Quoted(key));
-}
-
-template <std::size_t N>
-void TParser::CheckRequired(const TRecordKey (&keys)[N]) {
-  for (std::size_t index = 0; index < N; ++index) {
-    if (keys[index].required && !(Top().seen & 1u << index)) {
-      FailAtContainer("missing key " + Quoted(keys[index].name));
-    }
-  }
+  m_collected.state = static_cast<ECollectionState>(found - std::begin(kStates));
 }
 
 // The number when it fits the type (the callers' types all fit int64); a
 // located error otherwise.
-std::int64_t TParser::CheckedInteger(ECIMType type, const TInteger& number) {
-  const TTypeForm& form = Form(type);
-  if (!Fits(form, number)) {
-    FailAtValue("value " + std::string(number.text) + " does not fit " + std::string(form.name));
+std::int64_t THandler::CheckedInteger(ECIMType type, const TNumber& number) {
+  if (!number.Fits(type)) {
+    FailAtValue("value " + number.Shown() + " does not fit " + std::string(Form(type).name));
   }
-  return number.asInt64;
+  return number.int64;
 }
 
-double TParser::CheckedReal(const TTypeForm& form, double number, std::string_view text) {
-  if (!FitsReal(form, number)) {
-    FailAtValue("value " + std::string(text) + " does not fit " + std::string(form.name));
+double THandler::CheckedReal(ECIMType type, const TNumber& number) {
+  const double real = number.Real();
+  if (!FitsReal(type, real)) {
+    FailAtValue("value " + number.Shown() + " does not fit " + std::string(Form(type).name));
   }
-  return number;
+  return real;
 }
 
-void TParser::AddInteger(TInventory::TNameId name, const TTypeForm& form, const TInteger& number) {
-  CheckedInteger(form.type, number);
-  if (form.min < 0) return m_properties.Signed(name, form.type, number.asInt64);
-  m_properties.Unsigned(name, form.type, number.asUInt64);
+void THandler::AddInteger(ECIMType type, const TNumber& number) {
+  CheckedInteger(type, number);
+  if (IsSignedType(type)) return m_properties.Signed(m_property, type, number.int64);
+  m_properties.Unsigned(
+      m_property, type,
+      number.kind == TNumber::eInt64 ? static_cast<std::uint64_t>(number.int64) : number.uint64);
 }
 
-void TParser::CheckText(const std::string& problem) const {
-  if (!problem.empty()) FailAtValue(problem);
-}
-
-std::string TParser::InstancePath(TInventory::TInstanceIndex index) const {
-  return "classes." + m_inventory.Class(m_inventory.ClassOf(index)).name + "[" +
+std::string THandler::InstancePath(TInventory::TInstanceIndex index) const {
+  const std::string& name = m_inventory.Class(m_inventory.ClassOf(index)).name;
+  return "classes." + Shown(name, name.size(), "") + "[" +
          std::to_string(m_inventory.IndexInClass(index)) + "]";
 }
 
-TInventory::TInstanceIndex TParser::ResolvePairEnd(std::size_t pair, int end) const {
+TInventory::TInstanceIndex THandler::ResolvePairEnd(std::size_t pair, int end) const {
   const std::string& id = end == 0 ? m_pairs[pair].first : m_pairs[pair].second;
   const boost::optional<TInventory::TInstanceIndex> found = m_inventory.FindInstanceById(id);
   if (!found) {
@@ -1095,7 +1122,7 @@ TInventory::TInstanceIndex TParser::ResolvePairEnd(std::size_t pair, int end) co
 
 // Associations may name instances that come later in the file, so they are
 // checked once everything is read.
-void TParser::ResolveAssociations() {
+void THandler::ResolveAssociations() {
   std::unordered_map<std::pair<std::size_t, std::size_t>, std::size_t, TIndexPairHash> firstAt;
   for (std::size_t pair = 0; pair < m_pairs.size(); ++pair) {
     const TInventory::TInstanceIndex first = ResolvePairEnd(pair, 0);
@@ -1114,57 +1141,276 @@ void TParser::ResolveAssociations() {
   }
 }
 
-// Reads a file a piece at a time.
-class TFileSource : public IByteSource {
+// Counted in blocks short enough for a byte to hold each block's count, so
+// that the compiler counts many bytes at once.
+std::size_t CountNewlines(std::string_view text) {
+  constexpr std::size_t kBlock = 255;
+  std::size_t count = 0;
+  for (std::size_t block = 0; block < text.size(); block += kBlock) {
+    unsigned char inBlock = 0;
+    const std::size_t end = std::min(text.size(), block + kBlock);
+    for (std::size_t at = block; at < end; ++at) inBlock += text[at] == '\n' ? 1 : 0;
+    count += inBlock;
+  }
+  return count;
+}
+
+// Where the parser is in the text, for the line and column of a syntax
+// error; columns count characters.
+class TTextPosition {
  public:
-  TFileSource(std::FILE* file, const std::string& path) : m_file(file), m_path(path) {}
-  std::size_t Read(char* buffer, std::size_t size) override {
-    const std::size_t read = std::fread(buffer, 1, size, m_file);
+  // Moves past a piece the parser took whole.
+  void Advance(std::string_view piece) {
+    const std::size_t lastLine = piece.rfind('\n');
+    if (lastLine == std::string_view::npos) {
+      m_column += CharacterCount(piece);
+    } else {
+      m_line += CountNewlines(piece);
+      m_column = CharacterCount(piece.substr(lastLine + 1));
+    }
+    const char* const end = piece.data() + piece.size();
+    m_recent.append(end - std::min(piece.size(), kRecentBytes), end);
+    if (m_recent.size() > kRecentBytes) m_recent.erase(0, m_recent.size() - kRecentBytes);
+  }
+  // The place shift bytes from the offset in the piece the parser is in,
+  // as "LINE:COLUMN"; bytes before the offset that a shift passes are ASCII
+  // and on its line.
+  std::string At(std::string_view piece, std::size_t offset, std::ptrdiff_t shift) const {
+    TTextPosition at = *this;
+    at.Advance(piece.substr(0, shift > 0 ? offset + static_cast<std::size_t>(shift) : offset));
+    const std::size_t back = static_cast<std::size_t>(-std::min<std::ptrdiff_t>(shift, 0));
+    return std::to_string(at.m_line) + ":" + std::to_string(at.m_column - back + 1);
+  }
+  // The last bytes of the text before the offset in the piece.
+  std::string Before(std::string_view piece, std::size_t offset) const {
+    TTextPosition at = *this;
+    at.Advance(piece.substr(0, offset));
+    return at.m_recent;
+  }
+
+ private:
+  static constexpr std::size_t kRecentBytes = 16;
+
+  std::size_t m_line = 1;
+  std::size_t m_column = 0;  // characters of the line before the piece
+  std::string m_recent;      // the last bytes of the text before the piece
+};
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+bool IsHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+
+// Where the last \u escape in the text starts, or npos.
+std::size_t LastUnicodeEscape(std::string_view text) {
+  for (std::size_t at = text.rfind("\\u"); at != std::string_view::npos;
+       at = at == 0 ? std::string_view::npos : text.rfind("\\u", at - 1)) {
+    // The backslash starts an escape unless one before it escapes it.
+    std::size_t slashes = 1;
+    while (slashes <= at && text[at - slashes] == '\\') ++slashes;
+    if (slashes % 2 == 1) return at;
+  }
+  return std::string_view::npos;
+}
+
+// Whether the text ends in the escape of a high surrogate.
+bool EndsInHighSurrogate(std::string_view text) {
+  const std::size_t at = LastUnicodeEscape(text);
+  if (at == std::string_view::npos || text.size() - at != 6) return false;
+  unsigned code = 0;
+  std::from_chars(text.data() + at + 2, text.data() + at + 6, code, 16);
+  return code >= 0xD800 && code <= 0xDBFF;
+}
+
+std::string ByteText(unsigned char byte) {
+  if (byte >= 0x80) return "invalid UTF-8";
+  if (byte < 0x20) {
+    return "unexpected control character U+" + FourHexDigits(byte, EHexLetters::Upper);
+  }
+  return std::string("unexpected '") + static_cast<char>(byte) + "'";
+}
+
+const char kEndOfInput[] = "unexpected end of input";
+const char kUnpairedSurrogate[] = "unpaired surrogate in a \\u escape";
+
+// A syntax error: what is wrong, and where relative to where the parser
+// stopped, which is not always the first byte that is wrong.
+struct TSyntaxError {
+  std::ptrdiff_t shift;
+  std::string message;
+};
+
+// The bytes about the place where the parser stopped: some before it, and
+// the rest of the piece from it on.
+struct TStop {
+  std::string before;
+  std::string_view after;
+
+  char At(std::ptrdiff_t shift) const {
+    if (shift < 0) return before[before.size() - static_cast<std::size_t>(-shift)];
+    const std::size_t at = static_cast<std::size_t>(shift);
+    return at < after.size() ? after[at] : '\0';
+  }
+  // The backslash of the escape the parser was in; the parser may have
+  // stopped at its 'u'.
+  std::ptrdiff_t EscapeStart() const {
+    const std::size_t at = LastUnicodeEscape(before + std::string(after.substr(0, 1)));
+    if (at == std::string::npos) return 0;
+    return static_cast<std::ptrdiff_t>(at) - static_cast<std::ptrdiff_t>(before.size());
+  }
+  // The first of the escape's four digits that is none.
+  std::ptrdiff_t BadHexDigit() const {
+    const std::ptrdiff_t digits = EscapeStart() + 2;
+    for (std::ptrdiff_t shift = digits; shift < digits + 4; ++shift) {
+      if (!IsHexDigit(At(shift))) return shift;
+    }
+    return 0;
+  }
+  // The parser places a misspelt true, false or null at its first letter;
+  // the first letter that is wrong is the place.
+  std::ptrdiff_t PastLiteral() const {
+    static const std::string_view kWords[] = {"true", "false", "null"};
+    for (const std::string_view word : kWords) {
+      if (after[0] != word[0]) continue;
+      std::size_t matched = 1;
+      while (matched < word.size() && matched < after.size() && after[matched] == word[matched]) {
+        ++matched;
+      }
+      return static_cast<std::ptrdiff_t>(matched);
+    }
+    return 0;
+  }
+};
+
+TSyntaxError Describe(const error_code& code, const TStop& stop, bool content) {
+  using boost::json::error;
+  if (code == error::incomplete) return {0, content ? kEndOfInput : "empty input"};
+  if (code == error::exponent_overflow) return {0, "number exponent out of range"};
+  if (code == error::expected_hex_digit) {
+    return {stop.BadHexDigit(), "expected a hex digit in a \\u escape"};
+  }
+  if (code == error::illegal_leading_surrogate || code == error::illegal_trailing_surrogate ||
+      code == error::expected_utf16_escape) {
+    // A low surrogate alone, or a high one followed by the escape of
+    // something else: the escape where the pair breaks.
+    return {stop.EscapeStart(), kUnpairedSurrogate};
+  }
+  if (stop.after.empty()) return {0, kEndOfInput};
+  // A high surrogate followed by something other than an escape, or by
+  // another escape than \u.
+  if (EndsInHighSurrogate(stop.before)) return {0, kUnpairedSurrogate};
+  if (stop.before.back() == '\\' &&
+      EndsInHighSurrogate(std::string_view(stop.before).substr(0, stop.before.size() - 1))) {
+    return {-1, kUnpairedSurrogate};
+  }
+  const std::ptrdiff_t shift = stop.PastLiteral();
+  if (static_cast<std::size_t>(shift) >= stop.after.size()) return {shift, kEndOfInput};
+  return {shift, ByteText(static_cast<unsigned char>(stop.At(shift)))};
+}
+
+// Where the text comes from, a piece at a time.
+class IPieceSource {
+ public:
+  virtual ~IPieceSource() = default;
+  // The next piece, valid until the next call; empty at the end.
+  virtual std::string_view Next() = 0;
+};
+
+// Hands the parser the text a piece at a time, so that it is never held
+// whole, and turns the parser's syntax errors into located messages.
+class TLoader {
+ public:
+  TLoader(const std::string& source, TInventory& inventory)
+      : m_source(source), m_parser(boost::json::parse_options(), source, inventory) {}
+
+  void Load(IPieceSource& input) {
+    std::string_view piece = input.Next();
+    // Editors on some systems start UTF-8 files with a byte order mark.
+    if (piece.substr(0, 3) == "\xEF\xBB\xBF") piece.remove_prefix(3);
+    for (; !piece.empty(); piece = input.Next()) Parse(piece, true);
+    Parse(std::string_view(""), false);
+    m_parser.handler().ResolveAssociations();
+  }
+
+ private:
+  void Parse(std::string_view piece, bool more) {
+    if (!m_content) {
+      m_content = std::find_if_not(piece.begin(), piece.end(), IsBlank) != piece.end();
+    }
+    error_code code;
+    const std::size_t used = m_parser.write_some(more, piece.data(), piece.size(), code);
+    if (code) {
+      const TStop stop{m_position.Before(piece, used), piece.substr(used)};
+      Fail(piece, used, Describe(code, stop, m_content));
+    }
+    // The parser stops after the top-level value and the blanks after it.
+    if (used < piece.size()) Fail(piece, used, {0, "unexpected data after the top-level object"});
+    m_position.Advance(piece);
+  }
+
+  [[noreturn]] void Fail(std::string_view piece, std::size_t offset,
+                         const TSyntaxError& error) const {
+    throw TInventoryError(m_source + ":" + m_position.At(piece, offset, error.shift) + ": " +
+                          error.message);
+  }
+
+  const std::string& m_source;
+  boost::json::basic_parser<THandler> m_parser;
+  TTextPosition m_position;
+  bool m_content = false;  // anything but blanks so far
+};
+
+// Reads a file a piece at a time.
+class TFileSource : public IPieceSource {
+ public:
+  TFileSource(std::FILE* file, const std::string& path)
+      : m_file(file), m_path(path), m_buffer(new char[kPieceSize]) {}
+  std::string_view Next() override {
+    const std::size_t read = std::fread(m_buffer.get(), 1, kPieceSize, m_file);
     if (read == 0 && std::ferror(m_file)) throw TInventoryError(ReadFailure(m_path, errno));
-    return read;
+    return std::string_view(m_buffer.get(), read);
   }
 
  private:
   std::FILE* m_file;
   const std::string& m_path;
+  std::unique_ptr<char[]> m_buffer;
 };
 
 // Reads a stream a piece at a time.
-class TStreamSource : public IByteSource {
+class TStreamSource : public IPieceSource {
  public:
-  TStreamSource(std::istream& in, const std::string& sourceName)
-      : m_in(in), m_sourceName(sourceName) {}
-  std::size_t Read(char* buffer, std::size_t size) override {
-    m_in.read(buffer, static_cast<std::streamsize>(size));
-    if (m_in.bad()) throw TInventoryError(m_sourceName + ": cannot read");
-    return static_cast<std::size_t>(m_in.gcount());
+  TStreamSource(std::istream& in, const std::string& name)
+      : m_in(in), m_name(name), m_buffer(new char[kPieceSize]) {}
+  std::string_view Next() override {
+    m_in.read(m_buffer.get(), static_cast<std::streamsize>(kPieceSize));
+    const std::size_t read = static_cast<std::size_t>(m_in.gcount());
+    if (read == 0 && m_in.bad()) throw TInventoryError(ReadFailure(m_name, EIO));
+    return std::string_view(m_buffer.get(), read);
   }
 
  private:
   std::istream& m_in;
-  const std::string& m_sourceName;
+  const std::string& m_name;
+  std::unique_ptr<char[]> m_buffer;
 };
 
 // Hands out a text in pieces, as a file would come.
-class TTextSource : public IByteSource {
+class TTextSource : public IPieceSource {
  public:
   explicit TTextSource(const std::string& text) : m_rest(text) {}
-  std::size_t Read(char* buffer, std::size_t size) override {
-    const std::size_t read = std::min(size, m_rest.size());
-    std::memcpy(buffer, m_rest.data(), read);
-    m_rest.remove_prefix(read);
-    return read;
+  std::string_view Next() override {
+    const std::string_view piece = m_rest.substr(0, kPieceSize);
+    m_rest.remove_prefix(piece.size());
+    return piece;
   }
 
  private:
   std::string_view m_rest;
 };
 
-boost::shared_ptr<TInventory> Load(const std::string& source, IByteSource& input) {
+boost::shared_ptr<TInventory> Load(const std::string& source, IPieceSource& input) {
   const boost::shared_ptr<TInventory> inventory = boost::make_shared<TInventory>();
-  TParser parser(source, input, *inventory);
-  parser.ParseDocument();
-  parser.ResolveAssociations();
+  std::make_unique<TLoader>(source, *inventory)->Load(input);
   return inventory;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <istream>
+#include <iosfwd>
 #include <stdexcept>
 #include <string>
 
@@ -22,8 +22,8 @@ class ZARN_API TInventoryError : public std::runtime_error {
   ~TInventoryError() override;
 };
 
-// Reads an inventory file, a stream (standard input) or a text; sourceName
-// is what errors call the last two.
+// Reads an inventory a piece at a time, never holding its text whole.
+// sourceName is what errors call a stream or a text.
 ZARN_API boost::shared_ptr<TInventory> LoadInventoryFile(const std::string& path);
 ZARN_API boost::shared_ptr<TInventory> LoadInventoryStream(std::istream& in,
                                                            const std::string& sourceName);

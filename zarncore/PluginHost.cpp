@@ -7,6 +7,7 @@
 #include <boost/pointer_cast.hpp>
 
 #include "host/RootObject.h"
+#include "zarncore/LibraryImage.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -83,6 +84,8 @@ TPluginLoadError::~TPluginLoadError() = default;
 TLoadedPlugin::TLoadedPlugin(const std::string& path)
     : m_library(nullptr), m_manager(PluginManager()), m_callbacks(nullptr), m_analysis(nullptr) {
   const std::vector<IPluginCallbacks*> before = m_manager->GetRegisteredPlugins();
+  if (const boost::optional<std::string> problem = CutShortLibrary(path))
+    throw TPluginLoadError("cannot load plug-in: " + path + ": " + *problem);
   m_library = OpenLibrary(path);
   const std::vector<IPluginCallbacks*> added = RegisteredSince(*m_manager, before);
   if (added.size() == 1) {

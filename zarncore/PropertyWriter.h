@@ -1,10 +1,13 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string_view>
-#include <vector>
 
 #include "host/CIMValue.h"
 #include "host/ZARNException.h"
@@ -28,11 +31,16 @@ class TPropertyWriter {
   static constexpr unsigned kTypeBits = 0x0F;
   static constexpr unsigned kStateShift = 4;
 
+  // Forgets the properties written; a buffer grown for a huge one is let go.
   void Clear() {
     m_size = 0;
     m_faults = 0;
+    if (m_capacity > kKeptCapacity) {
+      m_bytes.reset();
+      m_capacity = 0;
+    }
   }
-  const unsigned char* Data() const { return m_bytes.data(); }
+  const unsigned char* Data() const { return m_bytes.get(); }
   std::size_t Size() const { return m_size; }
   std::size_t Faults() const { return m_faults; }
 
@@ -40,6 +48,27 @@ class TPropertyWriter {
     unsigned char* out = Header(name, type, eValue, VarintSize(text.size()) + text.size());
     out = PutVarint(out, text.size());
     if (!text.empty()) std::memcpy(out, text.data(), text.size());
+  }
+  // A text that comes in parts: BeginText, AppendText for each part, then
+  // EndText, which gives the whole text.
+  void BeginText(std::uint32_t name, NQELZARN20::ECIMType type) {
+    // The length goes before the text once it is known; room for the
+    // longest is kept, and closed up at the end.
+    m_textStart = static_cast<std::size_t>(Header(name, type, eValue, kMaxVarint) - Data());
+  }
+  void AppendText(std::string_view part) {
+    Reserve(m_size + part.size());
+    std::memcpy(m_bytes.get() + m_size, part.data(), part.size());
+    m_size += part.size();
+  }
+  std::string_view EndText() {
+    const std::size_t text = m_textStart + kMaxVarint;
+    const std::size_t length = m_size - text;
+    unsigned char* const start = m_bytes.get() + m_textStart;
+    unsigned char* const moved = PutVarint(start, length);
+    std::memmove(moved, start + kMaxVarint, length);
+    m_size = static_cast<std::size_t>(moved - m_bytes.get()) + length;
+    return std::string_view(reinterpret_cast<const char*>(moved), length);
   }
   void Unsigned(std::uint32_t name, NQELZARN20::ECIMType type, std::uint64_t number) {
     PutVarint(Header(name, type, eValue, VarintSize(number)), number);
@@ -86,20 +115,39 @@ class TPropertyWriter {
   }
 
  private:
+  static constexpr std::size_t kMaxVarint = 10;
+  static constexpr std::size_t kKeptCapacity = std::size_t(1) << 20;
+
+  struct TFree {
+    void operator()(unsigned char* bytes) const { std::free(bytes); }
+  };
+
   unsigned char* Header(std::uint32_t name, NQELZARN20::ECIMType type, EState state,
                         std::size_t payload) {
     // A name and a tag take at most six bytes.
-    const std::size_t needed = m_size + 6 + payload;
-    if (needed > m_bytes.size()) m_bytes.resize(needed * 2);
-    unsigned char* out = PutVarint(m_bytes.data() + m_size, name);
+    Reserve(m_size + 6 + payload);
+    unsigned char* out = PutVarint(m_bytes.get() + m_size, name);
     *out++ = static_cast<unsigned char>(type | (state << kStateShift));
-    m_size = static_cast<std::size_t>(out - m_bytes.data()) + payload;
+    m_size = static_cast<std::size_t>(out - m_bytes.get()) + payload;
     return out;
   }
+  // Grown with realloc, which moves a huge buffer by remapping its pages
+  // rather than by copying them, so a huge text costs its size once here.
+  void Reserve(std::size_t needed) {
+    if (needed <= m_capacity) return;
+    const std::size_t capacity = std::max(needed, m_capacity * 2);
+    void* const grown = std::realloc(m_bytes.get(), capacity);
+    if (grown == nullptr) throw std::bad_alloc();
+    static_cast<void>(m_bytes.release());
+    m_bytes.reset(static_cast<unsigned char*>(grown));
+    m_capacity = capacity;
+  }
 
-  std::vector<unsigned char> m_bytes;
+  std::unique_ptr<unsigned char, TFree> m_bytes;
+  std::size_t m_capacity = 0;
   std::size_t m_size = 0;
   std::size_t m_faults = 0;
+  std::size_t m_textStart = 0;
 };
 
 }  // namespace NZARNCORE

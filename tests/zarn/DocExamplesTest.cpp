@@ -59,7 +59,8 @@ TEST_P(DocExamples, ShowWhatZarnPrints) {
 
 INSTANTIATE_TEST_SUITE_P(Documents, DocExamples,
                          testing::Values(TDocument{"CommandLine", "docs/command-line.md", 10},
-                                         TDocument{"Readme", "README.md", 2}),
+                                         TDocument{"Readme", "README.md", 2},
+                                         TDocument{"Fleet", "docs/fleet.md", 1}),
                          TCaseName());
 
 }  // namespace

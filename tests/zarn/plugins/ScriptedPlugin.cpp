@@ -10,9 +10,20 @@
 //   assoc:CLASS:RESULT   the same, then EnumerateAssociatedInstances of each
 //   os                   GetOperatingSystemType
 //   runK:STEP            STEP in the K-th run only
+//   crash                ends the process as a fault would (abort)
+//   hang                 waits until the process is ended
+//   sleep:MS             waits MS milliseconds
+//   if:CLASS:STEP        STEP when the inventory has CLASS
+// The analysis class QELSG_TVXHeavyHittersAnalysis, which zarn check asks
+// for, does the steps of the environment variable SCRIPTED_STEPS, separated
+// by ';'.
+#include <chrono>
 #include <cstdint>
+#include <cstdlib>
+#include <sstream>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <boost/pointer_cast.hpp>
@@ -73,6 +84,24 @@ std::string Decoded(const std::string& text) {
   return bytes;
 }
 
+bool HasClass(const TNamespacePtr& cimNamespace, const std::string& className) {
+  try {
+    cimNamespace->GetClass(className, TCIMContext());
+    return true;
+  } catch (const TZARNException&) {
+    return false;
+  }
+}
+
+std::vector<std::string> StepsOf(const std::string& className) {
+  const char* steps = std::getenv("SCRIPTED_STEPS");
+  if (className != kHeavyHittersAnalysisClass || !steps) return {className};
+  std::vector<std::string> list;
+  std::istringstream items(steps);
+  for (std::string step; std::getline(items, step, ';');) list.push_back(step);
+  return list;
+}
+
 void Log(const std::string& argument) {
   const std::pair<std::string, std::string> levelAndText = SplitStep(argument);
   TRootObject::GetCoreLogger()->Log(std::stoi(levelAndText.first), Decoded(levelAndText.second));
@@ -95,7 +124,10 @@ class TScriptedPlugin : public IPluginCallbacks, public IPluginBasicQueryCallbac
 
   void RunAnalysis(TNamespacePtr cimNamespace, const TClassList& classes) override {
     ++m_run;
-    for (const auto& cls : classes) Do(cls->GetName(TCIMContext()), cimNamespace, classes);
+    for (const auto& cls : classes) {
+      for (const std::string& step : StepsOf(cls->GetName(TCIMContext())))
+        Do(step, cimNamespace, classes);
+    }
   }
 
  private:
@@ -121,6 +153,15 @@ class TScriptedPlugin : public IPluginCallbacks, public IPluginBasicQueryCallbac
       QueryAssociated(cimNamespace, argument);
     } else if (command == "os") {
       TCIMSchemaHelper::GetOperatingSystemType(cimNamespace);
+    } else if (command == "if") {
+      const std::pair<std::string, std::string> condition = SplitStep(argument);
+      if (HasClass(cimNamespace, condition.first)) Do(condition.second, cimNamespace, classes);
+    } else if (command == "crash") {
+      std::abort();
+    } else if (command == "hang") {
+      for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+    } else if (command == "sleep") {
+      std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(argument)));
     } else if (command == "leak") {
       Keep(cimNamespace, classes);
     } else {

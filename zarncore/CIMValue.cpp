@@ -1,53 +1,17 @@
 #include <charconv>
-#include <cmath>
-#include <limits>
 #include <utility>
 
 #include "host/CIMValue.h"
 #include "host/ZARNException.h"
+#include "zarncore/CIMTypes.h"
 
 namespace NQELZARN20 {
+
+using NZARNCORE::IsSignedType;
+using NZARNCORE::IsTextType;
+using NZARNCORE::IsUnsignedType;
+
 namespace {
-
-bool IsUnsignedType(ECIMType type) {
-  return type == eCIMTypeUInt8 || type == eCIMTypeUInt16 || type == eCIMTypeUInt32 ||
-         type == eCIMTypeUInt64;
-}
-
-bool IsSignedType(ECIMType type) {
-  return type == eCIMTypeSInt8 || type == eCIMTypeSInt16 || type == eCIMTypeSInt32 ||
-         type == eCIMTypeSInt64;
-}
-
-bool IsTextType(ECIMType type) {
-  return type == eCIMTypeString || type == eCIMTypeChar16 || type == eCIMTypeDateTime;
-}
-
-std::uint64_t UnsignedLimit(ECIMType type) {
-  switch (type) {
-    case eCIMTypeUInt8:
-      return std::numeric_limits<std::uint8_t>::max();
-    case eCIMTypeUInt16:
-      return std::numeric_limits<std::uint16_t>::max();
-    case eCIMTypeUInt32:
-      return std::numeric_limits<std::uint32_t>::max();
-    default:
-      return std::numeric_limits<std::uint64_t>::max();
-  }
-}
-
-std::int64_t SignedLimit(ECIMType type) {
-  switch (type) {
-    case eCIMTypeSInt8:
-      return std::numeric_limits<std::int8_t>::max();
-    case eCIMTypeSInt16:
-      return std::numeric_limits<std::int16_t>::max();
-    case eCIMTypeSInt32:
-      return std::numeric_limits<std::int32_t>::max();
-    default:
-      return std::numeric_limits<std::int64_t>::max();
-  }
-}
 
 void Require(bool condition) {
   if (!condition) throw TZARNException(kZARNStatusBadArgument);
@@ -98,7 +62,7 @@ TCIMValue TCIMValue::Boolean(bool flag) {
 }
 
 TCIMValue TCIMValue::Unsigned(ECIMType type, std::uint64_t number) {
-  Require(IsUnsignedType(type) && number <= UnsignedLimit(type));
+  Require(IsUnsignedType(type) && NZARNCORE::FitsUnsigned(type, number));
   TCIMValue value;
   value.m_type = type;
   value.m_null = false;
@@ -107,9 +71,7 @@ TCIMValue TCIMValue::Unsigned(ECIMType type, std::uint64_t number) {
 }
 
 TCIMValue TCIMValue::Signed(ECIMType type, std::int64_t number) {
-  Require(IsSignedType(type));
-  const std::int64_t limit = SignedLimit(type);
-  Require(number <= limit && number >= -limit - 1);
+  Require(IsSignedType(type) && NZARNCORE::FitsSigned(type, number));
   TCIMValue value;
   value.m_type = type;
   value.m_null = false;
@@ -118,9 +80,7 @@ TCIMValue TCIMValue::Signed(ECIMType type, std::int64_t number) {
 }
 
 TCIMValue TCIMValue::Real(ECIMType type, double number) {
-  Require(type == eCIMTypeReal64 || type == eCIMTypeReal32);
-  Require(std::isfinite(number));
-  Require(type == eCIMTypeReal64 || std::fabs(number) <= std::numeric_limits<float>::max());
+  Require(NZARNCORE::FitsReal(type, number));
   TCIMValue value;
   value.m_type = type;
   value.m_null = false;

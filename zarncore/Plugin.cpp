@@ -7,6 +7,11 @@
 
 namespace NQELZARN20 {
 
+// The interfaces' destructors live here, so their type information has one
+// home in the host core and casts and catches work across library borders.
+IPluginCallbacks::~IPluginCallbacks() = default;
+IPluginBasicQueryCallbacks::~IPluginBasicQueryCallbacks() = default;
+
 TPluginManagerProvider::TPluginManagerProvider(IPluginCallbacks* plugin) : m_plugin(plugin) {}
 
 IPluginCallbacks* TPluginManagerProvider::GetPlugin() const { return m_plugin; }

@@ -1,0 +1,152 @@
+#!/usr/bin/env python3
+"""Times zarn analyze over an archive of many inventories.
+
+Generates an archive of typical servers' inventories into the build folder
+(once; the generator is deterministic), in folders of a hundred as a support
+engineer keeps them, then times three ways of analysing all of it: zarn
+analyze on the archive's folder, a shell loop of one zarn analyze per
+inventory, and GNU parallel running one zarn analyze per inventory. Every
+way must write the same number of lines. Prints inventories per second and
+writes the figures as JSON.
+"""
+
+import argparse
+import importlib.util
+import json
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+GENERATOR = os.path.join(HERE, "generate-inventory.py")
+
+# A typical server: a couple of adapters with their disks, a modest event
+# log, and the software and services of a working machine (about 50 KB).
+TYPICAL_SERVER = {"events": 200, "disks": 8, "controllers": 2, "bios": 2, "scsi_devices": 8,
+                  "bad_stripes": 4, "pci_devices": 30, "products": 60, "rpms": 0,
+                  "services": 100, "os_type": 18}
+PER_FOLDER = 100
+LINE_KEY = '"level": '
+
+
+def log(message):
+    print(message, file=sys.stderr, flush=True)
+
+
+def load_generator():
+    found = importlib.util.spec_from_file_location("generate_inventory", GENERATOR)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
+    return module
+
+
+def generate(folder, count):
+    """The archive, generated again when missing, of another size or older
+    than the generator; gives the inventories' paths in the archive's order."""
+    stamp = os.path.join(folder, "stamp.json")
+    wanted = {"count": count, "server": TYPICAL_SERVER, "per_folder": PER_FOLDER}
+    paths = [os.path.join(folder, "customer-%03d" % (index // PER_FOLDER),
+                          "server-%05d.json" % index) for index in range(count)]
+    if os.path.exists(stamp) and os.path.getmtime(stamp) > os.path.getmtime(GENERATOR):
+        with open(stamp, encoding="utf-8") as existing:
+            if json.load(existing) == wanted:
+                return paths
+    log("generating %d inventories into %s" % (count, folder))
+    shutil.rmtree(folder, ignore_errors=True)
+    generator = load_generator()
+    for index, path in enumerate(paths):
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        args = argparse.Namespace(seed=index + 1, **TYPICAL_SERVER)
+        with open(path, "w", encoding="utf-8", newline="\n") as out:
+            generator.write_inventory(out, args)
+    with open(stamp, "w", encoding="utf-8") as out:
+        json.dump(wanted, out)
+    return paths
+
+
+def timed(name, command, output_path, **kwargs):
+    """Wall seconds of one run, and the lines at a level it wrote."""
+    log("timing %s" % name)
+    with open(output_path, "wb") as output:
+        start = time.perf_counter()
+        subprocess.run(command, stdout=output, stderr=subprocess.DEVNULL, check=False, **kwargs)
+        seconds = time.perf_counter() - start
+    with open(output_path, encoding="utf-8", errors="replace") as written:
+        lines = sum(LINE_KEY in line for line in written)
+    return {"seconds": seconds, "lines": lines}
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build", required=True, help="the Release build folder")
+    parser.add_argument("--inventories", type=int, default=10000,
+                        help="the archive's size (default 10000)")
+    args = parser.parse_args()
+    build = os.path.abspath(args.build)
+    zarn = os.path.join(build, "bin", "zarn")
+    parallel = shutil.which("parallel")
+    if not os.path.exists(zarn) or not parallel:
+        sys.exit("missing: zarn or GNU parallel (run 'make bench')")
+    folder = os.path.join(build, "bench", "fleet")
+    archive = os.path.join(folder, "archive")
+    paths = generate(archive, args.inventories)
+    listing = os.path.join(folder, "inventories.txt")
+    with open(listing, "w", encoding="utf-8") as out:
+        out.write("".join(path + "\n" for path in paths))
+    for path in paths:  # into the page cache, for every way alike
+        with open(path, "rb") as inventory:
+            inventory.read()
+
+    cores = os.cpu_count()
+    load_before = os.getloadavg()[0]
+    ways = {
+        "zarn analyze DIR": timed(
+            "zarn analyze on the archive", [zarn, "analyze", archive, "--format", "jsonl"],
+            os.path.join(folder, "dir.jsonl")),
+        "shell loop": timed(
+            "a shell loop of zarn analyze",
+            ["sh", "-c", 'while read -r f; do "$0" analyze "$f" --format jsonl; done < "$1"',
+             zarn, listing], os.path.join(folder, "loop.jsonl")),
+        "GNU parallel": timed(
+            "GNU parallel running zarn analyze",
+            [parallel, "-j", str(cores), zarn, "analyze", "{}", "--format", "jsonl",
+             "::::", listing], os.path.join(folder, "parallel.jsonl")),
+    }
+    load_after = os.getloadavg()[0]
+    if len({way["lines"] for way in ways.values()}) != 1:
+        sys.exit("the ways disagree on the lines written: %s" % ways)
+
+    count = len(paths)
+    for way in ways.values():
+        way["inventories_per_s"] = count / way["seconds"]
+    ours = ways["zarn analyze DIR"]["inventories_per_s"]
+    loop = ways["shell loop"]["inventories_per_s"]
+    rival = ways["GNU parallel"]["inventories_per_s"]
+    goals = [(">= GNU parallel", ours >= rival, "%.2f x" % (ours / rival)),
+             (">= 2 x the shell loop", ours >= 2 * loop, "%.2f x" % (ours / loop))]
+
+    print("\n%d typical inventories (%.0f KB each), %d lines; %d CPUs, load average"
+          " %.2f before, %.2f after.\n" % (count, os.path.getsize(paths[0]) / 1000,
+                                          ways["shell loop"]["lines"], cores, load_before,
+                                          load_after))
+    print("%-18s %10s %16s" % ("way", "seconds", "inventories/s"))
+    for name, way in ways.items():
+        print("%-18s %10.2f %16.0f" % (name, way["seconds"], way["inventories_per_s"]))
+    print("\nGoals for zarn analyze DIR:")
+    for goal, met, figure in goals:
+        print("  %-26s %-8s %s" % (goal, "met" if met else "NOT MET", figure))
+
+    report = {"inventories": count, "cpus": cores, "load_average_before": load_before,
+              "load_average_after": load_after, "ways": ways,
+              "goals": [{"goal": goal, "met": met, "figure": figure}
+                        for goal, met, figure in goals]}
+    results = os.path.join(folder, "results.json")
+    with open(results, "w", encoding="utf-8") as out:
+        json.dump(report, out, indent=2)
+    print("\nFigures: %s" % results)
+
+
+if __name__ == "__main__":
+    main()

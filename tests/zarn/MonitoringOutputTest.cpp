@@ -1,0 +1,87 @@
+// zarn check's thresholds and performance data on their own: which texts
+// are ranges and which numbers of findings each raises the alert for, and
+// how a value is written.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "support/CaseName.h"
+#include "zarn/MonitoringOutput.h"
+
+namespace NZARNTEST {
+namespace {
+
+using NTESTS::TCaseName;
+using NZARN::TPerfValue;
+
+// Each range is asked about these numbers; 'A' marks an alert, '-' none.
+const double kProbes[] = {-1, 0, 5, 10, 10.5, 11};
+
+struct TRangeCase {
+  std::string name;
+  std::string text;
+  std::string alerts;  // empty: not a range
+};
+
+class Ranges : public testing::TestWithParam<TRangeCase> {};
+
+TEST_P(Ranges, ParseAndAlert) {
+  const TRangeCase& c = GetParam();
+  const boost::optional<NZARN::TRange> range = NZARN::ParseRange(c.text);
+  ASSERT_EQ(range.has_value(), !c.alerts.empty()) << c.text;
+  if (!range) return;
+  std::string alerts;
+  for (const double probe : kProbes) alerts += range->Alerts(probe) ? 'A' : '-';
+  EXPECT_EQ(alerts, c.alerts) << c.text;
+  EXPECT_EQ(range->text, c.text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Check, Ranges,
+    testing::Values(
+        TRangeCase{"EndOnly", "10", "A---AA"}, TRangeCase{"Zero", "0", "A-AAAA"},
+        TRangeCase{"StartOnly", "10:", "AAA---"}, TRangeCase{"EmptyStart", ":10", "A---AA"},
+        TRangeCase{"MinusInfinity", "~:10", "----AA"}, TRangeCase{"Both", "5:10", "AA--AA"},
+        TRangeCase{"Inside", "@5:10", "--AA--"}, TRangeCase{"InsideOpenEnd", "@10:", "---AAA"},
+        TRangeCase{"Decimals", "0.5:10.5", "AA---A"},
+        TRangeCase{"NegativeAndPlus", "-1:+0", "--AAAA"}, TRangeCase{"Everything", "~:", "------"},
+        TRangeCase{"InsideEverything", "@~:", "AAAAAA"}, TRangeCase{"Empty", "", ""},
+        TRangeCase{"AtOnly", "@", ""}, TRangeCase{"StartAboveEnd", "10:5", ""},
+        TRangeCase{"TildeWithoutColon", "~", ""}, TRangeCase{"TildeAsEnd", "0:~", ""},
+        TRangeCase{"Word", "ten", ""}, TRangeCase{"Exponent", "1e3", ""},
+        TRangeCase{"Infinity", "inf", ""}, TRangeCase{"TwoPoints", "1.2.3", ""},
+        TRangeCase{"TwoColons", "1:2:3", ""}, TRangeCase{"Blank", " 5", ""}),
+    TCaseName());
+
+struct TPerfCase {
+  std::string name;
+  TPerfValue value;
+  std::string text;
+};
+
+class PerfValues : public testing::TestWithParam<TPerfCase> {};
+
+TEST_P(PerfValues, AreWrittenInTheGuidelinesForm) {
+  EXPECT_EQ(NZARN::PerfText(GetParam().value), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Check, PerfValues,
+    testing::Values(
+        TPerfCase{"EveryField", {"findings", "2", "", "0", "@1:5", "0"}, "findings=2;0;@1:5;0"},
+        TPerfCase{
+            "EmptyFieldsKeptBeforeAFilledOne", {"advice", "1", "", "", "", "0"}, "advice=1;;;0"},
+        TPerfCase{"EmptyFieldsAtTheEndLeftOut", {"errors", "0", "", "3", "", ""}, "errors=0;3"},
+        TPerfCase{
+            "BlankQuoted", {"collect time", "0.5", "s", "", "", "0"}, "'collect time'=0.5s;;;0"},
+        TPerfCase{"QuoteDoubled", {"it's", "1", "", "", "", ""}, "'it''s'=1"},
+        TPerfCase{"EqualsQuoted", {"a=b", "1", "", "", "", ""}, "'a=b'=1"}),
+    TCaseName());
+
+TEST(CSeconds, AreWrittenWithAPointAndSixDecimals) {
+  EXPECT_EQ(NZARN::CSeconds(0.0001234), "0.000123");
+  EXPECT_EQ(NZARN::CSeconds(12.5), "12.500000");
+}
+
+}  // namespace
+}  // namespace NZARNTEST

@@ -1,0 +1,250 @@
+#include <chrono>
+#include <cstdint>
+#include <exception>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <boost/asio/io_context.hpp>
+#include <boost/optional.hpp>
+#include <boost/shared_ptr.hpp>
+
+#include "collectors/Collector.h"
+#include "host/Analysis.h"
+#include "zarn/Analysis.h"
+#include "zarn/ChildProcess.h"
+#include "zarn/Commands.h"
+#include "zarn/MonitoringOutput.h"
+#include "zarncore/InventoryLoader.h"
+
+namespace NZARN {
+
+namespace {
+
+using NQELZARN20::kLevelAdvice;
+using NQELZARN20::kLevelDiagnostic;
+using NQELZARN20::kLevelError;
+using NQELZARN20::kLevelFinding;
+using TClock = std::chrono::steady_clock;
+
+const char kServiceName[] = "TVXANAL";
+const char kCollector[] = "zarn check";
+const char kCollectedName[] = "the collected inventory";
+const char kCollectionFailed[] = "the collection failed: ";
+const char kCheckFailed[] = "the check failed: ";
+const char kNotStarted[] = "the check could not start: ";
+const char kEndedAbnormally[] = "the check ended abnormally";
+const char kIncomplete[] = ": the plug-in could not look at everything";
+
+int WriteStateLine(EMonitoringState state, const std::string& summary) {
+  std::cout << kServiceName << ' ' << StateName(state) << ": " << OutputLine(summary) << '\n'
+            << std::flush;
+  return static_cast<int>(state);
+}
+
+// The lines the plug-in logged, as the check reports them.
+class TLoggedLines : public NZARNCORE::IHostObserver {
+ public:
+  void OnLog(std::int32_t level, const std::string& text) override {
+    m_lines.emplace_back(level, text);
+  }
+  void OnHostCall(const NZARNCORE::THostCall&) override {}
+
+  std::size_t Count(std::int32_t level) const {
+    std::size_t count = 0;
+    for (const auto& line : m_lines) count += line.first == level ? 1 : 0;
+    return count;
+  }
+
+  // Findings, advice and errors, in the order they were logged.
+  std::vector<std::string> LongOutput() const {
+    std::vector<std::string> output;
+    for (const auto& line : m_lines) {
+      const char* kind = line.first == kLevelFinding  ? "finding: "
+                         : line.first == kLevelAdvice ? "advice: "
+                         : line.first == kLevelError  ? "error: "
+                                                      : nullptr;
+      if (kind) output.push_back(kind + OutputLine(line.second));
+    }
+    return output;
+  }
+
+ private:
+  std::vector<std::pair<std::int32_t, std::string>> m_lines;
+};
+
+struct TCheckResult {
+  EAnalysisOutcome outcome = EAnalysisOutcome::Completed;
+  std::vector<std::string> problems;  // why the analysis did not complete
+  TLoggedLines lines;
+  std::vector<std::string> unreadClasses;
+  double collectSeconds = 0;
+  double analyseSeconds = 0;
+};
+
+double SecondsSince(TClock::time_point start) {
+  return std::chrono::duration<double>(TClock::now() - start).count();
+}
+
+boost::shared_ptr<NZARNCORE::TInventory> CollectInventory(const TCheckOptions& options) {
+  NZARNCOLLECT::TCollectSettings settings;
+  settings.root = options.root;
+  const NZARNCOLLECT::TCollectedInventory collected = NZARNCOLLECT::CollectMachine(settings);
+  const std::string text = NZARNCOLLECT::InventoryText(
+      collected, NZARNCOLLECT::TCollectorStamp{kCollector, ZARN_VERSION, NZARNCOLLECT::UtcNow()});
+  return NZARNCORE::LoadInventoryText(text, kCollectedName);
+}
+
+std::vector<std::string> UnreadClasses(const NZARNCORE::TInventory& inventory) {
+  std::vector<std::string> unread;
+  if (!inventory.Collection()) return unread;
+  for (const NZARNCORE::TCollectedClass& cls : inventory.Collection()->classes) {
+    if (cls.state == NZARNCORE::ECollectionState::Unreadable)
+      unread.push_back("not read: " + OutputLine(cls.name + ": " + cls.reason));
+  }
+  return unread;
+}
+
+std::string Counted(std::size_t count, const char* one, const char* many) {
+  return std::to_string(count) + ' ' + (count == 1 ? one : many);
+}
+
+std::string FindingsText(std::size_t findings, std::size_t advice) {
+  if (findings + advice == 0) return "no findings";
+  std::string text = Counted(findings, "finding", "findings");
+  return advice == 0 ? text : text + ", " + std::to_string(advice) + " advice";
+}
+
+EMonitoringState StateOf(const TCheckResult& result, const TThresholds& thresholds) {
+  const std::size_t findings = result.lines.Count(kLevelFinding);
+  const std::size_t advice = result.lines.Count(kLevelAdvice);
+  if (result.outcome != EAnalysisOutcome::Completed || result.lines.Count(kLevelError) != 0)
+    return EMonitoringState::Unknown;
+  if (thresholds.critical && thresholds.critical->Alerts(static_cast<double>(findings)))
+    return EMonitoringState::Critical;
+  const bool warns = thresholds.warning ? thresholds.warning->Alerts(static_cast<double>(findings))
+                                        : findings + advice != 0;
+  return warns ? EMonitoringState::Warning : EMonitoringState::Ok;
+}
+
+// No ';' in it: a monitoring core's log separates its fields with it.
+std::string SummaryOf(const TCheckResult& result) {
+  std::string summary;
+  for (const std::string& problem : result.problems) summary += problem + ", ";
+  const std::size_t errors = result.lines.Count(kLevelError);
+  if (errors != 0) summary += Counted(errors, "error", "errors") + kIncomplete + ", ";
+  summary += FindingsText(result.lines.Count(kLevelFinding), result.lines.Count(kLevelAdvice));
+  if (!result.unreadClasses.empty()) {
+    summary +=
+        " (" + Counted(result.unreadClasses.size(), "class", "classes") + " could not be read)";
+  }
+  return summary;
+}
+
+std::string PerfData(const TCheckResult& result, const TThresholds& thresholds) {
+  const TPerfValue values[] = {
+      {"findings", std::to_string(result.lines.Count(kLevelFinding)), "",
+       thresholds.warning ? thresholds.warning->text : "0",
+       thresholds.critical ? thresholds.critical->text : "", "0"},
+      {"advice", std::to_string(result.lines.Count(kLevelAdvice)), "", "", "", "0"},
+      {"errors", std::to_string(result.lines.Count(kLevelError)), "", "", "", "0"},
+      {"diagnostics", std::to_string(result.lines.Count(kLevelDiagnostic)), "", "", "", "0"},
+      {"collect time", CSeconds(result.collectSeconds), "s", "", "", "0"},
+      {"analyse time", CSeconds(result.analyseSeconds), "s", "", "", "0"}};
+  std::string perfData;
+  for (const TPerfValue& value : values)
+    perfData += (perfData.empty() ? "" : " ") + PerfText(value);
+  return perfData;
+}
+
+int WriteReport(const TCheckResult& result, const TThresholds& thresholds) {
+  const EMonitoringState state = StateOf(result, thresholds);
+  std::cout << kServiceName << ' ' << StateName(state) << ": " << OutputLine(SummaryOf(result))
+            << " | " << PerfData(result, thresholds) << '\n';
+  for (const std::string& line : result.lines.LongOutput()) std::cout << line << '\n';
+  for (const std::string& line : result.unreadClasses) std::cout << line << '\n';
+  std::cout.flush();
+  return static_cast<int>(state);
+}
+
+// Collects this machine and analyses it, in this process.
+int CheckHere(const TCheckOptions& options) {
+  TCheckResult result;
+  const TClock::time_point started = TClock::now();
+  boost::shared_ptr<NZARNCORE::TInventory> inventory;
+  try {
+    inventory = CollectInventory(options);
+  } catch (const std::exception& error) {
+    return WriteStateLine(EMonitoringState::Unknown, kCollectionFailed + std::string(error.what()));
+  }
+  result.collectSeconds = SecondsSince(started);
+  const TClock::time_point analysing = TClock::now();
+  const TAnalysisPlan plan{options.plugin, {NQELZARN20::kHeavyHittersAnalysisClass}, 1, false};
+  result.outcome = AnalyseInventory(inventory, plan, result.lines, [&result](const std::string& m) {
+    result.problems.push_back(m);
+  });
+  result.analyseSeconds = SecondsSince(analysing);
+  if (result.outcome == EAnalysisOutcome::PluginNotLoaded)
+    return WriteStateLine(EMonitoringState::Unknown, result.problems.front());
+  result.unreadClasses = UnreadClasses(*inventory);
+  return WriteReport(result, options.thresholds);
+}
+
+// The check's work, whatever goes wrong in it reported as UNKNOWN.
+int CheckWork(const TCheckOptions& options) {
+  try {
+    return CheckHere(options);
+  } catch (const std::exception& error) {
+    return WriteStateLine(EMonitoringState::Unknown, kCheckFailed + std::string(error.what()));
+  }
+}
+
+// A zarn that does the check's work for its parent.
+std::vector<std::string> CheckArguments(const TCheckOptions& options) {
+  std::vector<std::string> args = {"check",     "--part-of-run",
+                                   "--plugin",  options.plugin,
+                                   "--timeout", std::to_string(options.timeoutSeconds)};
+  if (options.root) args.insert(args.end(), {"--root", *options.root});
+  if (options.thresholds.warning) args.push_back("--warning=" + options.thresholds.warning->text);
+  if (options.thresholds.critical)
+    args.push_back("--critical=" + options.thresholds.critical->text);
+  return args;
+}
+
+std::string TimeLimitText(int seconds) {
+  return "no result within " + std::to_string(seconds) + " s, the time limit (-t)";
+}
+
+}  // namespace
+
+// The work runs in a child process, so that the time limit holds whatever
+// it waits for: a plug-in or a source of the collector that hangs is ended
+// with its process, and this one reports in time.
+int RunCheck(const TCheckOptions& options) {
+  if (options.partOfRun) return CheckWork(options);
+  boost::asio::io_context context;
+  boost::optional<TChildResult> result;
+  std::unique_ptr<TChildProcess> child;
+  try {
+    const TChildWork work{[&options] { return CheckWork(options); }, CheckArguments(options)};
+    child = std::make_unique<TChildProcess>(
+        context, work, [&result](TChildResult ended) { result = std::move(ended); });
+  } catch (const std::exception& error) {
+    return WriteStateLine(EMonitoringState::Unknown, kNotStarted + std::string(error.what()));
+  }
+  context.run_for(std::chrono::seconds(options.timeoutSeconds));
+  if (!result) {
+    child->Kill();
+    return WriteStateLine(EMonitoringState::Unknown, TimeLimitText(options.timeoutSeconds));
+  }
+  if (result->status < 0 || result->status > 3 || result->out.empty()) {
+    const std::string how = result->status < 0 ? " (" + result->abnormal + ")" : std::string();
+    return WriteStateLine(EMonitoringState::Unknown, kEndedAbnormally + how);
+  }
+  std::cout << result->out << std::flush;
+  return result->status;
+}
+
+}  // namespace NZARN

@@ -1,0 +1,83 @@
+#include "zarncore/Text.h"
+
+#include <string>
+
+namespace NZARNCORE {
+namespace {
+
+bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// The byte range the second byte of a sequence must fall in; it rules out
+// overlong forms, surrogates and code points above U+10FFFF.
+bool SecondByteFits(unsigned char lead, unsigned char second) {
+  switch (lead) {
+    case 0xE0:
+      return second >= 0xA0 && second <= 0xBF;
+    case 0xED:
+      return second >= 0x80 && second <= 0x9F;
+    case 0xF0:
+      return second >= 0x90 && second <= 0xBF;
+    case 0xF4:
+      return second >= 0x80 && second <= 0x8F;
+    default:
+      return IsContinuation(second);
+  }
+}
+
+std::size_t ExpectedLength(unsigned char lead) {
+  if (lead < 0x80) return 1;
+  if (lead >= 0xC2 && lead <= 0xDF) return 2;
+  if (lead >= 0xE0 && lead <= 0xEF) return 3;
+  if (lead >= 0xF0 && lead <= 0xF4) return 4;
+  return 0;
+}
+
+}  // namespace
+
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t pos) {
+  const unsigned char lead = static_cast<unsigned char>(text[pos]);
+  const std::size_t length = ExpectedLength(lead);
+  if (length <= 1) return length;
+  if (length > text.size() - pos) return 0;
+  if (!SecondByteFits(lead, static_cast<unsigned char>(text[pos + 1]))) return 0;
+  for (std::size_t i = 2; i < length; ++i) {
+    if (!IsContinuation(static_cast<unsigned char>(text[pos + i]))) return 0;
+  }
+  return length;
+}
+
+std::size_t CharacterCount(std::string_view text) {
+  std::size_t count = 0;
+  for (const char byte : text) count += IsContinuation(static_cast<unsigned char>(byte)) ? 0 : 1;
+  return count;
+}
+
+std::string FourHexDigits(unsigned code, EHexLetters letters) {
+  const char* const digits =
+      letters == EHexLetters::Upper ? "0123456789ABCDEF" : "0123456789abcdef";
+  std::string hex(4, '0');
+  for (int i = 3; i >= 0; --i, code >>= 4) hex[static_cast<std::size_t>(i)] = digits[code & 15];
+  return hex;
+}
+
+std::string Printable(std::string_view text) {
+  std::string printable;
+  printable.reserve(text.size());
+  for (const char c : text) {
+    const unsigned char byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      printable += c;
+    } else if (c == '\n') {
+      printable += "\\n";
+    } else if (c == '\t') {
+      printable += "\\t";
+    } else if (c == '\r') {
+      printable += "\\r";
+    } else {
+      printable += "\\u" + FourHexDigits(byte, EHexLetters::Upper);
+    }
+  }
+  return printable;
+}
+
+}  // namespace NZARNCORE
