@@ -7,8 +7,8 @@
 
 #include "host/Plugin.h"
 #include "host/ZARNException.h"
-#include "zarn/TextEncoding.h"
 #include "zarn/ExecutablePath.h"
+#include "zarn/TextEncoding.h"
 #include "zarncore/HostRoot.h"
 
 namespace NZARN {
