@@ -44,7 +44,7 @@ else()
   set(CPACK_RPM_SPEC_MORE_DEFINE "%global __requires_exclude ^libzarncore[.]so.*$
 %define _build_id_links none")
   # A package with a file in /etc cannot be moved to another prefix.
-  set(CPACK_RPM_PACKAGE_RELOCATABLE OFF)
+  set(CPACK_PACKAGE_RELOCATABLE OFF)
   set(CPACK_RPM_USER_FILELIST "%config(noreplace) /etc/nagios-plugins/config/tvxanal.cfg")
   # The folders every system already owns stay out of the package.
   set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
