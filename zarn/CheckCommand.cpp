@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <iostream>
+#include <limits>
 #include <string>
 
 #include <CLI/CLI.hpp>
@@ -40,7 +41,7 @@ const char kHelp[] =
     " -t, --timeout=SECONDS\n"
     "    UNKNOWN when the check has not ended after SECONDS (default: 10)\n"
     " --plugin PATH\n"
-    "    The plug-in library (default: tvxanal.pi beside zarn)\n"
+    "    The plug-in library (default: tvxanal.pi beside zarn, else the installed one)\n"
     "\n"
     "RANGE is [@][START:][END]: START is 0 when left out and ~ for minus\n"
     "infinity, END infinity when left out after the colon. A number outside\n"
@@ -69,7 +70,8 @@ CLI::Validator TimeoutCheck() {
   return CLI::Validator(
       [](const std::string& text) {
         return ParseCount(text) ? std::string()
-                                : "'" + text + "' is not a number of seconds (1 or more)";
+                                : "'" + text + "' is not a number of seconds (1 to " +
+                                      std::to_string(std::numeric_limits<int>::max()) + ")";
       },
       "");
 }
