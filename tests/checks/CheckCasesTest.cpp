@@ -20,6 +20,9 @@
 namespace {
 
 using namespace NTESTS;
+// Found by argument lookup, which a using-directive does not reach: case
+// names, not bytes, in ctest's list.
+using NTESTS::operator<<;
 
 struct TCheckCase {
   std::string name;
