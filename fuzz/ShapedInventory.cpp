@@ -6,9 +6,7 @@
 #include <set>
 #include <utility>
 
-// Boost.JSON compiled into the shaper, as the Windows build has its headers
-// only.
-#include <boost/json/src.hpp>
+#include <boost/json.hpp>
 
 #include "fuzz/ByteReader.h"
 #include "host/Analysis.h"

@@ -1,3 +1,3 @@
-// The JSON library's compiled part, built into the host core: the Windows
-// build has the library's headers only.
+// The JSON library's compiled part, as the Windows build has its headers
+// only: a static library, so that each program holds one copy.
 #include <boost/json/src.hpp>

@@ -7,9 +7,7 @@
 
 #include <gtest/gtest.h>
 
-// Boost.JSON compiled into the test support, as the Windows build has its
-// headers only.
-#include <boost/json/src.hpp>
+#include <boost/json.hpp>
 #include <boost/make_shared.hpp>
 
 #include "zarncore/HostRoot.h"
