@@ -26,7 +26,7 @@ GENERATOR = os.path.join(HERE, "generate-inventory.py")
 # log, and the software and services of a working machine (about 50 KB).
 TYPICAL_SERVER = {"events": 200, "disks": 8, "controllers": 2, "bios": 2, "scsi_devices": 8,
                   "bad_stripes": 4, "pci_devices": 30, "products": 60, "rpms": 0,
-                  "services": 100, "os_type": 18}
+                  "services": 100, "os_type": 18, "flood": 0}
 PER_FOLDER = 100
 LINE_KEY = '"level": '
 
