@@ -1,5 +1,6 @@
 # The packages: zarn_VERSION_amd64.deb and zarn-VERSION.x86_64.rpm from a
-# Linux build, zarn-VERSION-windows-x86_64.zip from the Windows one. Their
+# Linux build, zarn-VERSION-windows-x86_64.zip and the installer
+# zarn-VERSION-x64.msi, of the same files, from the Windows one. Their
 # dependencies are found from the binaries by each system's own tools.
 set(CPACK_PACKAGE_NAME zarn)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -17,9 +18,12 @@ set(CPACK_PACKAGE_HOMEPAGE_URL "https://example.org/tvxanal")
 set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
-  set(CPACK_GENERATOR ZIP)
+  set(CPACK_GENERATOR "ZIP;External")
   set(CPACK_PACKAGE_FILE_NAME zarn-${PROJECT_VERSION}-windows-x86_64)
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  set(CPACK_EXTERNAL_ENABLE_STAGING ON)
+  set(CPACK_EXTERNAL_PACKAGE_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/MsiPackage.cmake)
+  set(CPACK_ZARN_BUILD_MSI ${PROJECT_SOURCE_DIR}/packaging/build-msi)
 else()
   set(CPACK_GENERATOR "DEB;RPM")
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
