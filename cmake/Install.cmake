@@ -14,6 +14,15 @@ set(ZARN_DOC_DIR share/doc/zarn)
 if(WIN32)
   install(TARGETS zarn zarncore tvxanal RUNTIME DESTINATION . LIBRARY DESTINATION .)
   install(FILES ${ZARN_RUNTIME_DLLS} DESTINATION .)
+  # The toolchain's runtime comes with its debugging symbols (nine tenths of
+  # libstdc++-6.dll); a stripped install strips it as it does the programs.
+  foreach(runtime_dll ${ZARN_RUNTIME_DLLS})
+    get_filename_component(name ${runtime_dll} NAME)
+    install(CODE "if(CMAKE_INSTALL_DO_STRIP)
+      execute_process(COMMAND \"${CMAKE_STRIP}\" \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${name}\"
+                      COMMAND_ERROR_IS_FATAL ANY)
+    endif()")
+  endforeach()
   install(FILES README.md DESTINATION .)
   install(DIRECTORY docs/ DESTINATION docs)
   install(DIRECTORY examples/ DESTINATION examples)
