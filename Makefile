@@ -135,9 +135,11 @@ package: windows-build
 	  ls $(abspath $(WINDOWS_BUILD))/zarn-*.zip $(abspath $(WINDOWS_BUILD))/zarn-*.msi
 
 # What a user installs: the .deb installed and used, the .rpm held to it,
-# the zip unpacked and run under Wine.
+# the zip unpacked and run under Wine, the .msi installed, upgraded and
+# removed by Wine's msiexec.
 package-check: package
 	@tests/package/check-packages $(PACKAGE_BUILD) $(WINDOWS_BUILD)
+	@tests/package/check-msi $(PACKAGE_BUILD) $(WINDOWS_BUILD)
 
 # Times zarn against jq, Python and a simdjson parse on generated inventories,
 # then zarn analyze over an archive of FLEET_INVENTORIES inventories against a
