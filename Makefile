@@ -123,16 +123,14 @@ windows-check: build windows-build
 	@cd $(WINDOWS_BUILD) && ctest --output-on-failure -j4 --repeat until-pass:2
 
 # The .deb and the .rpm from a build for /usr, and the Windows zip and
-# installer from the cross build; each lands in its build folder. The Windows
-# binaries are stripped once for each of the two, and carry the time of the
-# last commit rather than of their stripping, so both hold the same bytes.
+# installer from the cross build; each lands in its build folder.
 package: windows-build
 	@scripts/install-deps package
 	@cmake -S . -B $(PACKAGE_BUILD) -G Ninja -DZARN_BUILD_TESTS=OFF $(CMAKE_FLAGS) > /dev/null
 	@cmake --build $(PACKAGE_BUILD)
 	@cd $(PACKAGE_BUILD) && cpack > /dev/null && ls $(abspath $(PACKAGE_BUILD))/zarn[_-]*.*
-	@cd $(WINDOWS_BUILD) && SOURCE_DATE_EPOCH=$$(git -C $(CURDIR) log -1 --format=%ct) cpack > /dev/null && \
-	  ls $(abspath $(WINDOWS_BUILD))/zarn-*.zip $(abspath $(WINDOWS_BUILD))/zarn-*.msi
+	@cd $(WINDOWS_BUILD) && cpack > /dev/null && ls $(abspath $(WINDOWS_BUILD))/zarn-*.zip \
+	  $(abspath $(WINDOWS_BUILD))/zarn-*.msi
 
 # What a user installs: the .deb installed and used, the .rpm held to it,
 # the zip unpacked and run under Wine, the .msi installed, upgraded and

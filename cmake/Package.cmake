@@ -24,6 +24,16 @@ if(WIN32)
   set(CPACK_EXTERNAL_ENABLE_STAGING ON)
   set(CPACK_EXTERNAL_PACKAGE_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/MsiPackage.cmake)
   set(CPACK_ZARN_BUILD_MSI ${PROJECT_SOURCE_DIR}/packaging/build-msi)
+  # Each package strips the binaries anew, and stripping stamps them with the
+  # time; stamped with the last commit's time instead, the zip and the
+  # installer hold the same bytes.
+  execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+                  OUTPUT_VARIABLE source_date OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  if(NOT source_date)
+    string(TIMESTAMP source_date "%s" UTC)
+  endif()
+  set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_BINARY_DIR}/CPackSourceDate.cmake)
+  file(WRITE ${CPACK_PROJECT_CONFIG_FILE} "set(ENV{SOURCE_DATE_EPOCH} ${source_date})\n")
 else()
   set(CPACK_GENERATOR "DEB;RPM")
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
