@@ -12,6 +12,7 @@
 #include "zarn/Commands.h"
 #include "zarn/ExecutablePath.h"
 #include "zarn/HostSession.h"
+#include "zarn/OutputFile.h"
 #include "zarn/OptionValues.h"
 
 namespace NZARN {
@@ -143,7 +144,8 @@ void AddCollectOptions(CLI::App& collect, TCollectCommand& command) {
   command.outputGiven = collect
                             .add_option("-o,--output", command.output,
                                         "Write to FILE, whole or not at all, instead of stdout")
-                            ->type_name("FILE");
+                            ->type_name("FILE")
+                            ->check(CLI::Validator(OutputPathProblem, ""));
   collect
       .add_option("--max-events", command.maxEvents,
                   "Read at most the N newest records of the System event log\n(default: " +
