@@ -121,7 +121,9 @@ cd / && rm -rf "$t")sh");
                             "\n");
 }
 
-// Where the output goes, and that a failed run leaves the file as it was.
+// Where the output goes, and that a failed run leaves the file as it was;
+// what is no regular file is written through, a link keeps its place, a
+// replaced file its mode, and no temporary file is left.
 TEST(Collect, WritesThisMachineWholeOrNotAtAll) {
   const TRunResult result = RunShell(R"sh(t=$(mktemp -d)
 zarn collect | zarn validate - > /dev/null; echo "piped $?"
@@ -131,12 +133,25 @@ grep -cE '^    "time": "[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z",
 echo kept > "$t/inventory.json"
 zarn collect --root "$t/missing" -o "$t/inventory.json" 2> /dev/null; echo "no root $?"
 zarn collect -o "$t/missing/inventory.json" 2> "$t/error"; echo "no folder $?"
-sed "s|$t|T|" "$t/error" && rm "$t/error"
-cat "$t/inventory.json" && ls "$t" && rm -rf "$t")sh");
+(ulimit -f 1; zarn collect -o "$t/inventory.json" 2>> "$t/error"; echo "too large $?")
+zarn collect -o '' 2>> "$t/error"; zarn collect -o "$t/" 2>> "$t/error"; echo "usage $?"
+grep -v '^Run' "$t/error" | sed "s|$t|T|" && rm "$t/error"
+mkfifo "$t/fifo" && cat "$t/fifo" > "$t/through" & zarn collect -o "$t/fifo"; echo "fifo $?"
+wait && [ -p "$t/fifo" ] && grep -c '"format": 1' "$t/through"
+echo old > "$t/target" && chmod 640 "$t/target" && ln -s target "$t/link"
+zarn collect -o "$t/link"; [ -L "$t/link" ] && stat -c "link $? %a" "$t/target"
+grep -c '"format": 1' "$t/target"
+zarn collect -o "$t/$(printf 'n%.0s' $(seq 255))"; echo "long name $?"
+cat "$t/inventory.json" && ls -A "$t" | cut -c1-20 && rm -rf "$t")sh");
   EXPECT_EQ(result.out,
-            "piped 0\nwritten 0\nvalid 0\n1\nno root 2\nno folder 7\n"
+            "piped 0\nwritten 0\nvalid 0\n1\nno root 2\nno folder 7\ntoo large 7\nusage 2\n"
             "zarn: error: cannot write T/missing/inventory.json: no such file or directory; "
-            "nothing was written\nkept\ninventory.json\n");
+            "nothing was written\n"
+            "zarn: error: cannot write T/inventory.json: file too large; nothing was written\n"
+            "zarn: error: --output: '' is not a file name\n"
+            "zarn: error: --output: 'T/' is a folder; give the name of a file\n"
+            "fifo 0\n1\nlink 0 640\n1\nlong name 0\nkept\nfifo\ninventory.json\nlink\n"
+            "nnnnnnnnnnnnnnnnnnnn\ntarget\nthrough\n");
 }
 
 // The record's texts come from any collector; shown, they cannot drive the
@@ -146,10 +161,13 @@ TEST(Collect, RecordIsShownAsOneLineEach) {
   "collector": "c", "version": "1", "time": "t", "classes": {"C": {"source": "a\u001b[2Jb",
   "state": "unreadable", "reason": "x\ny"}}}}'
 printf '%s' "$inventory" | zarn validate - | tail -n 1
-printf '%s' "$inventory" | zarn analyze - --class none --format jsonl; echo "status $?")sh");
+printf '%s' "$inventory" | zarn analyze - --class none --format jsonl; echo "status $?"
+printf '%s' "$inventory" | sed 's/unreadable/partial/' | zarn analyze - --class none; echo "status $?")sh");
   EXPECT_EQ(result.out,
             "  C  could not be read from a\\u001B[2Jb: x\\ny\n"
-            "zarn: note: C could not be read: x\\ny\nstatus 6\n");
+            "zarn: note: C could not be read: x\\ny\nstatus 6\n"
+            "zarn: note: C was read in part: x\\ny\n"
+            "Summary: findings 0, advice 0, errors 0, diagnostics 0\nstatus 6\n");
 }
 
 // A running systemd is out of the tests' reach; its listing is not.
