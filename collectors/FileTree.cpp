@@ -4,8 +4,8 @@
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -127,7 +127,6 @@ TFileTree::TFileTree(const boost::optional<std::string>& root) {
 }
 
 TFileTree::~TFileTree() {
-  for (const int fd : m_kept) close(fd);
   if (m_root >= 0) close(m_root);
 }
 
@@ -237,7 +236,8 @@ bool TFileTree::Exists(const std::string& path) const {
 
 boost::optional<TFileTree::TFound> TFileTree::Find(const std::string& path) const {
   const TDescriptor found(Open(path, O_PATH));
-  if (found.Get() < 0 && (errno == ENOENT || errno == ENOTDIR || errno == ELOOP)) return boost::none;
+  if (found.Get() < 0 && (errno == ENOENT || errno == ENOTDIR || errno == ELOOP))
+    return boost::none;
   struct stat status {};
   if (found.Get() < 0 || fstat(found.Get(), &status) != 0)
     throw TSourceError(Problem(path, errno, "look up"));
@@ -247,13 +247,6 @@ boost::optional<TFileTree::TFound> TFileTree::Find(const std::string& path) cons
 
 bool TFileTree::IsFolder(const std::string& path) const {
   return TDescriptor(Open(path, O_PATH | O_DIRECTORY)).Get() >= 0;
-}
-
-std::string TFileTree::ProgramPath(const std::string& path) {
-  if (m_root < 0) return path;
-  const int fd = OpenOrFail(path, O_PATH | O_DIRECTORY, "open");
-  m_kept.push_back(fd);
-  return "/proc/" + std::to_string(getpid()) + "/fd/" + std::to_string(fd);
 }
 
 }  // namespace NZARNCOLLECT

@@ -61,11 +61,6 @@ class TFileTree {
     bool isNull;  // the null device
   };
   boost::optional<TFound> Find(const std::string& path) const;
-  // A path by which a program reaches the folder at path. Under a root the
-  // folder is opened inside it, and the program reaches it through this
-  // process's descriptor (/proc/PID/fd/N), so that its way there cannot
-  // lead out of the root; the descriptor lives as long as the tree.
-  std::string ProgramPath(const std::string& path);
 
  private:
   // A descriptor, or -1 with errno set.
@@ -77,7 +72,6 @@ class TFileTree {
                  const std::function<void(const char*, std::size_t)>& each) const;
 
   int m_root = -1;
-  std::vector<int> m_kept;  // descriptors handed to programs
 };
 
 }  // namespace NZARNCOLLECT

@@ -111,12 +111,6 @@ class TDieWithParent : public bp::extend::handler {
 class TDieWithParent : public bp::extend::handler {};
 #endif
 
-std::string Seconds(std::chrono::milliseconds limit) {
-  const auto count = limit.count();
-  if (count % 1000 == 0) return std::to_string(count / 1000) + " s";
-  return std::to_string(count) + " ms";
-}
-
 }  // namespace
 
 std::string RunProgram(const std::string& program, const std::vector<std::string>& args,
@@ -139,13 +133,19 @@ std::string RunProgram(const std::string& program, const std::vector<std::string
   context.run_for(limit);
   if (output.Overflowed()) throw TSourceError(program + " wrote more than 64 MiB");
   if (!context.stopped()) {
-    throw TSourceError("timed out: " + program + " did not finish within " + Seconds(limit));
+    throw TSourceError("timed out: " + program + " did not finish within " + LimitText(limit));
   }
   if (status != 0) {
     throw TSourceError(program + " ended with status " + std::to_string(status) +
                        ErrorLine(errors.Text()));
   }
   return output.Text();
+}
+
+std::string LimitText(std::chrono::milliseconds limit) {
+  const auto count = limit.count();
+  if (count % 1000 == 0) return std::to_string(count / 1000) + " s";
+  return std::to_string(count) + " ms";
 }
 
 std::chrono::milliseconds TTimeBudget::For(std::chrono::milliseconds own) const {

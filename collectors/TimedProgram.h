@@ -25,6 +25,10 @@ class TTimeBudget {
   boost::optional<TClock::time_point> m_end;
 };
 
+// A time limit as messages give it: "20 s", or "8999 ms" when it is no whole
+// number of seconds.
+std::string LimitText(std::chrono::milliseconds limit);
+
 // Runs a program found on PATH with args, with empty input and the C locale,
 // and gives what it wrote to stdout. The program, and whatever it started,
 // is stopped once limit has passed, and whatever of it is left when it

@@ -57,8 +57,8 @@ std::size_t NoteUnreadableClasses(const NZARNCORE::TInventory& inventory,
   std::size_t unreadable = 0;
   for (const TCollectedClass& cls : inventory.Collection()->classes) {
     if (NZARNCORE::ReadInFull(cls.state)) continue;
-    const char* how = cls.state == ECollectionState::Partial ? " was read in part: "
-                                                             : " could not be read: ";
+    const char* how =
+        cls.state == ECollectionState::Partial ? " was read in part: " : " could not be read: ";
     std::cerr << "zarn: note: " << prefix << Displayed(cls.name) << how << Displayed(cls.reason)
               << '\n';
     ++unreadable;

@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <random>
 #include <iterator>
+#include <random>
 #include <system_error>
 #include <utility>
 
@@ -144,7 +144,7 @@ class TTemporaryFile {
  private:
   int m_fd = -1;
   int m_error = 0;
-  struct sigaction m_old[std::size(kEndingSignals)] {};
+  struct sigaction m_old[std::size(kEndingSignals)]{};
   struct sigaction m_oldFileSize {};
 };
 

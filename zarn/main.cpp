@@ -12,8 +12,8 @@
 #include "zarn/Commands.h"
 #include "zarn/ExecutablePath.h"
 #include "zarn/HostSession.h"
-#include "zarn/OutputFile.h"
 #include "zarn/OptionValues.h"
+#include "zarn/OutputFile.h"
 
 namespace NZARN {
 namespace {

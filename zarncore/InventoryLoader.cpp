@@ -318,7 +318,6 @@ constexpr TFixedKey kCollectedKeys[] = {{"source", ESlot::CollectedText},
 constexpr std::size_t kRequiredCollectedKeys = 2;
 constexpr unsigned kReasonSeen = 1u << 2;
 
-
 // Keys of an instance or fault object that may appear once.
 constexpr unsigned kIdSeen = 1;
 constexpr unsigned kStatusSeen = 1;

@@ -141,9 +141,11 @@ class TScratchFolder {
   TScratchFolder() {
     const char* base = getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/zarn-rpmdb.XXXXXX";
-    if (!mkdtemp(pattern.data())) throw TSourceError("cannot make a folder to copy the rpm "
-                                                     "database into: " +
-                                                     std::string(strerror(errno)));
+    if (!mkdtemp(pattern.data()))
+      throw TSourceError(
+          "cannot make a folder to copy the rpm "
+          "database into: " +
+          std::string(strerror(errno)));
     m_path = pattern;
   }
   ~TScratchFolder() {
@@ -179,9 +181,8 @@ TInstanceList RpmInstalled(const TFileTree& files, const std::string& folder,
     CopyDatabase(files, folder, *scratch);
     database = scratch->Path();
   }
-  const std::string listing =
-      RunProgram("rpm", {"--dbpath", database, "-qa", "--queryformat", "%{NVRA}\\n"},
-                 budget.For(kRpmLimit));
+  const std::string listing = RunProgram(
+      "rpm", {"--dbpath", database, "-qa", "--queryformat", "%{NVRA}\\n"}, budget.For(kRpmLimit));
   TInstanceList products;
   std::size_t begin = 0;
   while (begin < listing.size()) {

@@ -23,10 +23,10 @@ const std::string kSuffix = ".service";
 // systemd's folders of system units, in the order it looks a name up: the
 // first folder that holds a name decides what the unit is.
 const char* const kUnitFolders[] = {
-    "/etc/systemd/system.control",   "/run/systemd/system.control", "/run/systemd/transient",
-    "/run/systemd/generator.early",  "/etc/systemd/system",         "/etc/systemd/system.attached",
+    "/etc/systemd/system.control",   "/run/systemd/system.control",  "/run/systemd/transient",
+    "/run/systemd/generator.early",  "/etc/systemd/system",          "/etc/systemd/system.attached",
     "/run/systemd/system",           "/run/systemd/system.attached", "/run/systemd/generator",
-    "/usr/local/lib/systemd/system", "/lib/systemd/system",         "/usr/lib/systemd/system",
+    "/usr/local/lib/systemd/system", "/lib/systemd/system",          "/usr/lib/systemd/system",
     "/run/systemd/generator.late"};
 
 // Where enabling a unit makes links to it; the ones under /run last until
@@ -98,7 +98,7 @@ std::string TemplateOf(const std::string& unit) {
 // machine.
 struct TUnitFile {
   enum EKind { Unit, Masked, Broken, Alias, None } kind = None;
-  std::string path;  // of the file the links lead to
+  std::string path;     // of the file the links lead to
   bool linked = false;  // reached through a link from outside the unit folders
 };
 
@@ -170,10 +170,9 @@ std::string UnitFileState(const TFileTree& files, const std::string& name, const
   if (folder == "/run/systemd/transient") return "transient";
   if (unit.linked) return IsRuntime(folder) ? "linked-runtime" : "linked";
   const TInstallRules rules = ParseInstallRules(files.Read(unit.path, kUnitFileLimit));
-  const std::string enabledAs =
-      rules.defaultInstance.empty() ? name
-                                    : name.substr(0, name.find('@') + 1) + rules.defaultInstance +
-                                          kSuffix;
+  const std::string enabledAs = rules.defaultInstance.empty() ? name
+                                                              : name.substr(0, name.find('@') + 1) +
+                                                                    rules.defaultInstance + kSuffix;
   const auto wanted = links.wanted.find(enabledAs);
   if (wanted != links.wanted.end()) return wanted->second ? "enabled-runtime" : "enabled";
   if (links.instancesWanted.count(name) != 0) return "indirect";
@@ -276,8 +275,8 @@ TInstanceList Instances(const std::vector<TService>& services,
 }
 
 bool IsNameCharacter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-         c == ':' || c == '-' || c == '_' || c == '.' || c == '\\';
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ':' ||
+         c == '-' || c == '_' || c == '.' || c == '\\';
 }
 
 }  // namespace
@@ -345,8 +344,8 @@ TClassResult ReadServiceUnits(const TFileTree& files, const TTimeBudget& budget)
     return ReadClass(kClass, kSource, Instances(found.services, {}), note);
   }
   try {
-    return ReadClass(kClass, kSourceWithStates,
-                     Instances(found.services, SystemdStates(budget)), note);
+    return ReadClass(kClass, kSourceWithStates, Instances(found.services, SystemdStates(budget)),
+                     note);
   } catch (const TSourceError& error) {
     return ReadClass(kClass, kSourceWithStates, Instances(found.services, {}),
                      note + (note.empty() ? "" : "; ") + kNoStates + error.what());

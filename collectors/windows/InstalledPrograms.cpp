@@ -84,8 +84,7 @@ boost::json::value Text(HKEY key, const wchar_t* value) {
 
 // Each entry with a display name is a program; an entry that cannot be
 // opened is left out.
-void AddPrograms(const TUninstallKey& list, const TDeadline& deadline,
-                 TInstanceList& programs) {
+void AddPrograms(const TUninstallKey& list, const TDeadline& deadline, TInstanceList& programs) {
   const TKey key = Open(list.root, list.path, list.view, list.name);
   if (!key) return;
   for (const std::wstring& entry : Subkeys(key.get(), list.name)) {
@@ -100,9 +99,9 @@ void AddPrograms(const TUninstallKey& list, const TDeadline& deadline,
     boost::json::value displayName = Text(program.get(), L"DisplayName");
     if (displayName.is_null() || displayName.get_string().empty()) continue;
     programs.Add(boost::json::object{{"ProductName", std::move(displayName)},
-                                           {"Version", Text(program.get(), L"DisplayVersion")},
-                                           {"Publisher", Text(program.get(), L"Publisher")},
-                                           {"Key", name}});
+                                     {"Version", Text(program.get(), L"DisplayVersion")},
+                                     {"Publisher", Text(program.get(), L"Publisher")},
+                                     {"Key", name}});
   }
 }
 
@@ -150,8 +149,8 @@ std::string AddUserPrograms(const TDeadline& deadline, TInstanceList& programs) 
 
 }  // namespace
 
-TClassResult ReadInstalledPrograms() {
-  const TDeadline deadline(kSource, kRegistryLimit);
+TClassResult ReadInstalledPrograms(const TTimeBudget& budget) {
+  const TDeadline deadline(kSource, budget.For(kRegistryLimit));
   TInstanceList programs;
   std::string notRead;
   try {

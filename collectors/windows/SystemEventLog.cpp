@@ -132,8 +132,8 @@ std::string Note(unsigned maxEvents, unsigned maxDays, unsigned skipped,
 
 // The walk ends at the count, at the log's oldest record within the age, or
 // at the time limit, which makes the class unreadable.
-TClassResult ReadSystemEventLog(unsigned maxEvents, unsigned maxDays) {
-  const TDeadline deadline(kSource, kLogLimit);
+TClassResult ReadSystemEventLog(unsigned maxEvents, unsigned maxDays, const TTimeBudget& budget) {
+  const TDeadline deadline(kSource, budget.For(kLogLimit));
   TInstanceList records;
   unsigned skipped = 0;
   std::string firstSkip;
