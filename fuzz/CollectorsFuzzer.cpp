@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include <boost/json/parse.hpp>
 #include <boost/json/object.hpp>
+#include <boost/json/parse.hpp>
 
 #include "collectors/InventoryDocument.h"
 #include "collectors/SourceError.h"

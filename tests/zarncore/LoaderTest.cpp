@@ -237,9 +237,9 @@ const std::vector<TBadCase> kBadCases = {
         ": collection.host: expected a string, got an integer"),
     Collected("CollectedUnknownKey", R"({"source": "s", "state": "read", "why": "?"})",
               ": collection.classes.X: unknown key 'why'"),
-    Collected(
-        "CollectedState", R"({"source": "s", "state": "gone"})",
-        ": collection.classes.X.state: expected 'read', 'absent', 'unreadable' or 'partial', got 'gone'"),
+    Collected("CollectedState", R"({"source": "s", "state": "gone"})",
+              ": collection.classes.X.state: expected 'read', 'absent', 'unreadable' or 'partial', "
+              "got 'gone'"),
     Collected("CollectedUnreadable", R"({"source": "s", "state": "unreadable"})",
               ": collection.classes.X: missing key 'reason' (an unreadable class says why)"),
     Collected("CollectedPartial", R"({"source": "s", "state": "partial"})",
