@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <exception>
@@ -155,7 +156,8 @@ EMonitoringState StateOf(const TCheckResult& result, const TThresholds& threshol
   return result.unread.blind.empty() ? EMonitoringState::Ok : EMonitoringState::Unknown;
 }
 
-// No ';' in it: a monitoring core's log separates its fields with it.
+// No ';' in it: a monitoring core's log separates its fields with it, and
+// the reasons it quotes may hold one.
 std::string SummaryOf(const TCheckResult& result) {
   std::string summary;
   for (const std::string& problem : result.problems) summary += problem + ", ";
@@ -170,6 +172,7 @@ std::string SummaryOf(const TCheckResult& result) {
   } else if (unread.partial != 0) {
     summary += " (" + Counted(unread.partial, "class", "classes") + " read in part)";
   }
+  std::replace(summary.begin(), summary.end(), ';', ',');
   return summary;
 }
 
