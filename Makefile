@@ -15,7 +15,7 @@ FUZZ_SECONDS ?= 60
 # within a memory limit that a huge input must respect.
 FUZZ_MAX_LEN ?= 4194304
 FUZZ_RSS_MB ?= 2048
-FUZZERS := loader analysis
+FUZZERS := loader analysis collectors
 
 # Stop at the first report, and end with a signal so that no expected exit
 # status can hide it.
@@ -70,9 +70,10 @@ fuzz:
 	@for fuzzer in $(FUZZERS); do \
 	  mkdir -p $(FUZZ_BUILD)/corpus/$$fuzzer $(FUZZ_BUILD)/findings/$$fuzzer || exit 1; \
 	  echo "fuzzing $$fuzzer for $(FUZZ_SECONDS) s"; \
+	  dict=fuzz/$$fuzzer.dict; [ -f $$dict ] || dict=fuzz/inventory.dict; \
 	  $(SANITIZER_ENV) $(FUZZ_BUILD)/bin/$${fuzzer}_fuzzer -max_total_time=$(FUZZ_SECONDS) \
 	    -max_len=$(FUZZ_MAX_LEN) -rss_limit_mb=$(FUZZ_RSS_MB) -malloc_limit_mb=$(FUZZ_RSS_MB) \
-	    -dict=fuzz/inventory.dict -print_final_stats=1 \
+	    -dict=$$dict -print_final_stats=1 \
 	    -artifact_prefix=$(FUZZ_BUILD)/findings/$$fuzzer/ \
 	    $(FUZZ_BUILD)/corpus/$$fuzzer fuzz/corpus/$$fuzzer || exit 1; \
 	done

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <stdexcept>
 #include <string>
 
@@ -26,6 +27,9 @@ struct TCollectSettings {
   boost::optional<std::string> root;  // a machine image instead of this machine
   unsigned maxEvents = kDefaultMaxEvents;
   unsigned maxEventDays = kDefaultMaxEventDays;
+  // When the whole collection must have ended; each source that waits gets
+  // what remains, or its own limit when that is shorter.
+  boost::optional<std::chrono::steady_clock::time_point> deadline;
 };
 
 // Collects this machine, or the machine image under root, with the

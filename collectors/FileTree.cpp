@@ -5,12 +5,14 @@
 #include <linux/openat2.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -20,9 +22,6 @@
 namespace NZARNCOLLECT {
 
 namespace {
-
-// Larger files are no records a collector reads.
-constexpr std::size_t kFileLimit = std::size_t{64} << 20;
 
 const char kNoConfinement[] =
     "this kernel cannot keep lookups inside the root (openat2 with RESOLVE_IN_ROOT needs "
@@ -62,6 +61,11 @@ std::string Reason(int error) {
   if (!reason.empty())
     reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
   return reason;
+}
+
+std::string Size(std::size_t bytes) {
+  if (bytes % (std::size_t{1} << 20) == 0) return std::to_string(bytes >> 20) + " MiB";
+  return std::to_string(bytes) + " bytes";
 }
 
 std::string Problem(const std::string& path, int error, const char* verb) {
@@ -123,7 +127,6 @@ TFileTree::TFileTree(const boost::optional<std::string>& root) {
 }
 
 TFileTree::~TFileTree() {
-  for (const int fd : m_kept) close(fd);
   if (m_root >= 0) close(m_root);
 }
 
@@ -138,22 +141,62 @@ int TFileTree::OpenOrFail(const std::string& path, int flags, const char* verb) 
   return fd;
 }
 
-// Opened without blocking, so that a named pipe in an image cannot hold the
-// collection up; only regular files are read.
-std::string TFileTree::Read(const std::string& path) const {
-  const TDescriptor file(OpenOrFail(path, O_RDONLY | O_NONBLOCK | O_NOCTTY, "read"));
-  struct stat status {};
-  if (fstat(file.Get(), &status) != 0) throw TSourceError(Problem(path, errno, "read"));
-  if (!S_ISREG(status.st_mode)) throw TSourceError(path + " is not a regular file");
+std::string TFileTree::Read(const std::string& path, std::size_t limit) const {
   std::string text;
+  EachPiece(path, OpenOrFail(path, O_PATH, "read"), limit,
+            [&text](const char* piece, std::size_t size) { text.append(piece, size); });
+  return text;
+}
+
+boost::optional<std::string> TFileTree::ReadIfExists(const std::string& path,
+                                                     std::size_t limit) const {
+  const int found = Open(path, O_PATH);
+  if (found < 0 && (errno == ENOENT || errno == ENOTDIR)) return boost::none;
+  if (found < 0) throw TSourceError(Problem(path, errno, "read"));
+  std::string text;
+  EachPiece(path, found, limit,
+            [&text](const char* piece, std::size_t size) { text.append(piece, size); });
+  return text;
+}
+
+void TFileTree::CopyTo(const std::string& path, const std::string& copy, std::size_t limit) const {
+  const int found = OpenOrFail(path, O_PATH, "read");
+  const TDescriptor target(open(copy.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+  if (target.Get() < 0) {
+    close(found);
+    throw TSourceError(Problem(copy, errno, "write"));
+  }
+  EachPiece(path, found, limit, [&](const char* piece, std::size_t size) {
+    for (std::size_t done = 0; done < size;) {
+      const ssize_t written = write(target.Get(), piece + done, size - done);
+      if (written < 0 && errno == EINTR) continue;
+      if (written < 0) throw TSourceError(Problem(copy, errno, "write"));
+      done += static_cast<std::size_t>(written);
+    }
+  });
+}
+
+// The file was found without being opened (O_PATH); only a regular file is
+// then opened, through this process's link to what was found, so that
+// nothing else can be swapped in between.
+void TFileTree::EachPiece(const std::string& path, int found, std::size_t limit,
+                          const std::function<void(const char*, std::size_t)>& each) const {
+  const TDescriptor where(found);
+  struct stat status {};
+  if (fstat(where.Get(), &status) != 0) throw TSourceError(Problem(path, errno, "read"));
+  if (!S_ISREG(status.st_mode)) throw TSourceError(path + " is not a regular file");
+  const std::string link = "/proc/self/fd/" + std::to_string(where.Get());
+  const TDescriptor file(open(link.c_str(), O_RDONLY | O_NOCTTY | O_CLOEXEC));
+  if (file.Get() < 0) throw TSourceError(Problem(path, errno, "read"));
   char buffer[65536];
-  for (;;) {
-    const ssize_t size = read(file.Get(), buffer, sizeof buffer);
+  for (std::size_t total = 0;;) {
+    const ssize_t size = read(file.Get(), buffer, std::min(sizeof buffer, limit + 1 - total));
     if (size < 0 && errno == EINTR) continue;
     if (size < 0) throw TSourceError(Problem(path, errno, "read"));
-    if (size == 0) return text;
-    text.append(buffer, static_cast<std::size_t>(size));
-    if (text.size() > kFileLimit) throw TSourceError(path + " is larger than 64 MiB");
+    if (size == 0) return;
+    total += static_cast<std::size_t>(size);
+    if (total > limit) throw TSourceError(path + " is larger than " + Size(limit));
+    each(buffer, static_cast<std::size_t>(size));
   }
 }
 
@@ -191,15 +234,19 @@ bool TFileTree::Exists(const std::string& path) const {
   return fd.Get() >= 0 || (errno != ENOENT && errno != ENOTDIR);
 }
 
-bool TFileTree::IsFolder(const std::string& path) const {
-  return TDescriptor(Open(path, O_PATH | O_DIRECTORY)).Get() >= 0;
+boost::optional<TFileTree::TFound> TFileTree::Find(const std::string& path) const {
+  const TDescriptor found(Open(path, O_PATH));
+  if (found.Get() < 0 && (errno == ENOENT || errno == ENOTDIR || errno == ELOOP))
+    return boost::none;
+  struct stat status {};
+  if (found.Get() < 0 || fstat(found.Get(), &status) != 0)
+    throw TSourceError(Problem(path, errno, "look up"));
+  const bool isNull = S_ISCHR(status.st_mode) && status.st_rdev == makedev(1, 3);
+  return TFound{KindOf(status.st_mode), static_cast<std::size_t>(status.st_size), isNull};
 }
 
-std::string TFileTree::ProgramPath(const std::string& path) {
-  if (m_root < 0) return path;
-  const int fd = OpenOrFail(path, O_PATH | O_DIRECTORY, "open");
-  m_kept.push_back(fd);
-  return "/proc/" + std::to_string(getpid()) + "/fd/" + std::to_string(fd);
+bool TFileTree::IsFolder(const std::string& path) const {
+  return TDescriptor(Open(path, O_PATH | O_DIRECTORY)).Get() >= 0;
 }
 
 }  // namespace NZARNCOLLECT

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,8 +32,19 @@ class TFileTree {
 
   bool Rooted() const { return m_root >= 0; }
 
-  // The contents of a regular file.
-  std::string Read(const std::string& path) const;
+  // Larger files are no records a collector reads.
+  static constexpr std::size_t kFileLimit = std::size_t{64} << 20;
+
+  // The contents of a regular file of at most limit bytes. Nothing else is
+  // opened to be read: a device, a named pipe or a socket is refused after
+  // a lookup that opens nothing.
+  std::string Read(const std::string& path, std::size_t limit = kFileLimit) const;
+  // The same; none when the file does not exist.
+  boost::optional<std::string> ReadIfExists(const std::string& path,
+                                            std::size_t limit = kFileLimit) const;
+  // The regular file at path copied, as Read reads it, to a new file copy of
+  // this machine, which only its owner may read.
+  void CopyTo(const std::string& path, const std::string& copy, std::size_t limit) const;
   // A folder's entries, sorted by name.
   std::vector<TEntry> List(const std::string& path) const;
   // The target of a symbolic link; none when path is no link.
@@ -40,19 +53,25 @@ class TFileTree {
   // looked up for another reason exists, so that reading it says why.
   bool Exists(const std::string& path) const;
   bool IsFolder(const std::string& path) const;
-  // A path by which a program reaches the folder at path. Under a root the
-  // folder is opened inside it, and the program reaches it through this
-  // process's descriptor (/proc/PID/fd/N), so that its way there cannot
-  // lead out of the root; the descriptor lives as long as the tree.
-  std::string ProgramPath(const std::string& path);
+  // What path leads to, links followed; none when it leads nowhere (it, or
+  // a link's target, does not exist, or the links run in a loop).
+  struct TFound {
+    EKind kind;
+    std::size_t size;
+    bool isNull;  // the null device
+  };
+  boost::optional<TFound> Find(const std::string& path) const;
 
  private:
   // A descriptor, or -1 with errno set.
   int Open(const std::string& path, int flags) const;
   int OpenOrFail(const std::string& path, int flags, const char* verb) const;
+  // Hands each piece of the regular file found (an O_PATH descriptor, which
+  // it closes) to each.
+  void EachPiece(const std::string& path, int found, std::size_t limit,
+                 const std::function<void(const char*, std::size_t)>& each) const;
 
   int m_root = -1;
-  std::vector<int> m_kept;  // descriptors handed to programs
 };
 
 }  // namespace NZARNCOLLECT

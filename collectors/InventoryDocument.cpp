@@ -1,6 +1,8 @@
 #include "collectors/InventoryDocument.h"
 
+#include <algorithm>
 #include <ctime>
+#include <iterator>
 #include <utility>
 
 #include <boost/json/object.hpp>
@@ -21,22 +23,14 @@ const char* const kAdapterClasses[] = {
     "QELSG_txDiskDriveVersion",       "QELSG_txSCSIDeviceData", "QELSG_BadStripeData"};
 
 TClassResult Result(std::string name, std::string source, ECollectionState state,
-                    std::string reason, boost::json::array instances) {
+                    std::string reason, TInstanceList instances) {
   return TClassResult{
       NZARNCORE::TCollectedClass{std::move(name), std::move(source), state, std::move(reason)},
       std::move(instances)};
 }
 
 const char* StateName(ECollectionState state) {
-  switch (state) {
-    case ECollectionState::Read:
-      return "read";
-    case ECollectionState::Absent:
-      return "absent";
-    case ECollectionState::Unreadable:
-      break;
-  }
-  return "unreadable";
+  return NZARNCORE::kCollectionStateNames[static_cast<std::size_t>(state)];
 }
 
 void WriteText(std::string& out, const std::string& text) {
@@ -98,44 +92,55 @@ void WriteRecord(std::string& out, const TCollectedInventory& inventory,
   out += "\n    }\n  },\n";
 }
 
-void WriteInstances(std::string& out, const boost::json::array& instances) {
-  if (instances.empty()) {
+void WriteInstances(std::string& out, const TInstanceList& instances) {
+  if (instances.Size() == 0) {
     out += "[]";
     return;
   }
-  out += '[';
-  const char* separator = "\n";
-  for (const boost::json::value& instance : instances) {
-    out += separator;
-    out += "      ";
-    WriteValue(out, instance);
-    separator = ",\n";
-  }
+  out += "[\n";
+  out += instances.Text();
   out += "\n    ]";
 }
 
 }  // namespace
 
-TClassResult ReadClass(std::string name, std::string source, boost::json::array instances,
+void TInstanceList::Add(const boost::json::object& instance) {
+  if (m_count++ != 0) m_text += ",\n";
+  m_text += "      ";
+  WriteValue(m_text, instance);
+}
+
+TClassResult ReadClass(std::string name, std::string source, TInstanceList instances,
                        std::string note) {
   return Result(std::move(name), std::move(source), ECollectionState::Read, std::move(note),
                 std::move(instances));
 }
 
+TClassResult PartialClass(std::string name, std::string source, TInstanceList instances,
+                          std::string lost) {
+  return Result(std::move(name), std::move(source), ECollectionState::Partial, std::move(lost),
+                std::move(instances));
+}
+
 TClassResult AbsentClass(std::string name, std::string source, std::string reason) {
   return Result(std::move(name), std::move(source), ECollectionState::Absent, std::move(reason),
-                {});
+                TInstanceList());
 }
 
 TClassResult UnreadableClass(std::string name, std::string source, std::string reason) {
   return Result(std::move(name), std::move(source), ECollectionState::Unreadable, std::move(reason),
-                {});
+                TInstanceList());
 }
 
 void AddAdapterClasses(TCollectedInventory& inventory) {
   for (const char* name : kAdapterClasses) {
     inventory.classes.push_back(UnreadableClass(name, kAdapterSource, kAdapterReason));
   }
+}
+
+bool OnlyManagementSoftwareReports(const std::string& className) {
+  return std::find(std::begin(kAdapterClasses), std::end(kAdapterClasses), className) !=
+         std::end(kAdapterClasses);
 }
 
 std::string UtcNow() {
@@ -150,8 +155,13 @@ boost::json::value Uint16(boost::optional<std::uint16_t> value) {
       {"uint16", value ? boost::json::value(*value) : boost::json::value(nullptr)}};
 }
 
+// The instances' texts are most of the file: room for them is made at
+// once, so that a long list is not copied as the text grows.
 std::string InventoryText(const TCollectedInventory& inventory, const TCollectorStamp& stamp) {
   std::string out = "{\n  \"format\": 1,\n";
+  std::size_t size = 4096;
+  for (const TClassResult& cls : inventory.classes) size += cls.instances.Text().size() + 512;
+  out.reserve(size);
   if (inventory.operatingSystemType) {
     out += "  \"operatingSystemType\": " + std::to_string(*inventory.operatingSystemType) + ",\n";
   }

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include <boost/json/array.hpp>
+#include <boost/json/object.hpp>
 #include <boost/json/value.hpp>
 #include <boost/optional.hpp>
 
@@ -12,15 +12,33 @@
 
 namespace NZARNCOLLECT {
 
+// A class's instances, each written out as the inventory file holds it as
+// soon as it is added: a long list costs about its text, not a tree of
+// JSON values.
+class TInstanceList {
+ public:
+  void Add(const boost::json::object& instance);
+  std::size_t Size() const { return m_count; }
+  // One instance a line, lines apart by ",\n"; empty for none.
+  const std::string& Text() const { return m_text; }
+
+ private:
+  std::string m_text;
+  std::size_t m_count = 0;
+};
+
 // One class of a collected inventory: how it was come by, and its instances.
 struct TClassResult {
   NZARNCORE::TCollectedClass how;
-  boost::json::array instances;
+  TInstanceList instances;
 };
 
 // note: what the record adds about a class that was read, if anything.
-TClassResult ReadClass(std::string name, std::string source, boost::json::array instances,
+TClassResult ReadClass(std::string name, std::string source, TInstanceList instances,
                        std::string note = std::string());
+// lost: what could not be read, and why.
+TClassResult PartialClass(std::string name, std::string source, TInstanceList instances,
+                          std::string lost);
 TClassResult AbsentClass(std::string name, std::string source, std::string reason);
 TClassResult UnreadableClass(std::string name, std::string source, std::string reason);
 
@@ -35,6 +53,10 @@ struct TCollectedInventory {
 // The adapter's own records, which only its management software reports:
 // every collector lists them as classes it could not read.
 void AddAdapterClasses(TCollectedInventory& inventory);
+
+// Whether the class is one of those: a class no collector of the machine
+// can read, so that its absence says nothing about the machine.
+bool OnlyManagementSoftwareReports(const std::string& className);
 
 // Who collected, and when.
 struct TCollectorStamp {

@@ -14,11 +14,19 @@
 #include <boost/process/async_pipe.hpp>
 #include <boost/process/child.hpp>
 #include <boost/process/env.hpp>
+#include <boost/process/extend.hpp>
 #include <boost/process/group.hpp>
 #include <boost/process/io.hpp>
 #include <boost/process/search_path.hpp>
 
 #include "collectors/SourceError.h"
+
+#if defined(__linux__)
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <csignal>
+#endif
 
 namespace NZARNCOLLECT {
 
@@ -66,16 +74,42 @@ class TPipeReader {
   bool m_overflowed = false;
 };
 
-std::string FirstLine(const std::string& text) {
-  const std::string line = text.substr(0, text.find('\n'));
-  return line.empty() ? line : ": " + line;
+// A program may warn before it fails: the error is the line that says so,
+// or else the last one.
+std::string ErrorLine(const std::string& text) {
+  std::string last;
+  std::size_t begin = 0;
+  while (begin < text.size()) {
+    const std::size_t end = std::min(text.find('\n', begin), text.size());
+    const std::string line = text.substr(begin, end - begin);
+    begin = end + 1;
+    if (line.compare(0, 6, "error:") == 0) return ": " + line;
+    if (line.find_first_not_of(" \t\r") != std::string::npos) last = line;
+  }
+  return last.empty() ? last : ": " + last;
 }
 
-std::string Seconds(std::chrono::milliseconds limit) {
-  const auto count = limit.count();
-  if (count % 1000 == 0) return std::to_string(count / 1000) + " s";
-  return std::to_string(count) + " ms";
-}
+#if defined(__linux__)
+// The program is killed when this process ends before it, whatever ends
+// it: a zarn check out of time is ended at once, and must not leave the
+// program running.
+class TDieWithParent : public bp::extend::handler {
+ public:
+  TDieWithParent() : m_parent(getpid()) {}
+
+  template <class TExecutor>
+  void on_exec_setup(TExecutor&) const {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != m_parent) _exit(127);
+  }
+
+ private:
+  pid_t m_parent;
+};
+#else
+// Elsewhere no program is run while a time limit can end this process.
+class TDieWithParent : public bp::extend::handler {};
+#endif
 
 }  // namespace
 
@@ -91,6 +125,7 @@ std::string RunProgram(const std::string& program, const std::vector<std::string
   std::error_code startError;
   bp::child child(path, bp::args(args), (bp::std_in < bp::null), (bp::std_out > out),
                   (bp::std_err > err), bp::env["LC_ALL"] = "C", group, context, startError,
+                  TDieWithParent(),
                   bp::on_exit([&status](int code, const std::error_code&) { status = code; }));
   if (startError) throw TSourceError(program + " could not be started: " + startError.message());
   const TPipeReader output(out, kOutputLimit, [&context] { context.stop(); });
@@ -98,13 +133,25 @@ std::string RunProgram(const std::string& program, const std::vector<std::string
   context.run_for(limit);
   if (output.Overflowed()) throw TSourceError(program + " wrote more than 64 MiB");
   if (!context.stopped()) {
-    throw TSourceError("timed out: " + program + " did not finish within " + Seconds(limit));
+    throw TSourceError("timed out: " + program + " did not finish within " + LimitText(limit));
   }
   if (status != 0) {
     throw TSourceError(program + " ended with status " + std::to_string(status) +
-                       FirstLine(errors.Text()));
+                       ErrorLine(errors.Text()));
   }
   return output.Text();
+}
+
+std::string LimitText(std::chrono::milliseconds limit) {
+  const auto count = limit.count();
+  if (count % 1000 == 0) return std::to_string(count / 1000) + " s";
+  return std::to_string(count) + " ms";
+}
+
+std::chrono::milliseconds TTimeBudget::For(std::chrono::milliseconds own) const {
+  if (!m_end) return own;
+  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*m_end - TClock::now());
+  return std::max(std::chrono::milliseconds(1), std::min(own, left));
 }
 
 }  // namespace NZARNCOLLECT

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <exception>
@@ -75,11 +76,21 @@ class TLoggedLines : public NZARNCORE::IHostObserver {
   std::vector<std::pair<std::int32_t, std::string>> m_lines;
 };
 
+// The classes the collector did not read in full, as the check reports them.
+struct TUnreadClasses {
+  std::vector<std::string> lines;  // "not read: ...", "read in part: ..."
+  std::size_t unreadable = 0;
+  std::size_t partial = 0;
+  // What the machine itself keeps and could not be read: the check did not
+  // look at everything there is to see.
+  std::vector<std::string> blind;
+};
+
 struct TCheckResult {
   EAnalysisOutcome outcome = EAnalysisOutcome::Completed;
   std::vector<std::string> problems;  // why the analysis did not complete
   TLoggedLines lines;
-  std::vector<std::string> unreadClasses;
+  TUnreadClasses unread;
   double collectSeconds = 0;
   double analyseSeconds = 0;
 };
@@ -88,21 +99,36 @@ double SecondsSince(TClock::time_point start) {
   return std::chrono::duration<double>(TClock::now() - start).count();
 }
 
-boost::shared_ptr<NZARNCORE::TInventory> CollectInventory(const TCheckOptions& options) {
+// The sources get nine tenths of the time limit, so that a slow one ends as
+// a class that timed out, and the analysis and the report still come in
+// time.
+boost::shared_ptr<NZARNCORE::TInventory> CollectInventory(const TCheckOptions& options,
+                                                          TClock::time_point started) {
   NZARNCOLLECT::TCollectSettings settings;
   settings.root = options.root;
+  settings.deadline = started + std::chrono::milliseconds(options.timeoutSeconds) * 900;
   const NZARNCOLLECT::TCollectedInventory collected = NZARNCOLLECT::CollectMachine(settings);
   const std::string text = NZARNCOLLECT::InventoryText(
       collected, NZARNCOLLECT::TCollectorStamp{kCollector, ZARN_VERSION, NZARNCOLLECT::UtcNow()});
   return NZARNCORE::LoadInventoryText(text, kCollectedName);
 }
 
-std::vector<std::string> UnreadClasses(const NZARNCORE::TInventory& inventory) {
-  std::vector<std::string> unread;
+// The adapter's own records are no blind spot of the check: no collector of
+// the machine can read them, and a check that was never OK for that would
+// tell the operator nothing.
+TUnreadClasses UnreadClasses(const NZARNCORE::TInventory& inventory) {
+  TUnreadClasses unread;
   if (!inventory.Collection()) return unread;
   for (const NZARNCORE::TCollectedClass& cls : inventory.Collection()->classes) {
-    if (cls.state == NZARNCORE::ECollectionState::Unreadable)
-      unread.push_back("not read: " + OutputLine(cls.name + ": " + cls.reason));
+    if (NZARNCORE::ReadInFull(cls.state)) continue;
+    const bool partial = cls.state == NZARNCORE::ECollectionState::Partial;
+    ++(partial ? unread.partial : unread.unreadable);
+    unread.lines.push_back((partial ? "read in part: " : "not read: ") +
+                           OutputLine(cls.name + ": " + cls.reason));
+    if (!NZARNCOLLECT::OnlyManagementSoftwareReports(cls.name)) {
+      unread.blind.push_back(cls.name + (partial ? " was read in part: " : " could not be read: ") +
+                             cls.reason);
+    }
   }
   return unread;
 }
@@ -126,20 +152,27 @@ EMonitoringState StateOf(const TCheckResult& result, const TThresholds& threshol
     return EMonitoringState::Critical;
   const bool warns = thresholds.warning ? thresholds.warning->Alerts(static_cast<double>(findings))
                                         : findings + advice != 0;
-  return warns ? EMonitoringState::Warning : EMonitoringState::Ok;
+  if (warns) return EMonitoringState::Warning;
+  return result.unread.blind.empty() ? EMonitoringState::Ok : EMonitoringState::Unknown;
 }
 
-// No ';' in it: a monitoring core's log separates its fields with it.
+// No ';' in it: a monitoring core's log separates its fields with it, and
+// the reasons it quotes may hold one.
 std::string SummaryOf(const TCheckResult& result) {
   std::string summary;
   for (const std::string& problem : result.problems) summary += problem + ", ";
+  for (const std::string& blind : result.unread.blind) summary += blind + ", ";
   const std::size_t errors = result.lines.Count(kLevelError);
   if (errors != 0) summary += Counted(errors, "error", "errors") + kIncomplete + ", ";
   summary += FindingsText(result.lines.Count(kLevelFinding), result.lines.Count(kLevelAdvice));
-  if (!result.unreadClasses.empty()) {
-    summary +=
-        " (" + Counted(result.unreadClasses.size(), "class", "classes") + " could not be read)";
+  const TUnreadClasses& unread = result.unread;
+  if (unread.unreadable != 0) {
+    summary += " (" + Counted(unread.unreadable, "class", "classes") + " could not be read";
+    summary += unread.partial != 0 ? ", " + std::to_string(unread.partial) + " read in part)" : ")";
+  } else if (unread.partial != 0) {
+    summary += " (" + Counted(unread.partial, "class", "classes") + " read in part)";
   }
+  std::replace(summary.begin(), summary.end(), ';', ',');
   return summary;
 }
 
@@ -164,7 +197,7 @@ int WriteReport(const TCheckResult& result, const TThresholds& thresholds) {
   std::cout << kServiceName << ' ' << StateName(state) << ": " << OutputLine(SummaryOf(result))
             << " | " << PerfData(result, thresholds) << '\n';
   for (const std::string& line : result.lines.LongOutput()) std::cout << line << '\n';
-  for (const std::string& line : result.unreadClasses) std::cout << line << '\n';
+  for (const std::string& line : result.unread.lines) std::cout << line << '\n';
   std::cout.flush();
   return static_cast<int>(state);
 }
@@ -175,7 +208,7 @@ int CheckHere(const TCheckOptions& options) {
   const TClock::time_point started = TClock::now();
   boost::shared_ptr<NZARNCORE::TInventory> inventory;
   try {
-    inventory = CollectInventory(options);
+    inventory = CollectInventory(options, started);
   } catch (const std::exception& error) {
     return WriteStateLine(EMonitoringState::Unknown, kCollectionFailed + std::string(error.what()));
   }
@@ -188,7 +221,7 @@ int CheckHere(const TCheckOptions& options) {
   result.analyseSeconds = SecondsSince(analysing);
   if (result.outcome == EAnalysisOutcome::PluginNotLoaded)
     return WriteStateLine(EMonitoringState::Unknown, result.problems.front());
-  result.unreadClasses = UnreadClasses(*inventory);
+  result.unread = UnreadClasses(*inventory);
   return WriteReport(result, options.thresholds);
 }
 

@@ -24,7 +24,7 @@ const char kHelp[] =
     "Collects this machine and analyses it with the plug-in, and reports as a\n"
     "monitoring plug-in: a line with the state, a summary and the performance\n"
     "data, then a line for each finding, advice and error of the plug-in and for\n"
-    "each class the collector could not read.\n"
+    "each class the collector could not read, or read only in part.\n"
     "\n"
     "Options:\n"
     " -h, --help\n"
@@ -54,8 +54,11 @@ const char kHelp[] =
     "Exit status: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN. UNKNOWN when the\n"
     "collection fails, the plug-in cannot be loaded or fails, it writes an error\n"
     "(it could not look at everything), or the time limit passes; also for\n"
-    "--help, --version and a command line that is wrong. A class the collector\n"
-    "could not read is named, and is no state of its own.\n";
+    "--help, --version and a command line that is wrong. Never OK without having\n"
+    "looked: a class of the machine (PCI devices, packages, services) that could\n"
+    "not be read, wholly or in part, is UNKNOWN unless the findings make it\n"
+    "WARNING or CRITICAL. The adapter's own records, which only its management\n"
+    "software reports, are named and change no state.\n";
 
 CLI::Validator RangeCheck() {
   return CLI::Validator(

@@ -20,6 +20,8 @@ const char* StatePhrase(ECollectionState state) {
       return "read";
     case ECollectionState::Absent:
       return "absent";
+    case ECollectionState::Partial:
+      return "read in part";
     case ECollectionState::Unreadable:
       break;
   }
@@ -54,9 +56,11 @@ std::size_t NoteUnreadableClasses(const NZARNCORE::TInventory& inventory,
   if (!inventory.Collection()) return 0;
   std::size_t unreadable = 0;
   for (const TCollectedClass& cls : inventory.Collection()->classes) {
-    if (cls.state != ECollectionState::Unreadable) continue;
-    std::cerr << "zarn: note: " << prefix << Displayed(cls.name)
-              << " could not be read: " << Displayed(cls.reason) << '\n';
+    if (NZARNCORE::ReadInFull(cls.state)) continue;
+    const char* how =
+        cls.state == ECollectionState::Partial ? " was read in part: " : " could not be read: ";
+    std::cerr << "zarn: note: " << prefix << Displayed(cls.name) << how << Displayed(cls.reason)
+              << '\n';
     ++unreadable;
   }
   return unreadable;

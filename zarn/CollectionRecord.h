@@ -13,7 +13,8 @@ namespace NZARN {
 void PrintCollection(std::ostream& out, const NZARNCORE::TInventory& inventory);
 
 // For analyze: a note on stderr for each class the collector could not
-// read, whose emptiness says nothing, after prefix; gives how many.
+// read, or read only in part, whose emptiness says nothing, after prefix;
+// gives how many.
 std::size_t NoteUnreadableClasses(const NZARNCORE::TInventory& inventory,
                                   const std::string& prefix = std::string());
 

@@ -13,6 +13,7 @@
 #include "zarn/ExecutablePath.h"
 #include "zarn/HostSession.h"
 #include "zarn/OptionValues.h"
+#include "zarn/OutputFile.h"
 
 namespace NZARN {
 namespace {
@@ -28,7 +29,8 @@ const char kAnalyzeFooter[] =
     "  7  the output could not be written\n"
     "  1  a line at level 100 (finding) or 101 (advice) was written\n"
     "  6  no finding, but a line at level 0 (error) was written, or the\n"
-    "     inventory's collection record has a class that could not be read\n"
+    "     inventory's collection record has a class that could not be read,\n"
+    "     or was read only in part\n"
     "  0  no line at level 0, 100 or 101\n"
     "--levels hides lines only; the exit status counts every line.\n"
     "Several inventories, or a folder: each is analysed in a process of its own,\n"
@@ -41,8 +43,8 @@ const char kInventoryOfValidateHelp[] = "The inventory file (JSON), or - for sta
 
 const char kCollectFooter[] =
     "Exit status: 0 written, 2 usage error or unusable --root (nothing written),\n"
-    "7 the output could not be written. A class that could not be read is no\n"
-    "failure: the inventory's collection record says why.\n";
+    "7 the output could not be written. A class that could not be read, or was\n"
+    "read only in part, is no failure: the inventory's collection record says why.\n";
 
 // As many inventories at a time as the machine has cores.
 std::string DefaultJobs() {
@@ -143,7 +145,8 @@ void AddCollectOptions(CLI::App& collect, TCollectCommand& command) {
   command.outputGiven = collect
                             .add_option("-o,--output", command.output,
                                         "Write to FILE, whole or not at all, instead of stdout")
-                            ->type_name("FILE");
+                            ->type_name("FILE")
+                            ->check(CLI::Validator(OutputPathProblem, ""));
   collect
       .add_option("--max-events", command.maxEvents,
                   "Read at most the N newest records of the System event log\n(default: " +

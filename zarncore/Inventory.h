@@ -28,8 +28,18 @@ enum class EClassFault { None, Lookup, Enumerate };
 enum class EPropertyFault { None, Lookup, Value };
 
 // How a collector fared with one class: it read the class, this kind of
-// system has none, or it could not read it.
-enum class ECollectionState { Read, Absent, Unreadable };
+// system has none, it could not read it, or it read only part of it.
+enum class ECollectionState { Read, Absent, Unreadable, Partial };
+
+// Each state as an inventory's collection record spells it, in the order
+// of ECollectionState.
+constexpr const char* kCollectionStateNames[] = {"read", "absent", "unreadable", "partial"};
+
+// An unreadable class and one read in part both leave its instances short
+// of what the machine holds, so that their emptiness proves nothing.
+inline bool ReadInFull(ECollectionState state) {
+  return state == ECollectionState::Read || state == ECollectionState::Absent;
+}
 
 struct TCollectedClass {
   std::string name;

@@ -318,8 +318,6 @@ constexpr TFixedKey kCollectedKeys[] = {{"source", ESlot::CollectedText},
 constexpr std::size_t kRequiredCollectedKeys = 2;
 constexpr unsigned kReasonSeen = 1u << 2;
 
-constexpr std::string_view kStates[] = {"read", "absent", "unreadable"};
-
 // Keys of an instance or fault object that may appear once.
 constexpr unsigned kIdSeen = 1;
 constexpr unsigned kStatusSeen = 1;
@@ -636,7 +634,7 @@ std::string THandler::UnexpectedMessage(ESlot slot, const std::string& got) {
     case ESlot::PairId:
       return "expected a string $id" + got;
     case ESlot::CollectedState:
-      return "expected 'read', 'absent' or 'unreadable'" + got;
+      return "expected 'read', 'absent', 'unreadable' or 'partial'" + got;
     case ESlot::Property:
       break;
   }
@@ -1065,18 +1063,20 @@ void THandler::EndCollection(const TFrame& frame) {
 void THandler::EndCollectedClass(const TFrame& frame) {
   const TFixedKey* missing = FirstMissing(kCollectedKeys, kRequiredCollectedKeys, frame.seen);
   if (missing) FailAtContainer("missing key " + Quoted(missing->name));
-  if (m_collected.state == ECollectionState::Unreadable && !(frame.seen & kReasonSeen)) {
+  if (!(frame.seen & kReasonSeen) && m_collected.state == ECollectionState::Unreadable)
     FailAtContainer("missing key 'reason' (an unreadable class says why)");
-  }
+  if (!(frame.seen & kReasonSeen) && m_collected.state == ECollectionState::Partial)
+    FailAtContainer("missing key 'reason' (a class read in part says what was lost)");
   m_collection.classes.push_back(std::move(m_collected));
 }
 
 void THandler::CollectedState(std::string_view text) {
-  const auto found = std::find(std::begin(kStates), std::end(kStates), text);
-  if (found == std::end(kStates)) {
+  const auto* const names = std::begin(kCollectionStateNames);
+  const auto found = std::find(names, std::end(kCollectionStateNames), text);
+  if (found == std::end(kCollectionStateNames)) {
     FailAtValue(UnexpectedMessage(ESlot::CollectedState, ", got " + Quoted(text)));
   }
-  m_collected.state = static_cast<ECollectionState>(found - std::begin(kStates));
+  m_collected.state = static_cast<ECollectionState>(found - names);
 }
 
 // The number when it fits the type (the callers' types all fit int64); a

@@ -1,5 +1,11 @@
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
-#include <sstream>
+#include <cstring>
+#include <map>
+#include <utility>
 
 #include <boost/json/object.hpp>
 
@@ -13,12 +19,11 @@ namespace {
 
 const char kClass[] = "QELSG_InstalledRPM";
 const char kDpkgStatus[] = "/var/lib/dpkg/status";
+const char kDpkgJournal[] = "/var/lib/dpkg/updates";
 const char kRpmSource[] = "rpm -qa";
 const char kNoDatabaseSource[] = "the package manager";
 const char kNoDatabase[] =
     "no package database: neither /var/lib/dpkg/status nor an rpm database was found";
-const char kLinkInDatabase[] =
-    "the rpm database holds a symbolic link, which could lead rpm out of the root";
 
 // Where rpm keeps its database, newer systems first, and the files that
 // make a folder one, whichever of its formats it is in. rpm run on a folder
@@ -26,19 +31,60 @@ const char kLinkInDatabase[] =
 const char* const kRpmFolders[] = {"/usr/lib/sysimage/rpm", "/var/lib/rpm"};
 const char* const kRpmDatabases[] = {"rpmdb.sqlite", "Packages.db", "Packages"};
 
+// An image's rpm database is copied aside before rpm opens it: rpm writes
+// beside a database it reads (an sqlite one gets its -shm and -wal files).
+constexpr std::size_t kRpmFileLimit = std::size_t{1} << 30;
+
 constexpr std::chrono::seconds kRpmLimit{20};
 
-boost::json::array Products(const std::vector<std::string>& names) {
-  boost::json::array products;
-  for (const std::string& name : names)
-    products.push_back(boost::json::object{{"ProductName", name}});
-  return products;
+boost::json::object Product(std::string name) {
+  return boost::json::object{{"ProductName", std::move(name)}};
 }
 
 std::string Trimmed(const std::string& text) {
   const std::size_t begin = text.find_first_not_of(" \t");
   if (begin == std::string::npos) return std::string();
   return text.substr(begin, text.find_last_not_of(" \t\r") + 1 - begin);
+}
+
+// One package of dpkg's records, as far as the list needs it.
+struct TDpkgRecord {
+  std::string package;
+  std::string architecture;
+  std::string multiArch;
+  std::string version;
+  std::string status;
+};
+
+// Stanzas apart by blank lines; a line that starts with a blank continues
+// the field before it.
+template <class TEach>
+void EachStanza(const std::string& text, TEach each) {
+  TDpkgRecord record;
+  const auto finish = [&] {
+    if (!record.package.empty()) each(std::move(record));
+    record = TDpkgRecord();
+  };
+  std::size_t begin = 0;
+  while (begin < text.size()) {
+    const std::size_t end = std::min(text.find('\n', begin), text.size());
+    const std::string line = text.substr(begin, end - begin);
+    begin = end + 1;
+    if (Trimmed(line).empty()) {
+      finish();
+      continue;
+    }
+    const std::size_t colon = line.find(':');
+    if (line[0] == ' ' || line[0] == '\t' || colon == std::string::npos) continue;
+    const std::string field = line.substr(0, colon);
+    const std::string value = Trimmed(line.substr(colon + 1));
+    if (field == "Package") record.package = value;
+    if (field == "Architecture") record.architecture = value;
+    if (field == "Multi-Arch") record.multiArch = value;
+    if (field == "Version") record.version = value;
+    if (field == "Status") record.status = value;
+  }
+  finish();
 }
 
 // dpkg's status field is "want flag state"; these states have the package
@@ -48,81 +94,142 @@ bool IsInstalled(const std::string& status) {
   return state == "installed" || state == "triggers-pending" || state == "triggers-awaited";
 }
 
-// One stanza a package, stanzas apart by blank lines; a line that starts
-// with a blank continues the field before it.
-std::vector<std::string> DpkgInstalled(const std::string& status) {
-  std::vector<std::string> names;
-  std::string package, version, state;
-  const auto finish = [&] {
-    if (!package.empty() && IsInstalled(state)) {
-      names.push_back(version.empty() ? package : package + " " + version);
-    }
-    package.clear();
-    version.clear();
-    state.clear();
-  };
-  std::istringstream lines(status);
-  for (std::string line; std::getline(lines, line);) {
-    if (Trimmed(line).empty()) {
-      finish();
-      continue;
-    }
-    const std::size_t colon = line.find(':');
-    if (line[0] == ' ' || line[0] == '\t' || colon == std::string::npos) continue;
-    const std::string field = line.substr(0, colon);
-    const std::string value = Trimmed(line.substr(colon + 1));
-    if (field == "Package") package = value;
-    if (field == "Version") version = value;
-    if (field == "Status") state = value;
-  }
-  finish();
-  return names;
+// As dpkg-query's ${binary:Package}: the architecture is added where the
+// name alone could stand for another package, that is for a package of
+// which each architecture may be installed, and for one of a foreign
+// architecture. The native one is dpkg's own.
+std::string BinaryPackage(const TDpkgRecord& record, const std::string& native) {
+  const std::string& arch = record.architecture;
+  if (arch.empty() || arch == "all") return record.package;
+  if (record.multiArch == "same" || (!native.empty() && arch != native))
+    return record.package + ":" + arch;
+  return record.package;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty()) lines.push_back(line);
+// The journal's files are named by number; dpkg applies them in order.
+bool IsJournalFile(const std::string& name) {
+  return !name.empty() && name.find_first_not_of("0123456789") == std::string::npos;
+}
+
+std::vector<std::string> DpkgJournal(const TFileTree& files) {
+  std::vector<std::string> journal;
+  if (!files.Exists(kDpkgJournal)) return journal;
+  for (const TFileTree::TEntry& entry : files.List(kDpkgJournal)) {
+    if (IsJournalFile(entry.name))
+      journal.push_back(files.Read(std::string(kDpkgJournal) + "/" + entry.name));
   }
-  return lines;
+  return journal;
+}
+
+bool IsRpmDatabase(const TFileTree& files, const char* folder) {
+  for (const char* database : kRpmDatabases) {
+    if (files.Exists(std::string(folder) + "/" + database)) return true;
+  }
+  return false;
 }
 
 boost::optional<std::string> RpmFolder(const TFileTree& files) {
   for (const char* folder : kRpmFolders) {
-    for (const char* database : kRpmDatabases) {
-      if (files.Exists(std::string(folder) + "/" + database)) return std::string(folder);
-    }
+    if (IsRpmDatabase(files, folder)) return std::string(folder);
   }
   return boost::none;
 }
 
-// rpm opens its database files by name; under a root each must be what it
-// seems, not a link out of it.
-void CheckNoLinks(const TFileTree& files, const std::string& folder) {
+// A private folder, removed with what it holds when it goes.
+class TScratchFolder {
+ public:
+  TScratchFolder() {
+    const char* base = getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/zarn-rpmdb.XXXXXX";
+    if (!mkdtemp(pattern.data()))
+      throw TSourceError(
+          "cannot make a folder to copy the rpm "
+          "database into: " +
+          std::string(strerror(errno)));
+    m_path = pattern;
+  }
+  ~TScratchFolder() {
+    for (const std::string& name : m_files) unlink((m_path + "/" + name).c_str());
+    rmdir(m_path.c_str());
+  }
+  TScratchFolder(const TScratchFolder&) = delete;
+  TScratchFolder& operator=(const TScratchFolder&) = delete;
+
+  const std::string& Path() const { return m_path; }
+  void Keep(const std::string& name) { m_files.push_back(name); }
+
+ private:
+  std::string m_path;
+  std::vector<std::string> m_files;
+};
+
+// The image's database files, regular ones only, copied into scratch.
+void CopyDatabase(const TFileTree& files, const std::string& folder, TScratchFolder& scratch) {
   for (const TFileTree::TEntry& entry : files.List(folder)) {
-    if (entry.kind == TFileTree::EKind::Link) throw TSourceError(kLinkInDatabase);
+    if (entry.kind != TFileTree::EKind::File && entry.kind != TFileTree::EKind::Link) continue;
+    scratch.Keep(entry.name);
+    files.CopyTo(folder + "/" + entry.name, scratch.Path() + "/" + entry.name, kRpmFileLimit);
   }
 }
 
-std::vector<std::string> RpmInstalled(TFileTree& files, const std::string& folder) {
-  if (files.Rooted()) CheckNoLinks(files, folder);
-  return Lines(RunProgram(
-      "rpm", {"--dbpath", files.ProgramPath(folder), "-qa", "--queryformat", "%{NVRA}\\n"},
-      kRpmLimit));
+TInstanceList RpmInstalled(const TFileTree& files, const std::string& folder,
+                           const TTimeBudget& budget) {
+  boost::optional<TScratchFolder> scratch;
+  std::string database = folder;
+  if (files.Rooted()) {
+    scratch.emplace();
+    CopyDatabase(files, folder, *scratch);
+    database = scratch->Path();
+  }
+  const std::string listing = RunProgram(
+      "rpm", {"--dbpath", database, "-qa", "--queryformat", "%{NVRA}\\n"}, budget.For(kRpmLimit));
+  TInstanceList products;
+  std::size_t begin = 0;
+  while (begin < listing.size()) {
+    const std::size_t end = std::min(listing.find('\n', begin), listing.size());
+    if (end != begin) products.Add(Product(listing.substr(begin, end - begin)));
+    begin = end + 1;
+  }
+  return products;
 }
 
 }  // namespace
 
-TClassResult ReadInstalledPackages(TFileTree& files) {
+std::vector<std::string> DpkgInstalled(const std::string& status,
+                                       const std::vector<std::string>& journal) {
+  std::map<std::pair<std::string, std::string>, TDpkgRecord> records;
+  const auto keep = [&records](TDpkgRecord record) {
+    const auto key = std::make_pair(record.package, record.architecture);
+    records[key] = std::move(record);
+  };
+  EachStanza(status, keep);
+  for (const std::string& update : journal) EachStanza(update, keep);
+  std::string native;
+  for (const auto& record : records) {
+    if (record.first.first == "dpkg" && IsInstalled(record.second.status))
+      native = record.second.architecture;
+  }
+  std::vector<std::string> names;
+  for (const auto& entry : records) {
+    const TDpkgRecord& record = entry.second;
+    if (!IsInstalled(record.status)) continue;
+    const std::string name = BinaryPackage(record, native);
+    names.push_back(record.version.empty() ? name : name + " " + record.version);
+  }
+  return names;
+}
+
+TClassResult ReadInstalledPackages(const TFileTree& files, const TTimeBudget& budget) {
   const bool dpkg = files.Exists(kDpkgStatus);
   const boost::optional<std::string> rpmFolder = dpkg ? boost::none : RpmFolder(files);
   const std::string source = dpkg ? kDpkgStatus : kRpmSource;
   if (!dpkg && !rpmFolder) return UnreadableClass(kClass, kNoDatabaseSource, kNoDatabase);
   try {
-    return ReadClass(
-        kClass, source,
-        Products(dpkg ? DpkgInstalled(files.Read(kDpkgStatus)) : RpmInstalled(files, *rpmFolder)));
+    if (!dpkg) return ReadClass(kClass, source, RpmInstalled(files, *rpmFolder, budget));
+    TInstanceList products;
+    for (std::string& name : DpkgInstalled(files.Read(kDpkgStatus), DpkgJournal(files)))
+      products.Add(Product(std::move(name)));
+    return ReadClass(kClass, source, std::move(products));
   } catch (const TSourceError& error) {
     return UnreadableClass(kClass, source, error.what());
   }

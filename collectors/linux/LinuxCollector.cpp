@@ -45,8 +45,9 @@ TCollectedInventory CollectMachine(const TCollectSettings& settings) {
   inventory.operatingSystemType = kLinux;
   inventory.host = HostName(files);
   inventory.classes.push_back(ReadPciDevices(files));
-  inventory.classes.push_back(ReadInstalledPackages(files));
-  inventory.classes.push_back(ReadServiceUnits(files));
+  const TTimeBudget budget(settings.deadline);
+  inventory.classes.push_back(ReadInstalledPackages(files, budget));
+  inventory.classes.push_back(ReadServiceUnits(files, budget));
   inventory.classes.push_back(
       AbsentClass(kWindowsSoftware, kWindowsSoftwareSource, kWindowsSoftwareReason));
   inventory.classes.push_back(AbsentClass(kEventLog, kEventLogSource, kEventLogReason));

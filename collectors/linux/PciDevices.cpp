@@ -13,9 +13,73 @@ namespace {
 const char kClass[] = "QELSG_PCIDevice";
 const char kDevices[] = "/sys/bus/pci/devices";
 
-// The kernel writes an ID as "0x9005\n".
-boost::optional<std::uint16_t> ParseId(const std::string& text) {
-  const std::size_t end = text.find_last_not_of(" \n") + 1;
+// The kernel writes an ID as "0x9005\n"; anything longer is no ID.
+constexpr std::size_t kIdFileLimit = 64;
+
+// What could not be read of the devices: how many lost an ID, and the
+// first reason.
+struct TLosses {
+  std::size_t devices = 0;
+  std::string first;
+};
+
+// One device's ID files, read; a problem other than a missing file is a
+// loss.
+class TDeviceReader {
+ public:
+  TDeviceReader(const TFileTree& files, std::string device)
+      : m_files(files), m_device(std::move(device)) {}
+
+  // An ID file that is missing or holds no ID gives a typed null.
+  boost::json::value Id(const char* name) {
+    try {
+      const boost::optional<std::string> text =
+          m_files.ReadIfExists(m_device + "/" + name, kIdFileLimit);
+      return Uint16(text ? ParsePciId(*text) : boost::none);
+    } catch (const TSourceError& error) {
+      if (m_problem.empty()) m_problem = error.what();
+      return Uint16(boost::none);
+    }
+  }
+
+  // The driver bound to the device: the name its link leads to; null for
+  // none.
+  boost::json::value Driver() const {
+    boost::optional<std::string> target = m_files.LinkTarget(m_device + "/driver");
+    if (target) target->erase(target->find_last_not_of('/') + 1);
+    if (!target || target->empty()) return nullptr;
+    return boost::json::value(target->substr(target->rfind('/') + 1));
+  }
+
+  const std::string& Problem() const { return m_problem; }
+
+ private:
+  const TFileTree& m_files;
+  std::string m_device;
+  std::string m_problem;
+};
+
+boost::json::object Device(const TFileTree& files, const std::string& slot, TLosses& losses) {
+  TDeviceReader device(files, std::string(kDevices) + "/" + slot);
+  boost::json::object instance{{"VendorID", device.Id("vendor")},
+                               {"PciDeviceID", device.Id("device")},
+                               {"SubVendorID", device.Id("subsystem_vendor")},
+                               {"SubDeviceID", device.Id("subsystem_device")},
+                               {"Slot", slot},
+                               {"Driver", device.Driver()}};
+  if (!device.Problem().empty() && losses.devices++ == 0) losses.first = device.Problem();
+  return instance;
+}
+
+std::string Lost(const TLosses& losses, std::size_t devices) {
+  return "the IDs of " + std::to_string(losses.devices) + " of " + std::to_string(devices) +
+         " devices could not be read, the first because " + losses.first;
+}
+
+}  // namespace
+
+boost::optional<std::uint16_t> ParsePciId(const std::string& text) {
+  const std::size_t end = text.find_last_not_of(" \t\r\n") + 1;
   if (text.compare(0, 2, "0x") != 0 || end <= 2 || end > 6) return boost::none;
   std::uint16_t id = 0;
   const auto parsed = std::from_chars(text.data() + 2, text.data() + end, id, 16);
@@ -23,44 +87,21 @@ boost::optional<std::uint16_t> ParseId(const std::string& text) {
   return id;
 }
 
-// An ID file that is missing or holds no ID gives a typed null.
-boost::json::value Id(const TFileTree& files, const std::string& path) {
-  try {
-    return Uint16(ParseId(files.Read(path)));
-  } catch (const TSourceError&) {
-    return Uint16(boost::none);
-  }
-}
-
-// The driver bound to the device: the name its link leads to; null for none.
-boost::json::value Driver(const TFileTree& files, const std::string& device) {
-  const boost::optional<std::string> target = files.LinkTarget(device + "/driver");
-  if (!target) return nullptr;
-  return boost::json::value(target->substr(target->rfind('/') + 1));
-}
-
-boost::json::object Device(const TFileTree& files, const std::string& slot) {
-  const std::string device = std::string(kDevices) + "/" + slot;
-  return boost::json::object{{"VendorID", Id(files, device + "/vendor")},
-                             {"PciDeviceID", Id(files, device + "/device")},
-                             {"SubVendorID", Id(files, device + "/subsystem_vendor")},
-                             {"SubDeviceID", Id(files, device + "/subsystem_device")},
-                             {"Slot", slot},
-                             {"Driver", Driver(files, device)}};
-}
-
-}  // namespace
-
 TClassResult ReadPciDevices(const TFileTree& files) {
-  boost::json::array devices;
+  TInstanceList devices;
+  TLosses losses;
   try {
     for (const TFileTree::TEntry& entry : files.List(kDevices)) {
       if (entry.kind == TFileTree::EKind::Link || entry.kind == TFileTree::EKind::Folder) {
-        devices.push_back(Device(files, entry.name));
+        devices.Add(Device(files, entry.name, losses));
       }
     }
   } catch (const TSourceError& error) {
     return UnreadableClass(kClass, kDevices, error.what());
+  }
+  if (losses.devices != 0) {
+    const std::string lost = Lost(losses, devices.Size());
+    return PartialClass(kClass, kDevices, std::move(devices), lost);
   }
   return ReadClass(kClass, kDevices, std::move(devices));
 }

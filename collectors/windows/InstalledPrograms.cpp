@@ -84,8 +84,7 @@ boost::json::value Text(HKEY key, const wchar_t* value) {
 
 // Each entry with a display name is a program; an entry that cannot be
 // opened is left out.
-void AddPrograms(const TUninstallKey& list, const TDeadline& deadline,
-                 boost::json::array& programs) {
+void AddPrograms(const TUninstallKey& list, const TDeadline& deadline, TInstanceList& programs) {
   const TKey key = Open(list.root, list.path, list.view, list.name);
   if (!key) return;
   for (const std::wstring& entry : Subkeys(key.get(), list.name)) {
@@ -99,10 +98,10 @@ void AddPrograms(const TUninstallKey& list, const TDeadline& deadline,
     const TKey program(opened);
     boost::json::value displayName = Text(program.get(), L"DisplayName");
     if (displayName.is_null() || displayName.get_string().empty()) continue;
-    programs.push_back(boost::json::object{{"ProductName", std::move(displayName)},
-                                           {"Version", Text(program.get(), L"DisplayVersion")},
-                                           {"Publisher", Text(program.get(), L"Publisher")},
-                                           {"Key", name}});
+    programs.Add(boost::json::object{{"ProductName", std::move(displayName)},
+                                     {"Version", Text(program.get(), L"DisplayVersion")},
+                                     {"Publisher", Text(program.get(), L"Publisher")},
+                                     {"Key", name}});
   }
 }
 
@@ -130,9 +129,9 @@ std::vector<TUninstallKey> UserKeys() {
   return keys;
 }
 
-// A user's list that cannot be read is noted; the machine's lists must be
-// read, or the class is unreadable.
-std::string AddUserPrograms(const TDeadline& deadline, boost::json::array& programs) {
+// A user's list that cannot be read leaves the class read in part; the
+// machine's lists must be read, or the class is unreadable.
+std::string AddUserPrograms(const TDeadline& deadline, TInstanceList& programs) {
   std::string notRead;
   try {
     for (const TUninstallKey& list : UserKeys()) {
@@ -150,17 +149,18 @@ std::string AddUserPrograms(const TDeadline& deadline, boost::json::array& progr
 
 }  // namespace
 
-TClassResult ReadInstalledPrograms() {
-  const TDeadline deadline(kSource, kRegistryLimit);
-  boost::json::array programs;
-  std::string note;
+TClassResult ReadInstalledPrograms(const TTimeBudget& budget) {
+  const TDeadline deadline(kSource, budget.For(kRegistryLimit));
+  TInstanceList programs;
+  std::string notRead;
   try {
     for (const TUninstallKey& list : MachineKeys()) AddPrograms(list, deadline, programs);
-    note = AddUserPrograms(deadline, programs);
+    notRead = AddUserPrograms(deadline, programs);
   } catch (const TSourceError& error) {
     return UnreadableClass(kClass, kSource, error.what());
   }
-  return ReadClass(kClass, kSource, std::move(programs), note);
+  if (!notRead.empty()) return PartialClass(kClass, kSource, std::move(programs), notRead);
+  return ReadClass(kClass, kSource, std::move(programs));
 }
 
 }  // namespace NZARNCOLLECT

@@ -116,8 +116,8 @@ boost::json::object Record(EVT_HANDLE event, TPublishers& publishers) {
   return plain.Instance();
 }
 
-// What the record of the class says besides "read": the bounds, and the
-// records left out.
+// What the record of the class says: the bounds, and the records that
+// could not be read, which leave the class read in part.
 std::string Note(unsigned maxEvents, unsigned maxDays, unsigned skipped,
                  const std::string& firstSkip) {
   std::string note = "the newest records of the last " + std::to_string(maxDays) +
@@ -132,17 +132,17 @@ std::string Note(unsigned maxEvents, unsigned maxDays, unsigned skipped,
 
 // The walk ends at the count, at the log's oldest record within the age, or
 // at the time limit, which makes the class unreadable.
-TClassResult ReadSystemEventLog(unsigned maxEvents, unsigned maxDays) {
-  const TDeadline deadline(kSource, kLogLimit);
-  boost::json::array records;
+TClassResult ReadSystemEventLog(unsigned maxEvents, unsigned maxDays, const TTimeBudget& budget) {
+  const TDeadline deadline(kSource, budget.For(kLogLimit));
+  TInstanceList records;
   unsigned skipped = 0;
   std::string firstSkip;
   try {
     const THandle results = Query(maxDays);
     TPublishers publishers;
-    while (records.size() + skipped < maxEvents) {
+    while (records.Size() + skipped < maxEvents) {
       const DWORD wanted =
-          static_cast<DWORD>(std::min<std::size_t>(kBatch, maxEvents - records.size() - skipped));
+          static_cast<DWORD>(std::min<std::size_t>(kBatch, maxEvents - records.Size() - skipped));
       EVT_HANDLE batch[kBatch] = {};
       DWORD count = 0;
       if (!EvtNext(results.get(), wanted, batch, deadline.RemainingMs(), 0, &count)) {
@@ -153,7 +153,7 @@ TClassResult ReadSystemEventLog(unsigned maxEvents, unsigned maxDays) {
       std::vector<THandle> events(batch, batch + count);
       for (const THandle& event : events) {
         try {
-          records.push_back(Record(event.get(), publishers));
+          records.Add(Record(event.get(), publishers));
         } catch (const TSourceError& error) {
           if (skipped++ == 0) firstSkip = error.what();
         }
@@ -162,8 +162,9 @@ TClassResult ReadSystemEventLog(unsigned maxEvents, unsigned maxDays) {
   } catch (const TSourceError& error) {
     return UnreadableClass(kClass, kSource, error.what());
   }
-  return ReadClass(kClass, kSource, std::move(records),
-                   Note(maxEvents, maxDays, skipped, firstSkip));
+  const std::string note = Note(maxEvents, maxDays, skipped, firstSkip);
+  if (skipped != 0) return PartialClass(kClass, kSource, std::move(records), note);
+  return ReadClass(kClass, kSource, std::move(records), note);
 }
 
 }  // namespace NZARNCOLLECT

@@ -9,7 +9,7 @@
 
 namespace NZARNCOLLECT {
 
-TDeadline::TDeadline(std::string source, std::chrono::seconds limit)
+TDeadline::TDeadline(std::string source, std::chrono::milliseconds limit)
     : m_source(std::move(source)),
       m_limit(limit),
       m_end(std::chrono::steady_clock::now() + limit) {}
@@ -18,8 +18,7 @@ unsigned long TDeadline::RemainingMs() const {
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
       m_end - std::chrono::steady_clock::now());
   if (left.count() <= 0) {
-    throw TSourceError("timed out: " + m_source + " did not answer within " +
-                       std::to_string(m_limit.count()) + " s");
+    throw TSourceError("timed out: " + m_source + " did not answer within " + LimitText(m_limit));
   }
   return static_cast<unsigned long>(left.count());
 }

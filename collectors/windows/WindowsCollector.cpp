@@ -27,17 +27,19 @@ std::string HostName() {
 
 TCollectedInventory CollectMachine(const TCollectSettings& settings) {
   if (settings.root) throw TCollectError(kNoRoot);
+  const TTimeBudget budget(settings.deadline);
   const TComSession com;
-  const TWmiConnection wmi(com);
+  const TWmiConnection wmi(com, budget);
   TCollectedInventory inventory;
   inventory.operatingSystemType = ReadOperatingSystemType(wmi);
   inventory.host = HostName();
   inventory.classes.push_back(ReadPciDevices(wmi));
-  inventory.classes.push_back(ReadInstalledPrograms());
+  inventory.classes.push_back(ReadInstalledPrograms(budget));
   inventory.classes.push_back(ReadServices(wmi));
   inventory.classes.push_back(
       AbsentClass(kLinuxSoftware, kLinuxSoftwareSource, kLinuxSoftwareReason));
-  inventory.classes.push_back(ReadSystemEventLog(settings.maxEvents, settings.maxEventDays));
+  inventory.classes.push_back(
+      ReadSystemEventLog(settings.maxEvents, settings.maxEventDays, budget));
   AddAdapterClasses(inventory);
   return inventory;
 }

@@ -7,6 +7,7 @@
 #include <boost/optional.hpp>
 
 #include "collectors/InventoryDocument.h"
+#include "collectors/TimedProgram.h"
 
 namespace NZARNCOLLECT {
 
@@ -15,7 +16,7 @@ class TWmiConnection;
 // A source's time limit, counted from when the source starts.
 class TDeadline {
  public:
-  TDeadline(std::string source, std::chrono::seconds limit);
+  TDeadline(std::string source, std::chrono::milliseconds limit);
 
   // The milliseconds left for a call that waits. Throws TSourceError, "timed
   // out: SOURCE did not answer within N s", once none are left.
@@ -23,7 +24,7 @@ class TDeadline {
 
  private:
   std::string m_source;
-  std::chrono::seconds m_limit;
+  std::chrono::milliseconds m_limit;
   std::chrono::steady_clock::time_point m_end;
 };
 
@@ -45,10 +46,10 @@ TClassResult ReadPciDevices(const TWmiConnection& wmi);
 TClassResult ReadServices(const TWmiConnection& wmi);
 
 // The programs of the registry's Uninstall keys, as QELSG_InstalledApplication.
-TClassResult ReadInstalledPrograms();
+TClassResult ReadInstalledPrograms(const TTimeBudget& budget);
 
 // The newest records of the System event log, as
 // QELSG_WindowsSystemEventLogRecord.
-TClassResult ReadSystemEventLog(unsigned maxEvents, unsigned maxDays);
+TClassResult ReadSystemEventLog(unsigned maxEvents, unsigned maxDays, const TTimeBudget& budget);
 
 }  // namespace NZARNCOLLECT

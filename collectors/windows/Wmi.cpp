@@ -58,7 +58,7 @@ TComSession::~TComSession() {
   if (m_started) CoUninitialize();
 }
 
-TWmiConnection::TWmiConnection(const TComSession& com) {
+TWmiConnection::TWmiConnection(const TComSession& com, TTimeBudget budget) : m_budget(budget) {
   try {
     Connect(com);
   } catch (const TSourceError& error) {
@@ -87,7 +87,7 @@ void TWmiConnection::Query(const std::string& name, const std::wstring& wql,
                            std::chrono::seconds limit,
                            const std::function<void(IWbemClassObject&)>& each) const {
   if (!m_failure.empty()) throw TSourceError(m_failure);
-  const TDeadline deadline("WMI's " + name, limit);
+  const TDeadline deadline("WMI's " + name, m_budget.For(limit));
   const TBstr language = Bstr(L"WQL");
   const TBstr query = Bstr(wql);
   ComPtr<IEnumWbemClassObject> objects;

@@ -11,6 +11,8 @@
 
 #include <boost/optional.hpp>
 
+#include "collectors/TimedProgram.h"
+
 namespace NZARNCOLLECT {
 
 // COM on this thread while the collection runs. A failure to start it
@@ -34,7 +36,8 @@ class TComSession {
 // recorded as unreadable with the reason.
 class TWmiConnection {
  public:
-  explicit TWmiConnection(const TComSession& com);
+  // Each query gets its own limit, or what remains of budget.
+  TWmiConnection(const TComSession& com, TTimeBudget budget);
 
   // Runs a WQL query on the class `name` and hands each object to `each`.
   // WMI answers as it finds the objects; the whole answer must come within
@@ -47,6 +50,7 @@ class TWmiConnection {
 
   Microsoft::WRL::ComPtr<IWbemServices> m_services;
   std::string m_failure;
+  TTimeBudget m_budget;
 };
 
 // A property's value; none when it is null, missing or of another kind.

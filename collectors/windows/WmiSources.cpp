@@ -41,10 +41,10 @@ boost::json::object Service(IWbemClassObject& service) {
 TClassResult ReadEach(const TWmiConnection& wmi, const char* cls, const char* source,
                       const std::string& wmiClass, const std::wstring& wql,
                       boost::json::object (*instance)(IWbemClassObject&)) {
-  boost::json::array instances;
+  TInstanceList instances;
   try {
     wmi.Query(wmiClass, wql, kWmiLimit,
-              [&](IWbemClassObject& object) { instances.push_back(instance(object)); });
+              [&](IWbemClassObject& object) { instances.Add(instance(object)); });
   } catch (const TSourceError& error) {
     return UnreadableClass(cls, source, error.what());
   }

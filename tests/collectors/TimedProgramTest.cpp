@@ -48,10 +48,14 @@ INSTANTIATE_TEST_SUITE_P(
                      "zarn-no-such-program",
                      {},
                      "program missing: zarn-no-such-program is not on PATH"},
-        TProgramCase{"Status",
+        TProgramCase{"StatusWithTheErrorLine",
                      "sh",
-                     {"-c", "echo first >&2; echo second >&2; exit 3"},
-                     "sh ended with status 3: first"},
+                     {"-c", "echo 'warning: w' >&2; echo 'error: e' >&2; echo after >&2; exit 3"},
+                     "sh ended with status 3: error: e"},
+        TProgramCase{"StatusWithTheLastLine",
+                     "sh",
+                     {"-c", "echo first >&2; echo last >&2; echo >&2; exit 3"},
+                     "sh ended with status 3: last"},
         TProgramCase{
             "TimedOut", "sh", {"-c", "sleep 30"}, "timed out: sh did not finish within 300 ms"},
         TProgramCase{

@@ -237,11 +237,14 @@ const std::vector<TBadCase> kBadCases = {
         ": collection.host: expected a string, got an integer"),
     Collected("CollectedUnknownKey", R"({"source": "s", "state": "read", "why": "?"})",
               ": collection.classes.X: unknown key 'why'"),
-    Collected(
-        "CollectedState", R"({"source": "s", "state": "gone"})",
-        ": collection.classes.X.state: expected 'read', 'absent' or 'unreadable', got 'gone'"),
+    Collected("CollectedState", R"({"source": "s", "state": "gone"})",
+              ": collection.classes.X.state: expected 'read', 'absent', 'unreadable' or 'partial', "
+              "got 'gone'"),
     Collected("CollectedUnreadable", R"({"source": "s", "state": "unreadable"})",
               ": collection.classes.X: missing key 'reason' (an unreadable class says why)"),
+    Collected("CollectedPartial", R"({"source": "s", "state": "partial"})",
+              ": collection.classes.X: missing key 'reason' (a class read in part says what was "
+              "lost)"),
     Collected("CollectedTwice", R"({"source": "s", "state": "read"}, "X": {})",
               ": collection.classes: duplicate key 'X'"),
     // Control characters that escapes put into names show escaped; names,

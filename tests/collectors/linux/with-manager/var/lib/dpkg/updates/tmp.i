@@ -1,0 +1,3 @@
+Package: ignored
+Status: install ok installed
+Version: 1
