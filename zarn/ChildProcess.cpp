@@ -18,11 +18,14 @@
 
 #include "zarn/ExecutablePath.h"
 #else
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
+#include <vector>
 
 #include <boost/asio/posix/stream_descriptor.hpp>
 #endif
@@ -165,6 +168,11 @@ class TPipe {
   TPipe& operator=(const TPipe&) = delete;
 
   int WriteEnd() const { return m_ends[1]; }
+  // In the child, once its stream is in place.
+  void CloseEnds() const {
+    close(m_ends[0]);
+    close(m_ends[1]);
+  }
   void GiveReadEnd(TDescriptor& stream) {
     stream.assign(m_ends[0]);
     m_ends[0] = -1;
@@ -174,18 +182,40 @@ class TPipe {
   int m_ends[2];
 };
 
-// In the child: the signals this process may have caught take their
-// default action again, its output goes to the pipes, and it never returns
-// to the parent's code, whose objects belong to the parent.
+// A copy of this process runs no other program, so it would keep every
+// descriptor this one has: the pipes of the other children among them, as
+// many as -j. It closes those a program it ran would not get, and keeps
+// what this process inherited, such as a pipe given as /dev/fd/63.
+void CloseWhatExecWouldClose() {
+  std::vector<int> closing;
+  DIR* const folder = opendir("/proc/self/fd");
+  if (!folder) return;
+  while (const dirent* entry = readdir(folder)) {
+    const int fd = std::atoi(entry->d_name);
+    const int flags = fd > 2 && fd != dirfd(folder) ? fcntl(fd, F_GETFD) : -1;
+    if (flags >= 0 && (flags & FD_CLOEXEC) != 0) closing.push_back(fd);
+  }
+  closedir(folder);
+  for (const int fd : closing) close(fd);
+}
+
+// In the child: the signals this process caught take their default action
+// again (those it ignores stay ignored), its output goes to the pipes, and
+// it never returns to the parent's code, whose objects belong to the parent.
 [[noreturn]] void RunInChild(const TChildWork& work, const TPipe& out, const TPipe& err) {
-  std::signal(SIGINT, SIG_DFL);
-  std::signal(SIGTERM, SIG_DFL);
+  for (const int signal : {SIGINT, SIGTERM}) {
+    if (!IgnoresSignal(signal)) std::signal(signal, SIG_DFL);
+  }
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
-  const int empty = open("/dev/null", O_RDONLY);
-  if (empty < 0 || dup2(empty, 0) < 0 || dup2(out.WriteEnd(), 1) < 0 || dup2(err.WriteEnd(), 2) < 0)
-    _exit(127);
+  if (dup2(out.WriteEnd(), 1) < 0 || dup2(err.WriteEnd(), 2) < 0) _exit(127);
+  // Whatever this process held, that leaves room to find the rest.
+  out.CloseEnds();
+  err.CloseEnds();
+  CloseWhatExecWouldClose();
+  const int empty = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (empty < 0 || dup2(empty, 0) < 0) _exit(127);
   int status = 3;
   try {
     status = work.run();
@@ -250,6 +280,15 @@ using TSystemChild = TReadChild<TDescriptor, TPosixPart>;
 #endif
 
 }  // namespace
+
+bool IgnoresSignal(int signal) {
+#if defined(_WIN32)
+  return false;
+#else
+  struct sigaction current = {};
+  return sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+#endif
+}
 
 class TChildProcess::TImpl : public TSystemChild {
  public:

@@ -55,7 +55,7 @@ std::size_t NoteUnreadableClasses(const NZARNCORE::TInventory& inventory,
   std::size_t unreadable = 0;
   for (const TCollectedClass& cls : inventory.Collection()->classes) {
     if (cls.state != ECollectionState::Unreadable) continue;
-    std::cerr << "zarn: note: " << prefix << Displayed(cls.name)
+    std::cerr << "zarn: note: " << Displayed(prefix + cls.name)
               << " could not be read: " << Displayed(cls.reason) << '\n';
     ++unreadable;
   }
