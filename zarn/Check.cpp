@@ -39,7 +39,7 @@ const char kEndedAbnormally[] = "the check ended abnormally";
 const char kIncomplete[] = ": the plug-in could not look at everything";
 
 int WriteStateLine(EMonitoringState state, const std::string& summary) {
-  std::cout << kServiceName << ' ' << StateName(state) << ": " << OutputLine(summary) << '\n'
+  std::cout << kServiceName << ' ' << StateName(state) << ": " << SummaryLine(summary) << '\n'
             << std::flush;
   return static_cast<int>(state);
 }
@@ -129,7 +129,6 @@ EMonitoringState StateOf(const TCheckResult& result, const TThresholds& threshol
   return warns ? EMonitoringState::Warning : EMonitoringState::Ok;
 }
 
-// No ';' in it: a monitoring core's log separates its fields with it.
 std::string SummaryOf(const TCheckResult& result) {
   std::string summary;
   for (const std::string& problem : result.problems) summary += problem + ", ";
@@ -146,8 +145,8 @@ std::string SummaryOf(const TCheckResult& result) {
 std::string PerfData(const TCheckResult& result, const TThresholds& thresholds) {
   const TPerfValue values[] = {
       {"findings", std::to_string(result.lines.Count(kLevelFinding)), "",
-       thresholds.warning ? thresholds.warning->text : "0",
-       thresholds.critical ? thresholds.critical->text : "", "0"},
+       thresholds.warning ? RangeText(*thresholds.warning) : "0",
+       thresholds.critical ? RangeText(*thresholds.critical) : "", "0"},
       {"advice", std::to_string(result.lines.Count(kLevelAdvice)), "", "", "", "0"},
       {"errors", std::to_string(result.lines.Count(kLevelError)), "", "", "", "0"},
       {"diagnostics", std::to_string(result.lines.Count(kLevelDiagnostic)), "", "", "", "0"},
@@ -161,7 +160,7 @@ std::string PerfData(const TCheckResult& result, const TThresholds& thresholds) 
 
 int WriteReport(const TCheckResult& result, const TThresholds& thresholds) {
   const EMonitoringState state = StateOf(result, thresholds);
-  std::cout << kServiceName << ' ' << StateName(state) << ": " << OutputLine(SummaryOf(result))
+  std::cout << kServiceName << ' ' << StateName(state) << ": " << SummaryLine(SummaryOf(result))
             << " | " << PerfData(result, thresholds) << '\n';
   for (const std::string& line : result.lines.LongOutput()) std::cout << line << '\n';
   for (const std::string& line : result.unreadClasses) std::cout << line << '\n';
@@ -207,9 +206,10 @@ std::vector<std::string> CheckArguments(const TCheckOptions& options) {
                                    "--plugin",  options.plugin,
                                    "--timeout", std::to_string(options.timeoutSeconds)};
   if (options.root) args.insert(args.end(), {"--root", *options.root});
-  if (options.thresholds.warning) args.push_back("--warning=" + options.thresholds.warning->text);
+  if (options.thresholds.warning)
+    args.push_back("--warning=" + RangeText(*options.thresholds.warning));
   if (options.thresholds.critical)
-    args.push_back("--critical=" + options.thresholds.critical->text);
+    args.push_back("--critical=" + RangeText(*options.thresholds.critical));
   return args;
 }
 
@@ -243,8 +243,9 @@ int RunCheck(const TCheckOptions& options) {
     const std::string how = result->status < 0 ? " (" + result->abnormal + ")" : std::string();
     return WriteStateLine(EMonitoringState::Unknown, kEndedAbnormally + how);
   }
+  // A report that could not be written is no state a core can rely on.
   std::cout << result->out << std::flush;
-  return result->status;
+  return std::cout ? result->status : static_cast<int>(EMonitoringState::Unknown);
 }
 
 }  // namespace NZARN
