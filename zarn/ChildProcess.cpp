@@ -281,7 +281,7 @@ using TSystemChild = TReadChild<TDescriptor, TPosixPart>;
 
 }  // namespace
 
-bool IgnoresSignal(int signal) {
+bool IgnoresSignal([[maybe_unused]] int signal) {
 #if defined(_WIN32)
   return false;
 #else

@@ -1428,7 +1428,7 @@ bool IsFolder(const std::string& path) {
   return std::filesystem::is_directory(path, error);
 }
 
-std::FILE* OpenFile(const std::string& path, EFileKind kind) {
+std::FILE* OpenFile(const std::string& path, [[maybe_unused]] EFileKind kind) {
 #if !defined(_WIN32)
   if (kind == EFileKind::Regular) {
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
