@@ -168,10 +168,12 @@ class TPipe {
   TPipe& operator=(const TPipe&) = delete;
 
   int WriteEnd() const { return m_ends[1]; }
-  // In the child, once its stream is in place.
+  // In the child, once its stream is in place; an end this process got as
+  // 0, 1 or 2 (its own was closed) is a standard stream of the child by now.
   void CloseEnds() const {
-    close(m_ends[0]);
-    close(m_ends[1]);
+    for (const int end : m_ends) {
+      if (end > 2) close(end);
+    }
   }
   void GiveReadEnd(TDescriptor& stream) {
     stream.assign(m_ends[0]);
