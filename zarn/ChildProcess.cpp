@@ -18,14 +18,11 @@
 
 #include "zarn/ExecutablePath.h"
 #else
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
-#include <cstdlib>
-#include <vector>
 
 #include <boost/asio/posix/stream_descriptor.hpp>
 #endif
@@ -184,23 +181,6 @@ class TPipe {
   int m_ends[2];
 };
 
-// A copy of this process runs no other program, so it would keep every
-// descriptor this one has: the pipes of the other children among them, as
-// many as -j. It closes those a program it ran would not get, and keeps
-// what this process inherited, such as a pipe given as /dev/fd/63.
-void CloseWhatExecWouldClose() {
-  std::vector<int> closing;
-  DIR* const folder = opendir("/proc/self/fd");
-  if (!folder) return;
-  while (const dirent* entry = readdir(folder)) {
-    const int fd = std::atoi(entry->d_name);
-    const int flags = fd > 2 && fd != dirfd(folder) ? fcntl(fd, F_GETFD) : -1;
-    if (flags >= 0 && (flags & FD_CLOEXEC) != 0) closing.push_back(fd);
-  }
-  closedir(folder);
-  for (const int fd : closing) close(fd);
-}
-
 // In the child: the signals this process caught take their default action
 // again (those it ignores stay ignored), its output goes to the pipes, and
 // it never returns to the parent's code, whose objects belong to the parent.
@@ -212,10 +192,10 @@ void CloseWhatExecWouldClose() {
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
   if (dup2(out.WriteEnd(), 1) < 0 || dup2(err.WriteEnd(), 2) < 0) _exit(127);
-  // Whatever this process held, that leaves room to find the rest.
+  // However many descriptors this process held (it starts no more children
+  // than it has room for), the child then has room for its own files.
   out.CloseEnds();
   err.CloseEnds();
-  CloseWhatExecWouldClose();
   const int empty = open("/dev/null", O_RDONLY | O_CLOEXEC);
   if (empty < 0 || dup2(empty, 0) < 0) _exit(127);
   int status = 3;
