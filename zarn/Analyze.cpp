@@ -69,12 +69,13 @@ int MoreImportantStatus(int first, int second) {
   return first;
 }
 
-int RunAnalyzeMember(const TAnalyzeOptions& options, const std::string& path) {
+int RunAnalyzeMember(const TAnalyzeOptions& options, const TListedInventory& listed) {
+  const std::string& path = listed.path;
   TInventoryRecord record;
   record.path = path;
   boost::shared_ptr<NZARNCORE::TInventory> inventory;
   try {
-    inventory = NZARNCORE::LoadInventoryFile(path);
+    inventory = LoadListedInventory(listed);
   } catch (const NZARNCORE::TInventoryError& error) {
     ReportError(error.what());
     record.status = eExitUsage;
@@ -82,8 +83,9 @@ int RunAnalyzeMember(const TAnalyzeOptions& options, const std::string& path) {
     return record.status;
   }
   if (inventory->Collection()) record.host = inventory->Collection()->host;
+  // Each line leaves at once, so that a crash or a kill later loses none.
   TOutputWriter writer(std::cout, options.format, options.levels,
-                       RecordPrefix(record.path, record.host));
+                       RecordPrefix(record.path, record.host), EFlush::EachLine);
   const std::string prefix = path + ": ";
   const EAnalysisOutcome outcome =
       AnalyseInventory(inventory, options.plan, writer,
@@ -98,7 +100,9 @@ int RunAnalyzeMember(const TAnalyzeOptions& options, const std::string& path) {
 }
 
 int RunAnalyze(const TAnalyzeOptions& options) {
-  if (options.partOfRun) return RunAnalyzeMember(options, options.inventories.front());
+  // zarn.exe started again for an inventory of several; a Windows folder
+  // holds no FIFO to guard against.
+  if (options.partOfRun) return RunAnalyzeMember(options, {options.inventories.front(), false});
   if (options.inventories.size() == 1 && !IsFolder(options.inventories.front()))
     return RunAnalyzeOne(options);
   return RunAnalyzeMany(options);

@@ -54,14 +54,8 @@ std::vector<std::string> MemberArguments(const TAnalyzeOptions& options,
   return args;
 }
 
-// A signal this process was started to ignore, as a shell does for the
-// commands it runs in the background, stays ignored.
 void AddUnlessIgnored(boost::asio::signal_set& signals, int signal) {
-#if !defined(_WIN32)
-  struct sigaction current = {};
-  if (sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) return;
-#endif
-  signals.add(signal);
+  if (!IgnoresSignal(signal)) signals.add(signal);
 }
 
 // What the analysis of one inventory left: its lines, its messages and its
@@ -85,7 +79,7 @@ TMemberOutcome Abnormal(const std::string& path, TChildResult result, const std:
   TMemberOutcome outcome;
   outcome.out = result.out.substr(0, result.out.rfind('\n') + 1);
   outcome.messages = Lines(result.err);
-  outcome.messages.push_back("zarn: error: " + path + ": the analysis " + how);
+  outcome.messages.push_back("zarn: error: " + Displayed(path + ": the analysis " + how));
   outcome.record.path = path;
   outcome.record.status = eExitException;
   return outcome;
@@ -117,6 +111,7 @@ std::string Plural(std::size_t count, const char* one, const char* many) {
 // The inventories of a run, by how they ended.
 struct TTally {
   std::size_t findings = 0, incomplete = 0, clean = 0, notLoaded = 0, failed = 0;
+  std::size_t unlisted = 0;  // folders
 
   void Add(int status) {
     switch (status) {
@@ -145,6 +140,7 @@ struct TTally {
     for (const auto& part : parts) {
       if (part.first != 0) text += ", " + std::to_string(part.first) + " " + part.second;
     }
+    if (unlisted != 0) text += ", " + Plural(unlisted, "folder", "folders") + " not listed";
     return text;
   }
 };
@@ -162,13 +158,19 @@ void AddCounts(TLineCounts& total, const TLineCounts& counts) {
 // time, and writes what each left, whole and in the inventories' order.
 class TFleetRun {
  public:
-  TFleetRun(const TAnalyzeOptions& options, std::vector<std::string> inventories)
+  TFleetRun(const TAnalyzeOptions& options, const TInventoryList& list)
       : m_options(options),
-        m_inventories(std::move(inventories)),
+        m_inventories(list.inventories),
         m_signals(m_context),
         m_children(m_inventories.size()),
         m_outcomes(m_inventories.size()),
-        m_progress(m_inventories.size()) {}
+        m_progress(m_inventories.size()),
+        m_jobs(static_cast<std::size_t>(options.jobs)) {
+    // A folder that could not be listed leaves its inventories out, as if
+    // they could not be loaded.
+    m_tally.unlisted = list.unlisted.size();
+    if (m_tally.unlisted != 0) m_status = eExitUsage;
+  }
 
   int Run() {
     AddUnlessIgnored(m_signals, SIGINT);
@@ -185,8 +187,7 @@ class TFleetRun {
 
  private:
   void StartMore() {
-    while (m_running < static_cast<std::size_t>(m_options.jobs) &&
-           m_started < m_inventories.size() && !m_stopStarting) {
+    while (m_running < m_jobs && m_started < m_inventories.size() && !m_stopStarting) {
       Start(m_started++);
     }
     if (m_running == 0) {
@@ -196,26 +197,38 @@ class TFleetRun {
   }
 
   void Start(std::size_t index) {
-    const std::string& path = m_inventories[index];
-    const TChildWork work{[this, path] { return RunAnalyzeMember(m_options, path); },
-                          MemberArguments(m_options, path)};
+    const TListedInventory& inventory = m_inventories[index];
+    const TChildWork work{[this, &inventory] { return RunAnalyzeMember(m_options, inventory); },
+                          MemberArguments(m_options, inventory.path)};
     try {
       m_children[index] = std::make_unique<TChildProcess>(
           m_context, work, [this, index](TChildResult result) { Ended(index, std::move(result)); });
       ++m_running;
     } catch (const std::exception& error) {
+      if (m_running != 0) return StartFewer(error.what());
       TChildResult failed;
       failed.abnormal = error.what();
-      m_outcomes[index] = Abnormal(path, failed, "could not start: " + std::string(error.what()));
+      m_outcomes[index] =
+          Abnormal(inventory.path, failed, "could not start: " + std::string(error.what()));
       WriteReady();
     }
+  }
+
+  // The system lets no more children run at once (open files, processes):
+  // the inventory waits for one of them to end, and -j is lowered to them.
+  void StartFewer(const std::string& why) {
+    --m_started;
+    m_jobs = m_running;
+    m_progress.Clear();
+    std::cerr << "zarn: note: the system lets no more analyses run at once (" << why << "); "
+              << m_jobs << " at a time from now on\n";
   }
 
   void Ended(std::size_t index, TChildResult result) {
     m_children[index].reset();
     --m_running;
     ++m_ended;
-    m_outcomes[index] = Interpret(m_inventories[index], std::move(result));
+    m_outcomes[index] = Interpret(m_inventories[index].path, std::move(result));
     if (m_outcomes[index]->record.status == eExitPluginNotLoaded) m_stopStarting = true;
     WriteReady();
     m_progress.Update(m_ended);
@@ -281,7 +294,7 @@ class TFleetRun {
   }
 
   const TAnalyzeOptions& m_options;
-  const std::vector<std::string> m_inventories;
+  const std::vector<TListedInventory>& m_inventories;
   boost::asio::io_context m_context;
   boost::asio::signal_set m_signals;
   std::vector<std::unique_ptr<TChildProcess>> m_children;
@@ -291,6 +304,7 @@ class TFleetRun {
   std::size_t m_running = 0;
   std::size_t m_ended = 0;
   std::size_t m_written = 0;
+  std::size_t m_jobs;
   bool m_stopStarting = false;
   bool m_outputFailed = false;
   int m_signal = 0;
@@ -302,14 +316,17 @@ class TFleetRun {
 }  // namespace
 
 int RunAnalyzeMany(const TAnalyzeOptions& options) {
-  std::vector<std::string> inventories;
+  TInventoryList list;
   try {
-    inventories = ExpandInventories(options.inventories);
+    list = ExpandInventories(options.inventories);
   } catch (const TInventoryListError& error) {
     ReportError(error.what());
     return eExitUsage;
   }
-  return TFleetRun(options, std::move(inventories)).Run();
+  for (const std::string& folder : list.unlisted)
+    ReportError("cannot list " + folder + "; the inventories beneath it are left out");
+  if (list.inventories.empty()) return eExitUsage;
+  return TFleetRun(options, list).Run();
 }
 
 }  // namespace NZARN

@@ -1,4 +1,3 @@
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <exception>
@@ -40,7 +39,7 @@ const char kEndedAbnormally[] = "the check ended abnormally";
 const char kIncomplete[] = ": the plug-in could not look at everything";
 
 int WriteStateLine(EMonitoringState state, const std::string& summary) {
-  std::cout << kServiceName << ' ' << StateName(state) << ": " << OutputLine(summary) << '\n'
+  std::cout << kServiceName << ' ' << StateName(state) << ": " << SummaryLine(summary) << '\n'
             << std::flush;
   return static_cast<int>(state);
 }
@@ -156,8 +155,6 @@ EMonitoringState StateOf(const TCheckResult& result, const TThresholds& threshol
   return result.unread.blind.empty() ? EMonitoringState::Ok : EMonitoringState::Unknown;
 }
 
-// No ';' in it: a monitoring core's log separates its fields with it, and
-// the reasons it quotes may hold one.
 std::string SummaryOf(const TCheckResult& result) {
   std::string summary;
   for (const std::string& problem : result.problems) summary += problem + ", ";
@@ -172,15 +169,14 @@ std::string SummaryOf(const TCheckResult& result) {
   } else if (unread.partial != 0) {
     summary += " (" + Counted(unread.partial, "class", "classes") + " read in part)";
   }
-  std::replace(summary.begin(), summary.end(), ';', ',');
   return summary;
 }
 
 std::string PerfData(const TCheckResult& result, const TThresholds& thresholds) {
   const TPerfValue values[] = {
       {"findings", std::to_string(result.lines.Count(kLevelFinding)), "",
-       thresholds.warning ? thresholds.warning->text : "0",
-       thresholds.critical ? thresholds.critical->text : "", "0"},
+       thresholds.warning ? RangeText(*thresholds.warning) : "0",
+       thresholds.critical ? RangeText(*thresholds.critical) : "", "0"},
       {"advice", std::to_string(result.lines.Count(kLevelAdvice)), "", "", "", "0"},
       {"errors", std::to_string(result.lines.Count(kLevelError)), "", "", "", "0"},
       {"diagnostics", std::to_string(result.lines.Count(kLevelDiagnostic)), "", "", "", "0"},
@@ -194,7 +190,7 @@ std::string PerfData(const TCheckResult& result, const TThresholds& thresholds) 
 
 int WriteReport(const TCheckResult& result, const TThresholds& thresholds) {
   const EMonitoringState state = StateOf(result, thresholds);
-  std::cout << kServiceName << ' ' << StateName(state) << ": " << OutputLine(SummaryOf(result))
+  std::cout << kServiceName << ' ' << StateName(state) << ": " << SummaryLine(SummaryOf(result))
             << " | " << PerfData(result, thresholds) << '\n';
   for (const std::string& line : result.lines.LongOutput()) std::cout << line << '\n';
   for (const std::string& line : result.unread.lines) std::cout << line << '\n';
@@ -240,9 +236,10 @@ std::vector<std::string> CheckArguments(const TCheckOptions& options) {
                                    "--plugin",  options.plugin,
                                    "--timeout", std::to_string(options.timeoutSeconds)};
   if (options.root) args.insert(args.end(), {"--root", *options.root});
-  if (options.thresholds.warning) args.push_back("--warning=" + options.thresholds.warning->text);
+  if (options.thresholds.warning)
+    args.push_back("--warning=" + RangeText(*options.thresholds.warning));
   if (options.thresholds.critical)
-    args.push_back("--critical=" + options.thresholds.critical->text);
+    args.push_back("--critical=" + RangeText(*options.thresholds.critical));
   return args;
 }
 
@@ -276,8 +273,9 @@ int RunCheck(const TCheckOptions& options) {
     const std::string how = result->status < 0 ? " (" + result->abnormal + ")" : std::string();
     return WriteStateLine(EMonitoringState::Unknown, kEndedAbnormally + how);
   }
+  // A report that could not be written is no state a core can rely on.
   std::cout << result->out << std::flush;
-  return result->status;
+  return std::cout ? result->status : static_cast<int>(EMonitoringState::Unknown);
 }
 
 }  // namespace NZARN

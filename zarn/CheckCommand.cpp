@@ -135,13 +135,15 @@ int RunCheckCommand(int argc, char** argv) {
     return unknown;
   }
   CLI::App check("", "zarn check");
+  KeepConventions(check);
   check.set_help_flag();
   TCheckCommand command;
   AddOptions(check, command);
   try {
     check.parse(argc, argv);
+    RefuseRepeatedOptions(check);
   } catch (const CLI::ParseError& error) {
-    std::cout << kUsageErrorStart << OutputLine(error.what()) << '\n' << kUsage << '\n';
+    std::cout << kUsageErrorStart << SummaryLine(error.what()) << '\n' << kUsage << '\n';
     return unknown;
   }
   return RunCheck(Finished(command));

@@ -165,6 +165,13 @@ class TPipe {
   TPipe& operator=(const TPipe&) = delete;
 
   int WriteEnd() const { return m_ends[1]; }
+  // In the child, once its stream is in place; an end this process got as
+  // 0, 1 or 2 (its own was closed) is a standard stream of the child by now.
+  void CloseEnds() const {
+    for (const int end : m_ends) {
+      if (end > 2) close(end);
+    }
+  }
   void GiveReadEnd(TDescriptor& stream) {
     stream.assign(m_ends[0]);
     m_ends[0] = -1;
@@ -174,18 +181,23 @@ class TPipe {
   int m_ends[2];
 };
 
-// In the child: the signals this process may have caught take their
-// default action again, its output goes to the pipes, and it never returns
-// to the parent's code, whose objects belong to the parent.
+// In the child: the signals this process caught take their default action
+// again (those it ignores stay ignored), its output goes to the pipes, and
+// it never returns to the parent's code, whose objects belong to the parent.
 [[noreturn]] void RunInChild(const TChildWork& work, const TPipe& out, const TPipe& err) {
-  std::signal(SIGINT, SIG_DFL);
-  std::signal(SIGTERM, SIG_DFL);
+  for (const int signal : {SIGINT, SIGTERM}) {
+    if (!IgnoresSignal(signal)) std::signal(signal, SIG_DFL);
+  }
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
-  const int empty = open("/dev/null", O_RDONLY);
-  if (empty < 0 || dup2(empty, 0) < 0 || dup2(out.WriteEnd(), 1) < 0 || dup2(err.WriteEnd(), 2) < 0)
-    _exit(127);
+  if (dup2(out.WriteEnd(), 1) < 0 || dup2(err.WriteEnd(), 2) < 0) _exit(127);
+  // However many descriptors this process held (it starts no more children
+  // than it has room for), the child then has room for its own files.
+  out.CloseEnds();
+  err.CloseEnds();
+  const int empty = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  if (empty < 0 || dup2(empty, 0) < 0) _exit(127);
   int status = 3;
   try {
     status = work.run();
@@ -250,6 +262,15 @@ using TSystemChild = TReadChild<TDescriptor, TPosixPart>;
 #endif
 
 }  // namespace
+
+bool IgnoresSignal([[maybe_unused]] int signal) {
+#if defined(_WIN32)
+  return false;
+#else
+  struct sigaction current = {};
+  return sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+#endif
+}
 
 class TChildProcess::TImpl : public TSystemChild {
  public:

@@ -26,6 +26,10 @@ struct TChildWork {
   std::vector<std::string> args;
 };
 
+// Whether this process ignores signal, as a shell has the commands it runs
+// in the background do; such a signal stays ignored, here and in children.
+bool IgnoresSignal(int signal);
+
 // A child process whose stdout and stderr are read, on the thread that runs
 // the context, until it has ended; done is then called, on that thread,
 // with what it wrote. Its stdin is empty.

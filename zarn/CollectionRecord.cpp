@@ -59,7 +59,7 @@ std::size_t NoteUnreadableClasses(const NZARNCORE::TInventory& inventory,
     if (NZARNCORE::ReadInFull(cls.state)) continue;
     const char* how =
         cls.state == ECollectionState::Partial ? " was read in part: " : " could not be read: ";
-    std::cerr << "zarn: note: " << prefix << Displayed(cls.name) << how << Displayed(cls.reason)
+    std::cerr << "zarn: note: " << Displayed(prefix + cls.name) << how << Displayed(cls.reason)
               << '\n';
     ++unreadable;
   }

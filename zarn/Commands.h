@@ -9,6 +9,7 @@
 
 #include "collectors/Collector.h"
 #include "zarn/Analysis.h"
+#include "zarn/InventoryInput.h"
 #include "zarn/MonitoringOutput.h"
 #include "zarn/OutputWriter.h"
 
@@ -56,7 +57,7 @@ struct TCheckOptions {
 // in a child process of its own.
 int RunAnalyze(const TAnalyzeOptions& options);
 // The work of one inventory of several, for the parent that runs them.
-int RunAnalyzeMember(const TAnalyzeOptions& options, const std::string& inventory);
+int RunAnalyzeMember(const TAnalyzeOptions& options, const TListedInventory& inventory);
 int RunAnalyzeMany(const TAnalyzeOptions& options);
 int RunCheck(const TCheckOptions& options);
 // zarn check's command line, which follows the monitoring plug-ins'

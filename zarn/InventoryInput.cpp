@@ -1,12 +1,13 @@
 #include "zarn/InventoryInput.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
-#include <iostream>
 #include <new>
 #include <system_error>
 
 #include "zarncore/InventoryLoader.h"
+#include "zarncore/Text.h"
 
 namespace NZARN {
 
@@ -18,18 +19,34 @@ const char kStandardInputAmongMany[] =
     "'-' (standard input) can only be the one inventory of a command";
 const char kNothingToAnalyse[] = "no inventory to analyse: no *.json file beneath ";
 
-std::vector<std::string> InventoriesBeneath(const std::string& folder) {
-  std::vector<std::string> found;
-  try {
-    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
-      if (entry.path().extension() == ".json" && entry.is_regular_file())
-        found.push_back(entry.path().generic_string());
+// Every *.json file beneath folder into found, and each folder that cannot
+// be listed into unlisted; a folder reached through a symbolic link is not
+// entered.
+void ListBeneath(const fs::path& folder, std::vector<std::string>& found, TInventoryList& list) {
+  std::error_code error;
+  for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
+       entry.increment(error)) {
+    std::error_code ignored;
+    if (entry->is_directory(ignored) && !entry->is_symlink(ignored)) {
+      ListBeneath(entry->path(), found, list);
+    } else if (entry->path().extension() == ".json" && entry->is_regular_file(ignored)) {
+      found.push_back(entry->path().generic_string());
     }
-  } catch (const fs::filesystem_error& error) {
-    throw TInventoryListError("cannot list " + folder + ": " + error.code().message());
   }
-  std::sort(found.begin(), found.end());
-  return found;
+  if (error)
+    list.unlisted.push_back(folder.generic_string() + ": " + NZARNCORE::ErrorReason(error));
+}
+
+// Memory that runs out while an inventory loads is its own failure.
+template <class TLoad>
+boost::shared_ptr<NZARNCORE::TInventory> Loaded(const std::string& argument, TLoad load) {
+  try {
+    return load();
+  } catch (const std::bad_alloc&) {
+    // What was loaded so far is freed by now, so the message has room.
+    throw NZARNCORE::TInventoryError(InventoryName(argument) +
+                                     ": out of memory while loading the inventory");
+  }
 }
 
 }  // namespace
@@ -39,32 +56,39 @@ std::string InventoryName(const std::string& argument) {
 }
 
 boost::shared_ptr<NZARNCORE::TInventory> LoadInventoryArgument(const std::string& argument) {
-  try {
+  return Loaded(argument, [&argument] {
     if (argument != kStandardInput) return NZARNCORE::LoadInventoryFile(argument);
-    return NZARNCORE::LoadInventoryStream(std::cin, InventoryName(argument));
-  } catch (const std::bad_alloc&) {
-    // What was loaded so far is freed by now, so the message has room.
-    throw NZARNCORE::TInventoryError(InventoryName(argument) +
-                                     ": out of memory while loading the inventory");
-  }
+    return NZARNCORE::LoadInventoryStream(stdin, InventoryName(argument));
+  });
 }
 
-std::vector<std::string> ExpandInventories(const std::vector<std::string>& arguments) {
-  std::vector<std::string> inventories;
+boost::shared_ptr<NZARNCORE::TInventory> LoadListedInventory(const TListedInventory& inventory) {
+  return Loaded(inventory.path, [&inventory] {
+    return NZARNCORE::LoadInventoryFile(inventory.path, inventory.inFolder
+                                                            ? NZARNCORE::EFileKind::Regular
+                                                            : NZARNCORE::EFileKind::Any);
+  });
+}
+
+TInventoryList ExpandInventories(const std::vector<std::string>& arguments) {
+  TInventoryList list;
   std::string lastFolder;
   for (const std::string& argument : arguments) {
     if (argument == kStandardInput) throw TInventoryListError(kStandardInputAmongMany);
     std::error_code error;
     if (!fs::is_directory(argument, error)) {
-      inventories.push_back(argument);
+      list.inventories.push_back({argument, false});
       continue;
     }
-    const std::vector<std::string> beneath = InventoriesBeneath(argument);
-    inventories.insert(inventories.end(), beneath.begin(), beneath.end());
+    std::vector<std::string> found;
+    ListBeneath(argument, found, list);
+    std::sort(found.begin(), found.end());
+    for (std::string& path : found) list.inventories.push_back({std::move(path), true});
     lastFolder = argument;
   }
-  if (inventories.empty()) throw TInventoryListError(kNothingToAnalyse + lastFolder);
-  return inventories;
+  if (list.inventories.empty() && list.unlisted.empty())
+    throw TInventoryListError(kNothingToAnalyse + lastFolder);
+  return list;
 }
 
 }  // namespace NZARN

@@ -16,21 +16,39 @@ const char kStandardInput[] = "-";
 // What messages call it.
 std::string InventoryName(const std::string& argument);
 
-// Why a list of inventories cannot be analysed, such as a folder that
-// cannot be listed.
+// Why a list of inventories cannot be analysed, such as '-' among several.
 class TInventoryListError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
-// The inventories several arguments name: each folder replaced by every
-// *.json file beneath it, in the byte order of their paths, named with '/'
-// between folders on every system. Throws TInventoryListError for '-'
-// among them, a folder that cannot be listed, or no inventory at all.
-std::vector<std::string> ExpandInventories(const std::vector<std::string>& arguments);
+// An inventory of a run of several: named on the command line, or found in
+// a folder.
+struct TListedInventory {
+  std::string path;
+  bool inFolder = false;
+};
+
+// What several arguments name: each folder replaced by every *.json file
+// beneath it, in the byte order of their paths, named with '/' between
+// folders on every system; and each folder beneath that could not be
+// listed, with why ("perm/sub: permission denied").
+struct TInventoryList {
+  std::vector<TListedInventory> inventories;
+  std::vector<std::string> unlisted;
+};
+
+// Throws TInventoryListError for '-' among the arguments, or when they name
+// no inventory and every folder could be listed.
+TInventoryList ExpandInventories(const std::vector<std::string>& arguments);
 
 // Throws TInventoryError, naming the file or standard input, also when
 // memory runs out while loading.
 boost::shared_ptr<NZARNCORE::TInventory> LoadInventoryArgument(const std::string& argument);
+
+// As LoadInventoryArgument; a file found in a folder may have been replaced
+// since (a FIFO would hold its analysis forever), so it is opened without
+// waiting and read only when it is still a regular file.
+boost::shared_ptr<NZARNCORE::TInventory> LoadListedInventory(const TListedInventory& inventory);
 
 }  // namespace NZARN

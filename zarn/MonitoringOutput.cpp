@@ -13,6 +13,9 @@ namespace {
 // Starts the performance data; a text of the output never holds one.
 const char kPerfSeparator = '|';
 const char kPerfSeparatorStandIn[] = "\xC2\xA6";  // U+00A6 BROKEN BAR
+// Separates the fields of a monitoring core's log.
+const char kFieldSeparator = ';';
+const char kFieldSeparatorStandIn[] = "\xEF\xBC\x9B";  // U+FF1B FULLWIDTH SEMICOLON
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
@@ -50,6 +53,21 @@ std::string QuotedLabel(const std::string& label) {
   return quoted + "'";
 }
 
+// text with each of one character replaced.
+std::string Replaced(const std::string& text, char c, const char* standIn) {
+  std::string replaced;
+  for (const char at : text) replaced += at == c ? std::string(standIn) : std::string(1, at);
+  return replaced;
+}
+
+// Fixed notation, as the guidelines' numbers are; -0 is 0.
+std::string NumberText(double value) {
+  char text[512];
+  const auto result =
+      std::to_chars(text, text + sizeof text, value + 0.0, std::chars_format::fixed);
+  return std::string(text, result.ptr);
+}
+
 }  // namespace
 
 std::string OutputLine(const std::string& text) {
@@ -61,11 +79,11 @@ std::string OutputLine(const std::string& text) {
     const std::size_t end = line.find_last_not_of(" \t\r");
     joined += (joined.empty() ? "" : " ") + line.substr(begin, end - begin + 1);
   }
-  std::string shown;
-  for (const char c : Displayed(joined)) {
-    shown += c == kPerfSeparator ? std::string(kPerfSeparatorStandIn) : std::string(1, c);
-  }
-  return shown;
+  return Replaced(Displayed(joined), kPerfSeparator, kPerfSeparatorStandIn);
+}
+
+std::string SummaryLine(const std::string& text) {
+  return Replaced(OutputLine(text), kFieldSeparator, kFieldSeparatorStandIn);
 }
 
 const char* StateName(EMonitoringState state) {
@@ -89,7 +107,6 @@ bool TRange::Alerts(double value) const {
 
 boost::optional<TRange> ParseRange(const std::string& text) {
   TRange range;
-  range.text = text;
   std::string rest = text;
   if (!rest.empty() && rest[0] == '@') {
     range.inside = true;
@@ -103,6 +120,16 @@ boost::optional<TRange> ParseRange(const std::string& text) {
   range.start = *start;
   range.end = *end;
   return range;
+}
+
+std::string RangeText(const TRange& range) {
+  std::string text = range.inside ? "@" : "";
+  if (range.start == -kInfinity) {
+    text += "~:";
+  } else if (range.start != 0 || range.end == kInfinity) {
+    text += NumberText(range.start) + ":";
+  }
+  return range.end == kInfinity ? text : text + NumberText(range.end);
 }
 
 std::string PerfText(const TPerfValue& value) {

@@ -16,6 +16,10 @@ const char* StateName(EMonitoringState state);
 // data (U+00A6 stands for it).
 std::string OutputLine(const std::string& text);
 
+// The summary on the first line: as OutputLine, and no ';' either, which
+// separates the fields of a monitoring core's log (U+FF1B stands for it).
+std::string SummaryLine(const std::string& text);
+
 // A threshold range, [@][START:][END]: START is 0 when left out, ~ for
 // minus infinity; END is infinity when left out after the colon. A value
 // outside START..END (both included) raises the alert; with @, a value
@@ -24,13 +28,17 @@ struct TRange {
   double start = 0;
   double end = 0;
   bool inside = false;
-  std::string text;  // as given, for the performance data
 
   bool Alerts(double value) const;
 };
 
 // None when text is no range, or its start lies above its end.
 boost::optional<TRange> ParseRange(const std::string& text);
+
+// The range as the monitoring plug-ins' guidelines write it, whatever way
+// it was given: "5" for ":5", "1" for "+1", the start left out when it is
+// 0, each number the shortest that reads back as the one compared with.
+std::string RangeText(const TRange& range);
 
 // Over the number of findings.
 struct TThresholds {

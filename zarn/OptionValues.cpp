@@ -3,6 +3,8 @@
 #include <charconv>
 #include <sstream>
 
+#include <CLI/CLI.hpp>
+
 namespace NZARN {
 
 namespace {
@@ -35,6 +37,19 @@ boost::optional<int> ParseCount(const std::string& text) {
   const boost::optional<int> runs = ParseWhole<int>(text);
   if (!runs || *runs < 1) return boost::none;
   return runs;
+}
+
+void KeepConventions(CLI::App& app) {
+  app.allow_windows_style_options(false);
+  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+}
+
+void RefuseRepeatedOptions(const CLI::App& app) {
+  for (const CLI::Option* option : app.get_options()) {
+    if (option->get_items_expected_max() != 1 || option->count() < 2) continue;
+    throw CLI::ArgumentMismatch(option->get_name() + ": given " + std::to_string(option->count()) +
+                                " times, allowed once");
+  }
 }
 
 }  // namespace NZARN

@@ -162,11 +162,12 @@ std::string Summary(const TLineCounts& counts) { return "Summary: " + CountsText
 
 TOutputWriter::TOutputWriter(std::ostream& out, EFormat format,
                              boost::optional<std::set<std::int32_t>> shownLevels,
-                             std::string recordPrefix)
+                             std::string recordPrefix, EFlush flush)
     : m_out(out),
       m_format(format),
       m_shownLevels(std::move(shownLevels)),
-      m_recordPrefix(std::move(recordPrefix)) {}
+      m_recordPrefix(std::move(recordPrefix)),
+      m_flush(flush) {}
 
 void TOutputWriter::OnLog(std::int32_t level, const std::string& text) {
   Count(level);
@@ -179,6 +180,7 @@ void TOutputWriter::OnLog(std::int32_t level, const std::string& text) {
   } else {
     WriteTextLog(m_out, level, text);
   }
+  LineEnded();
 }
 
 void TOutputWriter::OnHostCall(const THostCall& call) {
@@ -187,6 +189,11 @@ void TOutputWriter::OnHostCall(const THostCall& call) {
   } else {
     WriteTextCall(m_out, call);
   }
+  LineEnded();
+}
+
+void TOutputWriter::LineEnded() {
+  if (m_flush == EFlush::EachLine) m_out.flush();
 }
 
 void TOutputWriter::Count(std::int32_t level) {

@@ -14,6 +14,10 @@ namespace NZARN {
 
 enum class EFormat { Text, Jsonl };
 
+// When written lines leave the stream's buffer: when the stream is flushed,
+// or as each line ends.
+enum class EFlush { AtEnd, EachLine };
+
 // How many lines the plug-in wrote, by level, whether shown or not.
 struct TLineCounts {
   std::size_t findings = 0;
@@ -40,7 +44,7 @@ class TOutputWriter : public NZARNCORE::IHostObserver {
   // followed by ", ".
   TOutputWriter(std::ostream& out, EFormat format,
                 boost::optional<std::set<std::int32_t>> shownLevels,
-                std::string recordPrefix = std::string());
+                std::string recordPrefix = std::string(), EFlush flush = EFlush::AtEnd);
 
   void OnLog(std::int32_t level, const std::string& text) override;
   void OnHostCall(const NZARNCORE::THostCall& call) override;
@@ -49,12 +53,14 @@ class TOutputWriter : public NZARNCORE::IHostObserver {
 
  private:
   void Count(std::int32_t level);
+  void LineEnded();
   bool Shows(std::int32_t level) const;
 
   std::ostream& m_out;
   EFormat m_format;
   boost::optional<std::set<std::int32_t>> m_shownLevels;
   std::string m_recordPrefix;
+  EFlush m_flush;
   TLineCounts m_counts;
 };
 

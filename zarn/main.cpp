@@ -1,4 +1,6 @@
 #include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <limits>
 #include <new>
@@ -215,10 +217,12 @@ void Parse(CLI::App& app, int argc, char** argv) {
     }
     throw;
   }
+  for (const CLI::App* command : app.get_subcommands()) RefuseRepeatedOptions(*command);
 }
 
 int Main(int argc, char** argv) {
   CLI::App app("Runs an analysis plug-in over a server's inventory.", "zarn");
+  KeepConventions(app);
   app.set_version_flag("--version", "zarn " ZARN_VERSION);
   app.require_subcommand(1);
   app.failure_message(UsageError);
@@ -249,8 +253,9 @@ int Main(int argc, char** argv) {
     CheckCommandWord(app, argc, argv);
     Parse(app, argc, argv);
   } catch (const CLI::ParseError& error) {
-    const int status = app.exit(error);
-    return status == 0 ? eExitClean : eExitUsage;
+    // --help and --version are answered here, on stdout.
+    if (app.exit(error) != 0) return eExitUsage;
+    return FinishOutput() ? eExitClean : eExitOutputFailed;
   }
   if (analyze.parsed()) return RunAnalyze(Finished(analyzeCommand));
   if (validate.parsed()) return RunValidate(inventory);
@@ -262,13 +267,19 @@ int Main(int argc, char** argv) {
 }  // namespace NZARN
 
 int main(int argc, char** argv) {
-  std::ios::sync_with_stdio(false);
+  const bool check = argc >= 2 && std::strcmp(argv[1], "check") == 0;
   try {
+    std::ios::sync_with_stdio(false);
     return NZARN::Main(argc, argv);
   } catch (const std::bad_alloc&) {
     // Loading and RunAnalysis say more where it happens; elsewhere this is
-    // all there is to say.
-    NZARN::ReportError("out of memory");
+    // all there is to say, written without asking for memory.
+    if (check) {
+      std::fputs("TVXANAL UNKNOWN: out of memory\n", stdout);
+      std::fflush(stdout);
+      return static_cast<int>(NZARN::EMonitoringState::Unknown);
+    }
+    std::fputs("zarn: error: out of memory\n", stderr);
     return NZARN::eExitUsage;
   }
 }

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <istream>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -18,6 +17,13 @@
 #include <unordered_set>
 #include <utility>
 #include <vector>
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include <boost/json/basic_parser_impl.hpp>
 #include <boost/make_shared.hpp>
@@ -44,11 +50,11 @@ constexpr std::size_t kQuotedBytes = 80;
 // Of a number that comes in pieces, this much of its text is kept.
 constexpr std::size_t kNumberTextLimit = 4096;
 
+// A descriptor that is not open can only be a standard stream the caller
+// closed.
 std::string ReadFailure(const std::string& path, int error) {
-  std::string reason = std::generic_category().message(error);
-  if (!reason.empty()) {
-    reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
-  }
+  const std::string reason =
+      error == EBADF ? "not open" : ErrorReason(std::error_code(error, std::generic_category()));
   return path + ": cannot read: " + reason;
 }
 
@@ -1359,38 +1365,35 @@ class TLoader {
   bool m_content = false;  // anything but blanks so far
 };
 
+// Whether a read that found nothing yet may wait for more: a pipe that
+// whoever made it left non-blocking says so, and is waited on.
+bool WaitedForMore([[maybe_unused]] std::FILE* file) {
+#if defined(_WIN32)
+  return false;
+#else
+  if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
+  pollfd readable{fileno(file), POLLIN, 0};
+  return poll(&readable, 1, -1) >= 0 || errno == EINTR;
+#endif
+}
+
 // Reads a file a piece at a time.
 class TFileSource : public IPieceSource {
  public:
   TFileSource(std::FILE* file, const std::string& path)
       : m_file(file), m_path(path), m_buffer(new char[kPieceSize]) {}
   std::string_view Next() override {
-    const std::size_t read = std::fread(m_buffer.get(), 1, kPieceSize, m_file);
-    if (read == 0 && std::ferror(m_file)) throw TInventoryError(ReadFailure(m_path, errno));
-    return std::string_view(m_buffer.get(), read);
+    for (;;) {
+      std::clearerr(m_file);
+      const std::size_t read = std::fread(m_buffer.get(), 1, kPieceSize, m_file);
+      if (read != 0 || !std::ferror(m_file)) return std::string_view(m_buffer.get(), read);
+      if (!WaitedForMore(m_file)) throw TInventoryError(ReadFailure(m_path, errno));
+    }
   }
 
  private:
   std::FILE* m_file;
   const std::string& m_path;
-  std::unique_ptr<char[]> m_buffer;
-};
-
-// Reads a stream a piece at a time.
-class TStreamSource : public IPieceSource {
- public:
-  TStreamSource(std::istream& in, const std::string& name)
-      : m_in(in), m_name(name), m_buffer(new char[kPieceSize]) {}
-  std::string_view Next() override {
-    m_in.read(m_buffer.get(), static_cast<std::streamsize>(kPieceSize));
-    const std::size_t read = static_cast<std::size_t>(m_in.gcount());
-    if (read == 0 && m_in.bad()) throw TInventoryError(ReadFailure(m_name, EIO));
-    return std::string_view(m_buffer.get(), read);
-  }
-
- private:
-  std::istream& m_in;
-  const std::string& m_name;
   std::unique_ptr<char[]> m_buffer;
 };
 
@@ -1425,19 +1428,37 @@ bool IsFolder(const std::string& path) {
   return std::filesystem::is_directory(path, error);
 }
 
+std::FILE* OpenFile(const std::string& path, [[maybe_unused]] EFileKind kind) {
+#if !defined(_WIN32)
+  if (kind == EFileKind::Regular) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat status = {};
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+      close(fd);
+      throw TInventoryError(path + ": cannot read: not a regular file");
+    }
+    std::FILE* const file = fdopen(fd, "rb");
+    if (!file) close(fd);
+    return file;
+  }
+#endif
+  return std::fopen(path.c_str(), "rb");
+}
+
 }  // namespace
 
-boost::shared_ptr<TInventory> LoadInventoryFile(const std::string& path) {
+boost::shared_ptr<TInventory> LoadInventoryFile(const std::string& path, EFileKind kind) {
   if (IsFolder(path)) throw TInventoryError(ReadFailure(path, EISDIR));
-  const std::unique_ptr<std::FILE, TFileCloser> file(std::fopen(path.c_str(), "rb"));
+  const std::unique_ptr<std::FILE, TFileCloser> file(OpenFile(path, kind));
   if (!file) throw TInventoryError(ReadFailure(path, errno));
   std::setvbuf(file.get(), nullptr, _IONBF, 0);
   TFileSource input(file.get(), path);
   return Load(path, input);
 }
 
-boost::shared_ptr<TInventory> LoadInventoryStream(std::istream& in, const std::string& sourceName) {
-  TStreamSource input(in, sourceName);
+boost::shared_ptr<TInventory> LoadInventoryStream(std::FILE* file, const std::string& sourceName) {
+  TFileSource input(file, sourceName);
   return Load(sourceName, input);
 }
 

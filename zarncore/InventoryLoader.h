@@ -1,6 +1,6 @@
 #pragma once
 
-#include <iosfwd>
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 
@@ -22,10 +22,17 @@ class ZARN_API TInventoryError : public std::runtime_error {
   ~TInventoryError() override;
 };
 
+// What a path may lead to: anything that reads (a FIFO too, such as the
+// /dev/fd/63 of a shell's <(...)), or a regular file only, opened without
+// waiting, for a file found in a folder that may have been replaced since.
+enum class EFileKind { Any, Regular };
+
 // Reads an inventory a piece at a time, never holding its text whole.
-// sourceName is what errors call a stream or a text.
-ZARN_API boost::shared_ptr<TInventory> LoadInventoryFile(const std::string& path);
-ZARN_API boost::shared_ptr<TInventory> LoadInventoryStream(std::istream& in,
+// sourceName is what errors call an open file or a text. An open file is
+// read to its end, waited on where it is a pipe left non-blocking.
+ZARN_API boost::shared_ptr<TInventory> LoadInventoryFile(const std::string& path,
+                                                         EFileKind kind = EFileKind::Any);
+ZARN_API boost::shared_ptr<TInventory> LoadInventoryStream(std::FILE* file,
                                                            const std::string& sourceName);
 ZARN_API boost::shared_ptr<TInventory> LoadInventoryText(const std::string& text,
                                                          const std::string& sourceName);

@@ -1,5 +1,6 @@
 #include "zarncore/Text.h"
 
+#include <cctype>
 #include <string>
 
 namespace NZARNCORE {
@@ -78,6 +79,13 @@ std::string Printable(std::string_view text) {
     }
   }
   return printable;
+}
+
+std::string ErrorReason(const std::error_code& error) {
+  std::string reason = error.message();
+  if (!reason.empty())
+    reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
+  return reason;
 }
 
 }  // namespace NZARNCORE

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include "host/ZarnApi.h"
 
@@ -27,5 +28,9 @@ ZARN_API std::string FourHexDigits(unsigned code, EHexLetters letters);
 // characters escaped (\n, \t, \r, otherwise \u001B), so that it stays on
 // its line and cannot drive the terminal.
 ZARN_API std::string Printable(std::string_view text);
+
+// The system's words for an error as the end of a sentence, lower-cased:
+// "no such file or directory".
+ZARN_API std::string ErrorReason(const std::error_code& error);
 
 }  // namespace NZARNCORE

@@ -20,12 +20,13 @@ const double kProbes[] = {-1, 0, 5, 10, 10.5, 11};
 struct TRangeCase {
   std::string name;
   std::string text;
-  std::string alerts;  // empty: not a range
+  std::string alerts;   // empty: not a range
+  std::string written;  // as the performance data give it
 };
 
 class Ranges : public testing::TestWithParam<TRangeCase> {};
 
-TEST_P(Ranges, ParseAndAlert) {
+TEST_P(Ranges, ParseAlertAndAreWrittenAsTheGuidelinesSpellThem) {
   const TRangeCase& c = GetParam();
   const boost::optional<NZARN::TRange> range = NZARN::ParseRange(c.text);
   ASSERT_EQ(range.has_value(), !c.alerts.empty()) << c.text;
@@ -33,24 +34,34 @@ TEST_P(Ranges, ParseAndAlert) {
   std::string alerts;
   for (const double probe : kProbes) alerts += range->Alerts(probe) ? 'A' : '-';
   EXPECT_EQ(alerts, c.alerts) << c.text;
-  EXPECT_EQ(range->text, c.text);
+  EXPECT_EQ(NZARN::RangeText(*range), c.written) << c.text;
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Check, Ranges,
     testing::Values(
-        TRangeCase{"EndOnly", "10", "A---AA"}, TRangeCase{"Zero", "0", "A-AAAA"},
-        TRangeCase{"StartOnly", "10:", "AAA---"}, TRangeCase{"EmptyStart", ":10", "A---AA"},
-        TRangeCase{"MinusInfinity", "~:10", "----AA"}, TRangeCase{"Both", "5:10", "AA--AA"},
-        TRangeCase{"Inside", "@5:10", "--AA--"}, TRangeCase{"InsideOpenEnd", "@10:", "---AAA"},
-        TRangeCase{"Decimals", "0.5:10.5", "AA---A"},
-        TRangeCase{"NegativeAndPlus", "-1:+0", "--AAAA"}, TRangeCase{"Everything", "~:", "------"},
-        TRangeCase{"InsideEverything", "@~:", "AAAAAA"}, TRangeCase{"Empty", "", ""},
-        TRangeCase{"AtOnly", "@", ""}, TRangeCase{"StartAboveEnd", "10:5", ""},
-        TRangeCase{"TildeWithoutColon", "~", ""}, TRangeCase{"TildeAsEnd", "0:~", ""},
-        TRangeCase{"Word", "ten", ""}, TRangeCase{"Exponent", "1e3", ""},
-        TRangeCase{"Infinity", "inf", ""}, TRangeCase{"TwoPoints", "1.2.3", ""},
-        TRangeCase{"TwoColons", "1:2:3", ""}, TRangeCase{"Blank", " 5", ""}),
+        TRangeCase{"EndOnly", "10", "A---AA", "10"}, TRangeCase{"Zero", "0", "A-AAAA", "0"},
+        TRangeCase{"StartOnly", "10:", "AAA---", "10:"},
+        TRangeCase{"EmptyStart", ":10", "A---AA", "10"},
+        TRangeCase{"ZeroStart", "0:10", "A---AA", "10"},
+        TRangeCase{"ZeroToInfinity", "0:", "A-----", "0:"},
+        TRangeCase{"MinusInfinity", "~:10", "----AA", "~:10"},
+        TRangeCase{"Both", "5:10", "AA--AA", "5:10"},
+        TRangeCase{"Inside", "@5:10", "--AA--", "@5:10"},
+        TRangeCase{"InsideOpenEnd", "@10:", "---AAA", "@10:"},
+        TRangeCase{"Decimals", "0.5:10.5", "AA---A", "0.5:10.5"},
+        TRangeCase{"PointsAtTheEdges", ".5:10.", "AA--AA", "0.5:10"},
+        TRangeCase{"NegativeAndPlus", "-1:+0", "--AAAA", "-1:0"},
+        TRangeCase{"MinusZero", "@-0", "-A----", "@0"},
+        TRangeCase{"ManyDigits", "12345678901234567890123456", "A-----",
+                   "12345678901234568244756480"},
+        TRangeCase{"Everything", "~:", "------", "~:"},
+        TRangeCase{"InsideEverything", "@~:", "AAAAAA", "@~:"}, TRangeCase{"Empty", "", "", ""},
+        TRangeCase{"AtOnly", "@", "", ""}, TRangeCase{"StartAboveEnd", "10:5", "", ""},
+        TRangeCase{"TildeWithoutColon", "~", "", ""}, TRangeCase{"TildeAsEnd", "0:~", "", ""},
+        TRangeCase{"Word", "ten", "", ""}, TRangeCase{"Exponent", "1e3", "", ""},
+        TRangeCase{"Infinity", "inf", "", ""}, TRangeCase{"TwoPoints", "1.2.3", "", ""},
+        TRangeCase{"TwoColons", "1:2:3", "", ""}, TRangeCase{"Blank", " 5", "", ""}),
     TCaseName());
 
 struct TPerfCase {
