@@ -1,0 +1,174 @@
+// zarn report's pages in a real browser, Debian's Chromium, headless: the
+// DOM as loaded holds every line of the inventory with its evidence, a
+// hostile inventory runs nothing, the overview lists every inventory of a
+// folder, axe-core finds nothing serious, and the page reads on a phone.
+// Run by ctest with ZARN, SOURCE_DIR, ARTEFACTS (where the screenshot and
+// axe's findings are kept) and NODE_PATH (axe-core and playwright-core).
+"use strict";
+const { test, after } = require("node:test");
+const assert = require("node:assert/strict");
+const { execFileSync, spawnSync } = require("node:child_process");
+const fs = require("node:fs");
+const os = require("node:os");
+const path = require("node:path");
+
+const CHROMIUM = process.env.CHROMIUM || "/usr/bin/chromium";
+if (!fs.existsSync(CHROMIUM)) {
+  console.log(`SKIPPED: ${CHROMIUM} is not installed; 'scripts/install-deps browser' installs it`);
+  process.exit(77);
+}
+const { ZARN, SOURCE_DIR, ARTEFACTS } = process.env;
+const scratch = fs.mkdtempSync(path.join(os.tmpdir(), "zarn-report-"));
+after(() => fs.rmSync(scratch, { recursive: true, force: true }));
+fs.mkdirSync(ARTEFACTS, { recursive: true });
+
+// Chromium as this machine's closed network needs it: nothing in the background.
+const CHROMIUM_FLAGS = ["--headless", "--no-sandbox", "--disable-gpu", "--no-first-run",
+  "--disable-background-networking", "--disable-component-update", "--disable-sync"];
+
+function zarn(args) {
+  return spawnSync(ZARN, args, { cwd: SOURCE_DIR, encoding: "utf8" });
+}
+
+// Writes the page on the inventories to a file; gives its path.
+function report(inventories, name, status = 0) {
+  const page = path.join(scratch, name);
+  const run = zarn(["report", ...inventories, "-o", page]);
+  assert.equal(run.status, status, run.stderr);
+  return page;
+}
+
+function dumpDom(page) {
+  const profile = fs.mkdtempSync(path.join(scratch, "profile-"));
+  return execFileSync(CHROMIUM, [...CHROMIUM_FLAGS, `--user-data-dir=${profile}`, "--dump-dom",
+    `file://${page}`], { encoding: "utf8", stdio: ["ignore", "pipe", "ignore"] });
+}
+
+// Text as Chromium serialises it, and back.
+function decode(html) {
+  return html.replace(/<[^>]*>/g, "").replace(/&lt;/g, "<").replace(/&gt;/g, ">")
+    .replace(/&quot;/g, '"').replace(/&#39;/g, "'").replace(/&nbsp;/g, "\u00a0")
+    .replace(/&amp;/g, "&");
+}
+
+// Each line of the page, in page order: its level, text and evidence caption.
+function linesOf(dom) {
+  const item = /<li class="[^"]*" data-level="(-?\d+)">([\s\S]*?)<\/li>/g;
+  return [...dom.matchAll(item)].map(([, level, body]) => ({
+    level: Number(level),
+    text: decode(body.match(/<p class="text">([\s\S]*?)<\/p>/)[1]),
+    evidence: decode((body.match(/<caption>([\s\S]*?)<\/caption>/) || ["", ""])[1]),
+  }));
+}
+
+// What zarn analyze logs, in the page's order: findings and advice, errors,
+// then the rest; each text without the line breaks that open and close it.
+function analyzed(inventory) {
+  const lines = zarn(["analyze", "--format", "jsonl", inventory]).stdout.trim().split("\n")
+    .map((line) => JSON.parse(line)).map(({ level, text }) => ({ level, text: text.replace(/^\n+|\n+$/g, "") }));
+  const group = (level) => (level === 100 || level === 101 ? 0 : level === 0 ? 1 : 2);
+  return [0, 1, 2].flatMap((g) => lines.filter((line) => group(line.level) === g));
+}
+
+test("the DOM as loaded holds every line of the sample, each with its evidence", () => {
+  const lines = linesOf(dumpDom(report(["examples/sample-server.json"], "sample.html")));
+  assert.deepEqual(lines.map(({ level, text }) => ({ level, text })),
+    analyzed("examples/sample-server.json"));
+  const evidence = Object.fromEntries(lines.map((line) => [line.text, line.evidence]));
+  for (const [text, instance] of [
+    ['Tarvex: Disk with device code "acme 146g" may not be supported.', "QELSG_txDiskDrive disk2"],
+    ["Tarvex: Controller 1 Channel 0 Scsi ID 0 reported 2 parity errors", "QELSG_txSCSIDeviceData[0]"],
+    ["Tarvex: Data scrubbing for controller number 1 controller type Tarvex-4a is disabled", "QELSG_txSCSIProtocolController ctrl1"],
+    ["Tarvex: Logical drive 1 on controller 2 has 12 bad stripes", "QELSG_BadStripeData[1]"],
+    ["The tarvex manager system service is:W32Time", "QELSG_SystemServiceInfo[1]"],
+  ]) {
+    assert.equal(evidence[text], `Read last before this line: ${instance}`, text);
+  }
+});
+
+const PWNED = /<title>[^<]*pwned|data-pwned="1"/i;
+
+test("a hostile inventory shows its markup as text and runs none of it", () => {
+  const folder = fs.mkdtempSync(path.join(scratch, "hostile-"));
+  const hostile = path.join(SOURCE_DIR, "tests/browser/hostile-server.json");
+  fs.copyFileSync(hostile, path.join(folder, `"><img src=x onerror="document.title='pwned'">.json`));
+  for (const page of [report([hostile], "hostile.html"), report([folder], "hostile-folder.html")]) {
+    const dom = dumpDom(page);
+    assert.doesNotMatch(dom, PWNED);
+    assert.equal(dom.match(/<script/g).length, 1, "only the page's own script");
+    assert.equal(dom.match(/<style/g).length, 1, "only the page's own style");
+    assert.doesNotMatch(dom, /<(img|svg)\b/);
+    assert.match(decode(dom), /The driver zelk412\.sys detected <img src=x onerror="document\.documentElement/);
+    assert.match(decode(dom), /system service is:<script>document\.title='pwned'<\/script>/);
+  }
+});
+
+test("the overview lists every inventory of a folder, worst first, each leading to its part", () => {
+  const folder = path.join(scratch, "fleet");
+  const inventories = ["examples/healthy-server.json", "examples/sample-server.json",
+    "docs/examples/cli-empty.json", "docs/examples/cli-bad.json", "docs/examples/cli-broken.json",
+    "docs/examples/collected.json", "tests/zarn/data/fleet/db/replica.json"];
+  for (const [index, inventory] of inventories.entries()) {
+    fs.mkdirSync(path.join(folder, `site${index % 2}`), { recursive: true });
+    fs.copyFileSync(path.join(SOURCE_DIR, inventory), path.join(folder, `site${index % 2}`, `${index}.json`));
+  }
+  const dom = dumpDom(report([folder], "folder.html", 2));
+  const rows = [...dom.matchAll(/<tr><td data-sort="(\d+)">[\s\S]*?<a href="#([^"]+)"><code>([^<]*)<\/code>/g)];
+  const listed = inventories.map((_, index) => `${folder}/site${index % 2}/${index}.json`);
+  assert.deepEqual(rows.map((row) => row[3]).sort(), listed.sort());
+  const ranks = rows.map((row) => Number(row[1]));
+  assert.deepEqual(ranks, [...ranks].sort((a, b) => a - b), "worst first");
+  assert.deepEqual(ranks, [0, 2, 5, 6, 6, 7, 7].slice(0, ranks.length).sort((a, b) => a - b));
+  for (const row of rows) assert.match(dom, new RegExp(`<section class="inventory" id="${row[2]}"`));
+});
+
+// Chromium driven by playwright-core, for what a dumped DOM cannot show.
+async function withPage(page, viewport, use) {
+  const { chromium } = require("playwright-core");
+  const browser = await chromium.launch({ executablePath: CHROMIUM, args: CHROMIUM_FLAGS });
+  try {
+    const tab = await browser.newPage({ viewport });
+    const errors = [];
+    tab.on("console", (message) => message.type() === "error" && errors.push(message.text()));
+    tab.on("pageerror", (error) => errors.push(String(error)));
+    await tab.goto(`file://${page}`);
+    await use(tab, errors);
+  } finally {
+    await browser.close();
+  }
+}
+
+test("axe-core finds nothing serious on the pages, whose policy lets their own style and script run", async () => {
+  const axe = fs.readFileSync(require.resolve("axe-core/axe.min.js"), "utf8");
+  const pages = { sample: report(["examples/sample-server.json"], "sample.html"),
+    overview: report(["examples"], "overview.html") };
+  for (const [name, page] of Object.entries(pages)) {
+    await withPage(page, { width: 1280, height: 900 }, async (tab, errors) => {
+      await tab.evaluate(axe);
+      const { violations } = await tab.evaluate(() => window.axe.run(document, { resultTypes: ["violations"] }));
+      fs.writeFileSync(path.join(ARTEFACTS, `axe-${name}.json`), JSON.stringify(violations, null, 1));
+      for (const v of violations) console.log(`axe on ${name}: ${v.impact} ${v.id} (${v.nodes.length})`);
+      assert.deepEqual(violations.filter((v) => ["serious", "critical"].includes(v.impact))
+        .map((v) => `${v.id}: ${v.nodes.map((n) => n.target).join(" ")}`), [], name);
+      assert.deepEqual(errors, [], `${name}: nothing refused or failed`);
+    });
+  }
+});
+
+test("the sample's page reads on a phone, sorts its overview, and leaves a screenshot", async () => {
+  await withPage(report(["examples/sample-server.json"], "sample.html"), { width: 360, height: 740 },
+    async (tab) => {
+      assert.ok(await tab.evaluate(() => document.documentElement.scrollWidth <= innerWidth),
+        "no sideways scrolling");
+    });
+  await withPage(report(["examples"], "overview.html"), { width: 1280, height: 900 }, async (tab) => {
+    const inventories = () => tab.$$eval("tbody tr td:nth-child(2)", (cells) => cells.map((c) => c.textContent));
+    await tab.click("th:nth-child(2) button");
+    assert.deepEqual(await inventories(), ["examples/healthy-server.json", "examples/linux-server.json",
+      "examples/sample-server.json"]);
+  });
+  await withPage(report(["examples/sample-server.json"], "sample.html"), { width: 1100, height: 1400 },
+    async (tab) => {
+      await tab.screenshot({ path: path.join(ARTEFACTS, "sample-report.png"), fullPage: true });
+    });
+});
