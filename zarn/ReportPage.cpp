@@ -44,22 +44,24 @@ const std::pair<std::uint16_t, const char*> kSystemNames[] = {{18, "Windows"}, {
 // How each exit status looks, worst first: the overview's order.
 struct TStatusLook {
   int status;
-  const char* word;   // the overview's and the badge's
+  const char* word;   // the badge's
   const char* style;  // the badge's class
+  const char* tally;  // the run's count of inventories
   const char* verdict;
 };
 const TStatusLook kStatusLooks[] = {
-    {eExitUsage, "not loaded", "not-loaded", "The inventory could not be loaded."},
-    {eExitPluginNotLoaded, "failed", "failed", "The plug-in could not be loaded."},
-    {eExitException, "failed", "failed",
+    {eExitUsage, "not loaded", "not-loaded", "not loaded", "The inventory could not be loaded."},
+    {eExitPluginNotLoaded, "failed", "failed", "failed", "The plug-in could not be loaded."},
+    {eExitException, "failed", "failed", "failed",
      "An exception ended the analysis; the lines written before it are shown."},
-    {eExitReferencesHeld, "failed", "failed",
+    {eExitReferencesHeld, "failed", "failed", "failed",
      "The plug-in still held host references after the analysis."},
-    {eExitOutputFailed, "failed", "failed", "The analysis could not write its output."},
-    {eExitFindings, "findings", "findings", "The analysis found what needs attention."},
-    {eExitErrorsOnly, "incomplete", "incomplete",
+    {eExitOutputFailed, "failed", "failed", "failed", "The analysis could not write its output."},
+    {eExitFindings, "findings", "findings", "with findings",
+     "The analysis found what needs attention."},
+    {eExitErrorsOnly, "incomplete", "incomplete", "incomplete",
      "Nothing found, but the analysis could not look at everything."},
-    {eExitClean, "clean", "clean", "Nothing to report."}};
+    {eExitClean, "clean", "clean", "clean", "Nothing to report."}};
 
 std::size_t StatusRank(int status) {
   for (std::size_t rank = 0; rank < std::size(kStatusLooks); ++rank) {
@@ -121,10 +123,13 @@ void AppendValue(std::string& out, const TInventory::TProperty& property) {
   }
 }
 
-void AppendLeftOut(std::string& out, std::size_t shown, std::size_t total, const char* what) {
+// "The first 1000 of 208158 findings and advice are shown", and where the
+// others are.
+void AppendLeftOut(std::string& out, std::size_t shown, std::size_t total, const char* what,
+                   const char* others = "") {
   if (shown < total)
     out += "<p class=\"capped\">The first " + std::to_string(shown) + " of " +
-           std::to_string(total) + ' ' + what + " are shown.</p>\n";
+           std::to_string(total) + ' ' + what + " are shown" + others + ".</p>\n";
 }
 
 // The instance a line concerns, with its properties.
@@ -196,7 +201,8 @@ void AppendLine(std::string& out, const TInventory* inventory, const TReportedLi
 
 void AppendLines(std::string& out, const TInventory* inventory, const TLineList& list,
                  const char* what) {
-  AppendLeftOut(out, list.shown.size(), list.total, what);
+  AppendLeftOut(out, list.shown.size(), list.total, what,
+                "; <code>zarn analyze</code> lists them all");
   out += "<ol class=\"lines\">\n";
   for (const TReportedLine& line : list.shown) AppendLine(out, inventory, line);
   out += "</ol>\n";
@@ -455,7 +461,7 @@ std::string Tally(const std::vector<TReportMember>& members) {
   std::size_t count = 0;
   // The members come worst first, so each word's inventories come together.
   for (const TReportMember& member : members) {
-    const char* word = LookOf(member.record.status).word;
+    const char* word = LookOf(member.record.status).tally;
     if (last && std::string_view(word) != last) {
       text += ' ' + std::to_string(count) + ' ' + last + ',';
       count = 0;
