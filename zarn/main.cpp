@@ -101,6 +101,19 @@ void AddPluginOption(CLI::App& command, std::string& plugin) {
       ->type_name("PATH");
 }
 
+// The options of a command that takes several inventories.
+void AddRunOptions(CLI::App& command, std::string& jobs, bool& partOfRun) {
+  command
+      .add_option("-j,--jobs", jobs,
+                  "Analyse N inventories at a time, when there are several\n"
+                  "(default: the number of cores, " +
+                      DefaultJobs() + ")")
+      ->type_name("N")
+      ->check(CountCheck("jobs"));
+  // How zarn hands one inventory of several to a zarn of its own.
+  command.add_flag("--part-of-run", partOfRun)->group("");
+}
+
 void AddAnalyzeOptions(CLI::App& analyze, TAnalyzeCommand& command) {
   TAnalyzeOptions& options = command.options;
   analyze.add_option("INVENTORY", options.inventories, kInventoryHelp)->required();
@@ -126,15 +139,7 @@ void AddAnalyzeOptions(CLI::App& analyze, TAnalyzeCommand& command) {
       ->check(LevelListCheck());
   analyze.add_flag("--trace", options.plan.trace,
                    "Show the host calls the plug-in makes, in order");
-  analyze
-      .add_option("-j,--jobs", command.jobs,
-                  "Analyse N inventories at a time, when there are several\n"
-                  "(default: the number of cores, " +
-                      DefaultJobs() + ")")
-      ->type_name("N")
-      ->check(CountCheck("jobs"));
-  // How zarn hands one inventory of several to a zarn of its own.
-  analyze.add_flag("--part-of-run", options.partOfRun)->group("");
+  AddRunOptions(analyze, command.jobs, options.partOfRun);
   analyze.footer(kAnalyzeFooter);
 }
 
@@ -190,14 +195,7 @@ void AddReportOptions(CLI::App& report, TReportCommand& command) {
           ->type_name("FILE")
           ->check(CLI::Validator(OutputPathProblem, ""));
   AddPluginOption(report, command.options.plugin);
-  report
-      .add_option("-j,--jobs", command.jobs,
-                  "Analyse N inventories at a time, when there are several\n"
-                  "(default: the number of cores, " +
-                      DefaultJobs() + ")")
-      ->type_name("N")
-      ->check(CountCheck("jobs"));
-  report.add_flag("--part-of-run", command.options.partOfRun)->group("");
+  AddRunOptions(report, command.jobs, command.options.partOfRun);
   report.footer(kReportFooter);
 }
 
