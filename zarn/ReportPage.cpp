@@ -140,20 +140,20 @@ void AppendEvidence(std::string& out, const TInventory& inventory,
     return;
   }
   const std::vector<TInventory::TProperty> properties = inventory.Properties(*instance);
-  out += "<table class=\"evidence\"><caption>Read last before this line: ";
+  out += "<div class=\"evidence\"><p>Read last before this line: ";
   AppendInstanceName(out, inventory, *instance);
-  out += "</caption>\n<tbody>";
+  out += properties.empty() ? ", which has no properties.</p>" : "</p>\n<dl>";
   const std::size_t shown = std::min(properties.size(), kShownProperties);
   for (std::size_t i = 0; i < shown; ++i) {
-    out += "<tr><th scope=\"row\">";
+    out += "<div><dt>";
     AppendText(out, properties[i].name);
-    out += "</th><td>";
+    out += "</dt><dd>";
     AppendValue(out, properties[i]);
-    out += "</td></tr>\n";
+    out += "</dd></div>\n";
   }
-  if (properties.empty()) out += "<tr><td>It has no properties.</td></tr>\n";
-  out += "</tbody></table>\n";
+  if (!properties.empty()) out += "</dl>";
   AppendLeftOut(out, shown, properties.size(), "properties");
+  out += "</div>\n";
 }
 
 // --- Lines ---
@@ -308,7 +308,7 @@ void AppendCollection(std::string& out, int depth, const TInventory& inventory) 
     return;
   }
   out +=
-      "<div class=\"table-wrap\" role=\"region\" aria-label=\"Collection\" tabindex=\"0\">"
+      "<div class=\"table-wrap\" tabindex=\"0\">"
       "<table><caption>How each class was collected</caption>\n<thead><tr><th "
       "scope=\"col\">Class</th><th scope=\"col\">State</th><th scope=\"col\">Source</th><th "
       "scope=\"col\">Reason</th></tr></thead>\n<tbody>";
@@ -373,9 +373,8 @@ void AppendInstanceTable(std::string& out, const TInventory& inventory,
   for (std::size_t i = 0; i < shown; ++i) rows.push_back(inventory.Properties(cls.instances[i]));
   std::size_t total = 0;
   const std::vector<std::string> columns = Columns(rows, total);
-  out += "<div class=\"table-wrap\" role=\"region\" aria-label=\"" + Html(cls.name) +
-         "\" tabindex=\"0\"><table class=\"sortable\"><caption><code>" + Html(cls.name) +
-         "</code>: " + Plural(cls.instances.size(), "instance", "instances") +
+  out += "<div class=\"table-wrap\" tabindex=\"0\"><table class=\"sortable\"><caption><code>" +
+         Html(cls.name) + "</code>: " + Plural(cls.instances.size(), "instance", "instances") +
          "</caption>\n<thead><tr><th scope=\"col\">Instance</th>";
   for (const std::string& column : columns) out += "<th scope=\"col\">" + Html(column) + "</th>";
   out += "<th scope=\"col\">Associated with</th></tr></thead>\n<tbody>";
