@@ -10,6 +10,7 @@
 namespace NZARNTEST {
 namespace {
 
+using NTESTS::operator<<;
 using NTESTS::TCaseName;
 
 struct THtmlCase {
