@@ -54,11 +54,6 @@ TInventoryReport Analysed(const boost::shared_ptr<NZARNCORE::TInventory>& invent
   return analysed;
 }
 
-// The page is written whatever it shows; only a failure is the exit status.
-int FailureStatus(int status) {
-  return status == eExitFindings || status == eExitErrorsOnly ? eExitClean : status;
-}
-
 int RunReportOne(const TReportOptions& options) {
   const std::string& argument = options.inventories.front();
   boost::shared_ptr<NZARNCORE::TInventory> inventory;
@@ -74,7 +69,7 @@ int RunReportOne(const TReportOptions& options) {
   // Without the plug-in there is nothing to report on.
   if (report.status == eExitPluginNotLoaded) return report.status;
   const int written = WriteDocument(options.output, InventoryPage(report));
-  return written != eExitClean ? written : FailureStatus(report.status);
+  return written != eExitClean ? written : ReportStatus(report.status);
 }
 
 // One file, or standard input, is reported on in this process; a folder,
@@ -85,6 +80,10 @@ bool IsOneFile(const std::vector<std::string>& inventories) {
 }
 
 }  // namespace
+
+int ReportStatus(int status) {
+  return status == eExitFindings || status == eExitErrorsOnly ? eExitClean : status;
+}
 
 int RunReportMember(const TReportOptions& options, const TListedInventory& listed) {
   TInventoryRecord record;

@@ -22,6 +22,10 @@ struct TReportOptions {
 // written, whatever it shows; analyze's statuses for what failed.
 int RunReport(const TReportOptions& options);
 
+// The exit status of a report from analyze's for an inventory: the page is
+// written whatever it shows, so only a failure counts.
+int ReportStatus(int analyzeStatus);
+
 // The part of the page on one inventory of several, on stdout, and how its
 // analysis ended, as the last line of stderr: the work of a child.
 int RunReportMember(const TReportOptions& options, const TListedInventory& inventory);

@@ -154,9 +154,7 @@ class TReportRun {
       for (const std::string& message : m_messages[index]) std::cerr << message << '\n';
       if (!m_members[index])
         m_members[index] = Failed(m_inventories[index].path, eExitPluginNotLoaded, kNotAnalysed);
-      const int failure = m_members[index]->record.status;
-      if (failure != eExitFindings && failure != eExitErrorsOnly)
-        status = MoreImportantStatus(status, failure);
+      status = MoreImportantStatus(status, ReportStatus(m_members[index]->record.status));
       members.push_back(std::move(*m_members[index]));
     }
     const int written = WriteDocument(m_options.output, OverviewPage(std::move(members), m_notes));
