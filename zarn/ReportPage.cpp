@@ -96,8 +96,12 @@ std::string Plural(std::size_t count, const char* one, const char* many) {
   return std::to_string(count) + ' ' + (count == 1 ? one : many);
 }
 
+// "status 15 (class or property not available)"; a status without a text
+// of its own shows once.
 std::string StatusText(NQELZARN20::TZARNStatusCode status) {
-  return "status " + std::to_string(status) + " (" + NQELZARN20::TranslateStatusCode(status) + ")";
+  const std::string code = "status " + std::to_string(status);
+  const std::string text = NQELZARN20::TranslateStatusCode(status);
+  return text == code ? code : code + " (" + text + ")";
 }
 
 // --- Instances and their values ---

@@ -62,6 +62,15 @@ function linesOf(dom) {
   }));
 }
 
+// The cells of each row of the table whose caption starts with caption.
+function tableRows(dom, caption) {
+  const table = [...dom.matchAll(/<caption>([\s\S]*?)<\/caption>([\s\S]*?)<\/table>/g)]
+    .find(([, title]) => decode(title).startsWith(caption));
+  assert.ok(table, `a table '${caption}'`);
+  return [...table[2].matchAll(/<tr>([\s\S]*?)<\/tr>/g)]
+    .map(([, row]) => [...row.matchAll(/<t[hd][^>]*>([\s\S]*?)<\/t[hd]>/g)].map(([, cell]) => decode(cell)));
+}
+
 // What zarn analyze logs, in the page's order: findings and advice, errors,
 // then the rest; each text without the line breaks that open and close it.
 function analyzed(inventory) {
@@ -85,6 +94,26 @@ test("the DOM as loaded holds every line of the sample, each with its evidence",
   ]) {
     assert.equal(evidence[text], `Read last before this line: ${instance}`, text);
   }
+});
+
+test("the page shows the inventory as it is: values, faults, associations, the collection", () => {
+  const sample = dumpDom(report(["examples/sample-server.json"], "sample.html"));
+  assert.deepEqual([...sample.matchAll(/<h2>([^<]*)<\/h2>/g)].map(([, heading]) => heading),
+    ["Findings", "Collection", "Adapters", "Disks", "Versions"]);
+  assert.deepEqual(tableRows(sample, "QELSG_txDiskDriveVersion: 4 instances"), [
+    ["Instance", "Version", "Associated with"], ["disk0-fw", "B8A0", "disk0"],
+    ["disk1-fw", "C1D4", "disk1"], ["disk2-fw", "0004", "disk2"], ["disk3-fw", "E3B0", "disk3"]]);
+  const faults = dumpDom(report(["docs/examples/faults.json"], "faults.html"));
+  const evidence = faults.match(/data-level="0">[\s\S]*?<dl>([\s\S]*?)<\/dl>/)[1];
+  assert.deepEqual([...evidence.matchAll(/<dt>([^<]*)<\/dt><dd>([\s\S]*?)<\/dd>/g)]
+    .map(([, name, value]) => `${name}: ${decode(value)}`),
+  ["DeviceType: GetProperty fails: status 15 (class or property not available)",
+    "DeviceCode: GetValue fails: status 4"]);
+  const collected = dumpDom(report(["docs/examples/collected.json"], "collected.html"));
+  assert.match(decode(collected), /What the analysis saw is short of what the machine holds:\s*QELSG_txSCSIProtocolController could not be read: only the adapter's management software reports it/);
+  assert.deepEqual(tableRows(collected, "How each class was collected").slice(3), [
+    ["QELSG_WindowsSystemEventLogRecord", "absent", "the Windows System event log", "a Linux system has no Windows event log"],
+    ["QELSG_txSCSIProtocolController", "could not be read", "the adapter's management software", "only the adapter's management software reports it"]]);
 });
 
 test("a hostile inventory shows its markup as text and runs none of it", () => {
@@ -120,6 +149,7 @@ test("the overview lists every inventory of a folder, worst first, each leading 
   assert.deepEqual(rows.map((row) => row[3]).sort(), listed.sort());
   assert.deepEqual(rows.map((row) => row[1]), ["not loaded", "failed", "findings", "incomplete",
     "incomplete", "incomplete", "clean"], "worst first");
+  assert.match(dom, /<p>7 inventories: 1 not loaded, 1 failed, 1 with findings, 3 incomplete, 1 clean\.<\/p>/);
   for (const row of rows) assert.match(dom, new RegExp(`<section class="inventory" id="${row[2]}"`));
 });
 
