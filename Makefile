@@ -22,7 +22,7 @@ FUZZERS := loader analysis collectors
 SANITIZER_ENV := ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
   UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1
 
-.PHONY: all deps configure build demo check sanitize fuzz memcheck coverage format clean \
+.PHONY: all deps browser-deps configure build demo check sanitize fuzz memcheck coverage format clean \
   windows-deps windows-configure windows-build windows-check bench package package-check \
   monitoring-check
 
@@ -30,6 +30,11 @@ all: build
 
 deps:
 	@scripts/install-deps
+
+# The tests of zarn report's page run in headless Chromium, with axe-core and
+# playwright-core from npm in each build folder.
+browser-deps:
+	@scripts/install-deps browser
 
 configure: deps
 	@cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) > /dev/null
@@ -51,13 +56,15 @@ demo: build
 	$(BUILD)/bin/zarn collect | $(BUILD)/bin/zarn analyze -; status=$$?; \
 	[ $$status -eq 0 ] || [ $$status -eq 1 ] || [ $$status -eq 6 ] || exit $$status
 
-check: build
+check: build browser-deps
+	@scripts/install-browser-tools $(BUILD)
 	@cd $(BUILD) && ctest --output-on-failure -j2
 
 # The whole suite with AddressSanitizer and UndefinedBehaviorSanitizer.
-sanitize: deps
+sanitize: deps browser-deps
 	@cmake -S . -B $(SANITIZE_BUILD) -G Ninja -DZARN_SANITIZE=ON $(CMAKE_FLAGS) > /dev/null
 	@cmake --build $(SANITIZE_BUILD)
+	@scripts/install-browser-tools $(SANITIZE_BUILD)
 	@cd $(SANITIZE_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j2
 
 # Runs each fuzzer for FUZZ_SECONDS from its seed corpus; what it learns is

@@ -15,17 +15,6 @@
 
 namespace NZARN {
 
-namespace {
-
-boost::shared_ptr<NZARNCORE::TInventory> LoadInventory(const std::string& path) {
-  try {
-    return LoadInventoryArgument(path);
-  } catch (const NZARNCORE::TInventoryError& error) {
-    ReportError(error.what());
-    return nullptr;
-  }
-}
-
 // A class its collector could not read leaves the analysis as incomplete as
 // an error line does.
 int ExitStatus(EAnalysisOutcome outcome, bool outputWritten, const TLineCounts& counts,
@@ -36,6 +25,17 @@ int ExitStatus(EAnalysisOutcome outcome, bool outputWritten, const TLineCounts& 
   if (!outputWritten) return eExitOutputFailed;
   if (counts.findings + counts.advice != 0) return eExitFindings;
   return counts.errors != 0 || unreadClasses ? eExitErrorsOnly : eExitClean;
+}
+
+namespace {
+
+boost::shared_ptr<NZARNCORE::TInventory> LoadInventory(const std::string& path) {
+  try {
+    return LoadInventoryArgument(path);
+  } catch (const NZARNCORE::TInventoryError& error) {
+    ReportError(error.what());
+    return nullptr;
+  }
 }
 
 // One file, or standard input, analysed in this process.

@@ -26,6 +26,10 @@ int WriteStdout(const std::string& text) {
 
 }  // namespace
 
+int WriteDocument(const boost::optional<std::string>& output, const std::string& text) {
+  return output ? WriteFile(*output, text) : WriteStdout(text);
+}
+
 int RunCollect(const TCollectOptions& options) {
   NZARNCOLLECT::TCollectedInventory inventory;
   try {
@@ -36,7 +40,7 @@ int RunCollect(const TCollectOptions& options) {
   }
   const std::string text = NZARNCOLLECT::InventoryText(
       inventory, NZARNCOLLECT::TCollectorStamp{kCollector, ZARN_VERSION, NZARNCOLLECT::UtcNow()});
-  return options.output ? WriteFile(*options.output, text) : WriteStdout(text);
+  return WriteDocument(options.output, text);
 }
 
 }  // namespace NZARN

@@ -12,9 +12,7 @@ namespace NZARN {
 using NZARNCORE::ECollectionState;
 using NZARNCORE::TCollectedClass;
 
-namespace {
-
-const char* StatePhrase(ECollectionState state) {
+const char* CollectionStatePhrase(ECollectionState state) {
   switch (state) {
     case ECollectionState::Read:
       return "read";
@@ -28,9 +26,12 @@ const char* StatePhrase(ECollectionState state) {
   return "could not be read";
 }
 
+namespace {
+
 // "could not be read from SOURCE: REASON".
 std::string HowCollected(const TCollectedClass& cls) {
-  std::string how = StatePhrase(cls.state) + std::string(" from ") + Displayed(cls.source);
+  std::string how =
+      CollectionStatePhrase(cls.state) + std::string(" from ") + Displayed(cls.source);
   return cls.reason.empty() ? how : how + ": " + Displayed(cls.reason);
 }
 

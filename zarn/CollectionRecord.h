@@ -8,6 +8,10 @@
 
 namespace NZARN {
 
+// How a class was come by, in words: "read", "absent", "could not be read",
+// "read in part".
+const char* CollectionStatePhrase(NZARNCORE::ECollectionState state);
+
 // For validate: who collected the inventory, and how each class was come
 // by; nothing for an inventory without the record.
 void PrintCollection(std::ostream& out, const NZARNCORE::TInventory& inventory);

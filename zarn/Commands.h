@@ -31,6 +31,11 @@ enum EExitStatus {
 // Of two exit statuses, the one that comes first in the order above.
 int MoreImportantStatus(int first, int second);
 
+// The exit status of the analysis of one inventory; unreadClasses, when its
+// collection record has a class not read in full.
+int ExitStatus(EAnalysisOutcome outcome, bool outputWritten, const TLineCounts& counts,
+               bool unreadClasses);
+
 struct TAnalyzeOptions {
   std::vector<std::string> inventories;
   TAnalysisPlan plan;
@@ -66,5 +71,9 @@ int RunCheckCommand(int argc, char** argv);
 int RunValidate(const std::string& inventory);
 int RunPlugins(const std::string& plugin);
 int RunCollect(const TCollectOptions& options);
+
+// Writes a document whole to the file output names (see WriteWholeFile), or
+// to stdout; eExitOutputFailed, with a message, when it could not.
+int WriteDocument(const boost::optional<std::string>& output, const std::string& text);
 
 }  // namespace NZARN

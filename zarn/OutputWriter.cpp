@@ -149,6 +149,25 @@ void WriteTextLog(std::ostream& out, std::int32_t level, const std::string& text
 
 }  // namespace
 
+void CountLine(TLineCounts& counts, std::int32_t level) {
+  switch (level) {
+    case kLevelFinding:
+      ++counts.findings;
+      break;
+    case kLevelAdvice:
+      ++counts.advice;
+      break;
+    case kLevelError:
+      ++counts.errors;
+      break;
+    case kLevelDiagnostic:
+      ++counts.diagnostics;
+      break;
+    default:
+      ++counts.otherLevels;
+  }
+}
+
 std::string CountsText(const TLineCounts& counts) {
   std::ostringstream text;
   text << "findings " << counts.findings << ", advice " << counts.advice << ", errors "
@@ -170,7 +189,7 @@ TOutputWriter::TOutputWriter(std::ostream& out, EFormat format,
       m_flush(flush) {}
 
 void TOutputWriter::OnLog(std::int32_t level, const std::string& text) {
-  Count(level);
+  CountLine(m_counts, level);
   if (!Shows(level)) {
     ++m_counts.hidden;
     return;
@@ -194,25 +213,6 @@ void TOutputWriter::OnHostCall(const THostCall& call) {
 
 void TOutputWriter::LineEnded() {
   if (m_flush == EFlush::EachLine) m_out.flush();
-}
-
-void TOutputWriter::Count(std::int32_t level) {
-  switch (level) {
-    case kLevelFinding:
-      ++m_counts.findings;
-      break;
-    case kLevelAdvice:
-      ++m_counts.advice;
-      break;
-    case kLevelError:
-      ++m_counts.errors;
-      break;
-    case kLevelDiagnostic:
-      ++m_counts.diagnostics;
-      break;
-    default:
-      ++m_counts.otherLevels;
-  }
 }
 
 bool TOutputWriter::Shows(std::int32_t level) const {

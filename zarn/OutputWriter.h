@@ -28,6 +28,9 @@ struct TLineCounts {
   std::size_t hidden = 0;  // left out by the level filter
 };
 
+// Counts a line the plug-in wrote at that level.
+void CountLine(TLineCounts& counts, std::int32_t level);
+
 // "findings 2, advice 1, errors 0, diagnostics 3", with the other levels and
 // the hidden lines when there were any.
 std::string CountsText(const TLineCounts& counts);
@@ -52,7 +55,6 @@ class TOutputWriter : public NZARNCORE::IHostObserver {
   const TLineCounts& Counts() const { return m_counts; }
 
  private:
-  void Count(std::int32_t level);
   void LineEnded();
   bool Shows(std::int32_t level) const;
 

@@ -16,6 +16,7 @@
 #include "zarn/HostSession.h"
 #include "zarn/OptionValues.h"
 #include "zarn/OutputFile.h"
+#include "zarn/Report.h"
 
 namespace NZARN {
 namespace {
@@ -47,6 +48,15 @@ const char kCollectFooter[] =
     "Exit status: 0 written, 2 usage error or unusable --root (nothing written),\n"
     "7 the output could not be written. A class that could not be read, or was\n"
     "read only in part, is no failure: the inventory's collection record says why.\n";
+
+const char kReportFooter[] =
+    "Exit status, the first that applies:\n"
+    "  2  usage error, or an inventory cannot be loaded\n"
+    "  4  the plug-in cannot be loaded (for one inventory, no page is written)\n"
+    "  3  an exception left RunAnalysis\n"
+    "  5  the plug-in still held host references after RunAnalysis\n"
+    "  7  the page could not be written\n"
+    "  0  the page was written, whatever it shows\n";
 
 // As many inventories at a time as the machine has cores.
 std::string DefaultJobs() {
@@ -91,6 +101,19 @@ void AddPluginOption(CLI::App& command, std::string& plugin) {
       ->type_name("PATH");
 }
 
+// The options of a command that takes several inventories.
+void AddRunOptions(CLI::App& command, std::string& jobs, bool& partOfRun) {
+  command
+      .add_option("-j,--jobs", jobs,
+                  "Analyse N inventories at a time, when there are several\n"
+                  "(default: the number of cores, " +
+                      DefaultJobs() + ")")
+      ->type_name("N")
+      ->check(CountCheck("jobs"));
+  // How zarn hands one inventory of several to a zarn of its own.
+  command.add_flag("--part-of-run", partOfRun)->group("");
+}
+
 void AddAnalyzeOptions(CLI::App& analyze, TAnalyzeCommand& command) {
   TAnalyzeOptions& options = command.options;
   analyze.add_option("INVENTORY", options.inventories, kInventoryHelp)->required();
@@ -116,15 +139,7 @@ void AddAnalyzeOptions(CLI::App& analyze, TAnalyzeCommand& command) {
       ->check(LevelListCheck());
   analyze.add_flag("--trace", options.plan.trace,
                    "Show the host calls the plug-in makes, in order");
-  analyze
-      .add_option("-j,--jobs", command.jobs,
-                  "Analyse N inventories at a time, when there are several\n"
-                  "(default: the number of cores, " +
-                      DefaultJobs() + ")")
-      ->type_name("N")
-      ->check(CountCheck("jobs"));
-  // How zarn hands one inventory of several to a zarn of its own.
-  analyze.add_flag("--part-of-run", options.partOfRun)->group("");
+  AddRunOptions(analyze, command.jobs, options.partOfRun);
   analyze.footer(kAnalyzeFooter);
 }
 
@@ -164,6 +179,33 @@ void AddCollectOptions(CLI::App& collect, TCollectCommand& command) {
   collect.footer(kCollectFooter);
 }
 
+struct TReportCommand {
+  TReportOptions options;
+  std::string output;
+  std::string jobs = DefaultJobs();
+  const CLI::Option* outputGiven = nullptr;
+};
+
+void AddReportOptions(CLI::App& report, TReportCommand& command) {
+  report.add_option("INVENTORY", command.options.inventories, kInventoryHelp)->required();
+  command.outputGiven =
+      report
+          .add_option("-o,--output", command.output,
+                      "Write the page to FILE, whole or not at all, instead of stdout")
+          ->type_name("FILE")
+          ->check(CLI::Validator(OutputPathProblem, ""));
+  AddPluginOption(report, command.options.plugin);
+  AddRunOptions(report, command.jobs, command.options.partOfRun);
+  report.footer(kReportFooter);
+}
+
+TReportOptions Finished(const TReportCommand& command) {
+  TReportOptions options = command.options;
+  if (command.outputGiven->count() != 0) options.output = command.output;
+  options.jobs = *ParseCount(command.jobs);
+  return options;
+}
+
 TCollectOptions Finished(const TCollectCommand& command) {
   TCollectOptions options;
   if (command.rootGiven->count() != 0) options.machine.root = command.root;
@@ -196,7 +238,8 @@ std::string UsageError(const CLI::App* app, const CLI::Error& error) {
 
 // CLI11 alone would only say that a command is required.
 void CheckCommandWord(const CLI::App& app, int argc, char** argv) {
-  const std::string commands = "; the commands are analyze, validate, plugins, collect and check";
+  const std::string commands =
+      "; the commands are analyze, report, validate, plugins, collect and check";
   if (argc < 2) throw CLI::ParseError("no command given" + commands, CLI::ExitCodes::RequiredError);
   const std::string word = argv[1];
   if (!word.empty() && word[0] == '-') return;
@@ -232,6 +275,11 @@ int Main(int argc, char** argv) {
   TAnalyzeCommand analyzeCommand;
   AddAnalyzeOptions(analyze, analyzeCommand);
 
+  CLI::App& report =
+      *app.add_subcommand("report", "Write a page on inventories, for people to read (HTML)");
+  TReportCommand reportCommand;
+  AddReportOptions(report, reportCommand);
+
   CLI::App& validate = *app.add_subcommand("validate", "Check an inventory file and summarise it");
   std::string inventory;
   validate.add_option("INVENTORY", inventory, kInventoryOfValidateHelp)->required();
@@ -258,6 +306,7 @@ int Main(int argc, char** argv) {
     return FinishOutput() ? eExitClean : eExitOutputFailed;
   }
   if (analyze.parsed()) return RunAnalyze(Finished(analyzeCommand));
+  if (report.parsed()) return RunReport(Finished(reportCommand));
   if (validate.parsed()) return RunValidate(inventory);
   if (collect.parsed()) return RunCollect(Finished(collectCommand));
   return RunPlugins(plugin);

@@ -33,6 +33,9 @@ struct THostCall {
   std::string className;  // GetName, GetClass, EnumerateInstances; result class of associations
   std::string instance;   // EnumerateAssociatedInstances, GetProperty
   std::string property;   // GetProperty
+  // The instance that instance names, by its place in the inventory; set
+  // whenever the call names one, traced or not.
+  boost::optional<std::size_t> instanceIndex;
   boost::optional<std::size_t> count;                   // instances delivered
   boost::optional<std::uint16_t> result;                // operating-system type
   boost::optional<NQELZARN20::TZARNStatusCode> status;  // set when the call threw

@@ -208,6 +208,7 @@ class TRepositoryInstance : public ICIMInstance, private TCounted {
     }
     if (Tracing()) {
       THostCall call(THostCall::EnumerateAssociatedInstances, resultClass, Label());
+      call.instanceIndex = m_index;
       call.count = delivered;
       Trace(call);
     }
@@ -228,8 +229,10 @@ class TRepositoryInstance : public ICIMInstance, private TCounted {
  private:
   std::string Label() const { return Inventory().Label(m_index); }
   THostCall Call(const std::string& name) const {
-    return THostCall(THostCall::GetProperty, std::string(), Tracing() ? Label() : std::string(),
-                     name);
+    THostCall call(THostCall::GetProperty, std::string(), Tracing() ? Label() : std::string(),
+                   name);
+    call.instanceIndex = m_index;
+    return call;
   }
 
   std::uint32_t m_index;
