@@ -103,12 +103,16 @@ coverage:
 	@cd $(COVERAGE_BUILD) && ctest -j2 > /dev/null || (ctest --rerun-failed --output-on-failure; exit 1)
 	@scripts/coverage-report $(COVERAGE_BUILD)
 
-# zarn check run by a real monitoring core (Nagios Core 4), and the service
-# definitions of docs/fleet.md checked by Icinga 2. Needs root, and no
-# service of the machine: the core runs in the foreground for a second.
+# zarn check run by a real monitoring core (Nagios Core 4), the service
+# definitions of docs/fleet.md checked by Icinga 2, and the figures of
+# zarn check --prometheus served by a node_exporter and held to the alerting
+# rules of docs/fleet.md by promtool. Needs root, and no service of the
+# machine: the core runs in the foreground for a second, the node_exporter
+# is one of its own on a free port of 127.0.0.1.
 monitoring-check: build
 	@scripts/install-deps monitoring
 	@tests/monitoring/monitoring-check $(BUILD)
+	@tests/monitoring/prometheus-check $(BUILD)
 
 windows-deps:
 	@scripts/install-deps windows

@@ -5,6 +5,8 @@
 #   bin/zarn
 #   lib/zarn/               the plug-in and the host core library, private
 #   lib/nagios/plugins/     check_tvxanal, the monitoring check
+#   lib/systemd/system/     zarn-textfile.service and .timer, which run /usr/bin/zarn
+#                           (where the packages put it), not enabled
 #   share/man/man1/         zarn.1.gz
 #   share/doc/zarn/         README, docs, examples, copyright, changelog
 #   /etc/nagios-plugins/config/tvxanal.cfg
@@ -54,6 +56,8 @@ else()
 
   install(PROGRAMS packaging/check_tvxanal DESTINATION lib/nagios/plugins)
   install(FILES packaging/tvxanal.cfg DESTINATION /etc/nagios-plugins/config)
+  install(FILES packaging/zarn-textfile.service packaging/zarn-textfile.timer
+          DESTINATION lib/systemd/system)
   install(FILES README.md DESTINATION ${ZARN_DOC_DIR})
   install(DIRECTORY docs/ DESTINATION ${ZARN_DOC_DIR}/docs PATTERN zarn.1 EXCLUDE)
   install(DIRECTORY examples/ DESTINATION ${ZARN_DOC_DIR}/examples)

@@ -63,7 +63,7 @@ else()
   # The folders every system already owns stay out of the package.
   set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION
       /etc/nagios-plugins /etc/nagios-plugins/config /usr/lib/nagios /usr/lib/nagios/plugins
-      /usr/share/man /usr/share/man/man1)
+      /usr/lib/systemd /usr/lib/systemd/system /usr/share/man /usr/share/man/man1)
 endif()
 
 include(CPack)

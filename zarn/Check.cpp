@@ -4,6 +4,7 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "collectors/Collector.h"
 #include "host/Analysis.h"
 #include "zarn/Analysis.h"
+#include "zarn/CheckMetrics.h"
 #include "zarn/ChildProcess.h"
 #include "zarn/Commands.h"
 #include "zarn/MonitoringOutput.h"
@@ -198,6 +200,16 @@ int WriteReport(const TCheckResult& result, const TThresholds& thresholds) {
   return static_cast<int>(state);
 }
 
+TRunFigures FiguresOf(const TCheckResult& result, const NZARNCORE::TInventory& inventory) {
+  return TRunFigures{result.lines.Count(kLevelFinding),
+                     result.lines.Count(kLevelAdvice),
+                     result.lines.Count(kLevelError),
+                     result.lines.Count(kLevelDiagnostic),
+                     result.collectSeconds,
+                     result.analyseSeconds,
+                     TriedClasses(inventory)};
+}
+
 // Collects this machine and analyses it, in this process.
 int CheckHere(const TCheckOptions& options) {
   TCheckResult result;
@@ -218,7 +230,9 @@ int CheckHere(const TCheckOptions& options) {
   if (result.outcome == EAnalysisOutcome::PluginNotLoaded)
     return WriteStateLine(EMonitoringState::Unknown, result.problems.front());
   result.unread = UnreadClasses(*inventory);
-  return WriteReport(result, options.thresholds);
+  const int state = WriteReport(result, options.thresholds);
+  if (options.prometheus) WriteRunFigures(std::cout, FiguresOf(result, *inventory));
+  return state;
 }
 
 // The check's work, whatever goes wrong in it reported as UNKNOWN.
@@ -240,11 +254,36 @@ std::vector<std::string> CheckArguments(const TCheckOptions& options) {
     args.push_back("--warning=" + RangeText(*options.thresholds.warning));
   if (options.thresholds.critical)
     args.push_back("--critical=" + RangeText(*options.thresholds.critical));
+  if (options.prometheus) args.insert(args.end(), {"--prometheus", *options.prometheus});
   return args;
 }
 
 std::string TimeLimitText(int seconds) {
   return "no result within " + std::to_string(seconds) + " s, the time limit (-t)";
+}
+
+// Why the figures could not be written; empty when they were, or none were
+// asked for.
+std::string WriteFigures(const TCheckOptions& options, EMonitoringState state,
+                         const std::string& runFigures) {
+  if (!options.prometheus) return std::string();
+  return WriteCheckMetrics(*options.prometheus, state, runFigures);
+}
+
+// The check reports UNKNOWN without its work's report, and its figures say
+// no more than that.
+int ReportUnknown(const TCheckOptions& options, const std::string& summary) {
+  const std::string unwritten = WriteFigures(options, EMonitoringState::Unknown, std::string());
+  return WriteStateLine(EMonitoringState::Unknown,
+                        unwritten.empty() ? summary : unwritten + ", " + summary);
+}
+
+// The report with UNKNOWN for its state, and the problem first in its
+// summary.
+std::string UnknownFirst(const std::string& report, const std::string& problem) {
+  const std::size_t summary = report.find(": ") + 2;
+  return std::string(kServiceName) + ' ' + StateName(EMonitoringState::Unknown) + ": " +
+         SummaryLine(problem) + ", " + report.substr(summary);
 }
 
 }  // namespace
@@ -262,20 +301,30 @@ int RunCheck(const TCheckOptions& options) {
     child = std::make_unique<TChildProcess>(
         context, work, [&result](TChildResult ended) { result = std::move(ended); });
   } catch (const std::exception& error) {
-    return WriteStateLine(EMonitoringState::Unknown, kNotStarted + std::string(error.what()));
+    return ReportUnknown(options, kNotStarted + std::string(error.what()));
   }
   context.run_for(std::chrono::seconds(options.timeoutSeconds));
   if (!result) {
     child->Kill();
-    return WriteStateLine(EMonitoringState::Unknown, TimeLimitText(options.timeoutSeconds));
+    return ReportUnknown(options, TimeLimitText(options.timeoutSeconds));
   }
-  if (result->status < 0 || result->status > 3 || result->out.empty()) {
+  std::string report = result->out;
+  std::string figures;
+  if (options.prometheus) std::tie(report, figures) = SplitRunFigures(result->out);
+  if (result->status < 0 || result->status > 3 || report.empty()) {
     const std::string how = result->status < 0 ? " (" + result->abnormal + ")" : std::string();
-    return WriteStateLine(EMonitoringState::Unknown, kEndedAbnormally + how);
+    return ReportUnknown(options, kEndedAbnormally + how);
+  }
+  int status = result->status;
+  const std::string unwritten =
+      WriteFigures(options, static_cast<EMonitoringState>(status), figures);
+  if (!unwritten.empty()) {
+    report = UnknownFirst(report, unwritten);
+    status = static_cast<int>(EMonitoringState::Unknown);
   }
   // A report that could not be written is no state a core can rely on.
-  std::cout << result->out << std::flush;
-  return std::cout ? result->status : static_cast<int>(EMonitoringState::Unknown);
+  std::cout << report << std::flush;
+  return std::cout ? status : static_cast<int>(EMonitoringState::Unknown);
 }
 
 }  // namespace NZARN

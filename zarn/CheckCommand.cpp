@@ -10,6 +10,7 @@
 #include "zarn/HostSession.h"
 #include "zarn/MonitoringOutput.h"
 #include "zarn/OptionValues.h"
+#include "zarn/OutputFile.h"
 
 namespace NZARN {
 
@@ -17,7 +18,8 @@ namespace {
 
 const char kVersion[] = "zarn check " ZARN_VERSION;
 const char kUsage[] =
-    "Usage: zarn check [--root DIR] [-w RANGE] [-c RANGE] [-t SECONDS] [--plugin PATH]";
+    "Usage: zarn check [--root DIR] [-w RANGE] [-c RANGE] [-t SECONDS] [--plugin PATH]\n"
+    "                  [--prometheus FILE]";
 const char kUsageErrorStart[] = "TVXANAL UNKNOWN: ";
 
 const char kHelp[] =
@@ -42,6 +44,9 @@ const char kHelp[] =
     "    UNKNOWN when the check has not ended after SECONDS (default: 10)\n"
     " --plugin PATH\n"
     "    The plug-in library (default: tvxanal.pi beside zarn, else the installed one)\n"
+    " --prometheus FILE\n"
+    "    Also write the state and the figures of the run to FILE, whole, in\n"
+    "    Prometheus' text format, for node_exporter's textfile collector\n"
     "\n"
     "RANGE is [@][START:][END]: START is 0 when left out and ~ for minus\n"
     "infinity, END infinity when left out after the colon. A number outside\n"
@@ -53,8 +58,9 @@ const char kHelp[] =
     "\n"
     "Exit status: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN. UNKNOWN when the\n"
     "collection fails, the plug-in cannot be loaded or fails, it writes an error\n"
-    "(it could not look at everything), or the time limit passes; also for\n"
-    "--help, --version and a command line that is wrong. Never OK without having\n"
+    "(it could not look at everything), the time limit passes, or the figures\n"
+    "cannot be written; also for --help, --version and a command line that is\n"
+    "wrong, which write no figures. Never OK without having\n"
     "looked: a class of the machine (PCI devices, packages, services) that could\n"
     "not be read, wholly or in part, is UNKNOWN unless the findings make it\n"
     "WARNING or CRITICAL. The adapter's own records, which only its management\n"
@@ -86,10 +92,12 @@ struct TCheckCommand {
   std::string critical;
   std::string timeout = "10";
   std::string plugin = DefaultPluginPath().string();
+  std::string prometheus;
   bool partOfRun = false;
   const CLI::Option* rootGiven = nullptr;
   const CLI::Option* warningGiven = nullptr;
   const CLI::Option* criticalGiven = nullptr;
+  const CLI::Option* prometheusGiven = nullptr;
 };
 
 void AddOptions(CLI::App& check, TCheckCommand& command) {
@@ -100,6 +108,9 @@ void AddOptions(CLI::App& check, TCheckCommand& command) {
       check.add_option("-c,--critical", command.critical)->type_name("RANGE")->check(RangeCheck());
   check.add_option("-t,--timeout", command.timeout)->type_name("SECONDS")->check(TimeoutCheck());
   check.add_option("--plugin", command.plugin)->type_name("PATH");
+  command.prometheusGiven = check.add_option("--prometheus", command.prometheus)
+                                ->type_name("FILE")
+                                ->check(CLI::Validator(OutputPathProblem, ""));
   check.add_flag("--part-of-run", command.partOfRun);
 }
 
@@ -111,6 +122,7 @@ TCheckOptions Finished(const TCheckCommand& command) {
     options.thresholds.critical = ParseRange(command.critical);
   options.timeoutSeconds = *ParseCount(command.timeout);
   options.plugin = command.plugin;
+  if (command.prometheusGiven->count() != 0) options.prometheus = command.prometheus;
   options.partOfRun = command.partOfRun;
   return options;
 }

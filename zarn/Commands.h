@@ -55,7 +55,8 @@ struct TCheckOptions {
   std::string plugin;
   TThresholds thresholds;
   int timeoutSeconds = 10;
-  bool partOfRun = false;  // zarn does the check's work for its parent
+  boost::optional<std::string> prometheus;  // the file for the figures, if any
+  bool partOfRun = false;                   // zarn does the check's work for its parent
 };
 
 // One inventory as a file or standard input, or several (or a folder), each

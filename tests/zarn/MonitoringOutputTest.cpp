@@ -1,12 +1,13 @@
-// zarn check's thresholds and performance data on their own: which texts
-// are ranges and which numbers of findings each raises the alert for, and
-// how a value is written.
+// zarn check's thresholds, performance data and Prometheus figures on their
+// own: which texts are ranges and which numbers of findings each raises the
+// alert for, how a value is written, and how a label value is escaped.
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "support/CaseName.h"
 #include "zarn/MonitoringOutput.h"
+#include "zarn/PrometheusText.h"
 
 namespace NZARNTEST {
 namespace {
@@ -93,6 +94,32 @@ TEST(CSeconds, AreWrittenWithAPointAndSixDecimals) {
   EXPECT_EQ(NZARN::CSeconds(0.0001234), "0.000123");
   EXPECT_EQ(NZARN::CSeconds(12.5), "12.500000");
 }
+
+struct TLabelCase {
+  std::string name;
+  std::string value;
+  std::string written;
+};
+
+class LabelValues : public testing::TestWithParam<TLabelCase> {};
+
+TEST_P(LabelValues, AreWrittenAsTheTextFormatAsks) {
+  const NZARN::TMetricFamily family{
+      "m", "Help.", "gauge", {{{{"a", "1"}, {"b", GetParam().value}}, "2"}}};
+  EXPECT_EQ(NZARN::FamilyText(family),
+            "# HELP m Help.\n# TYPE m gauge\nm{a=\"1\",b=\"" + GetParam().written + "\"} 2\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Prometheus, LabelValues,
+    testing::Values(TLabelCase{"Plain", "QELSG_PCIDevice", "QELSG_PCIDevice"},
+                    TLabelCase{"Empty", "", ""}, TLabelCase{"Quote", "a\"b", "a\\\"b"},
+                    TLabelCase{"Backslash", "C:\\x", "C:\\\\x"},
+                    TLabelCase{"LineFeed", "a\nb", "a\\nb"},
+                    TLabelCase{"OtherControlsKept", "a\tb\rc", "a\tb\rc"},
+                    TLabelCase{"Utf8Kept", "gr\xC3\xBC\xC3\x9F", "gr\xC3\xBC\xC3\x9F"},
+                    TLabelCase{"BrokenUtf8Replaced", "a\xFF\xC3", "a\xEF\xBF\xBD\xEF\xBF\xBD"}),
+    TCaseName());
 
 }  // namespace
 }  // namespace NZARNTEST
