@@ -11,11 +11,11 @@
 #include <CLI/CLI.hpp>
 
 #include "host/Analysis.h"
-#include "zarn/Commands.h"
-#include "zarn/ExecutablePath.h"
-#include "zarn/HostSession.h"
-#include "zarn/OptionValues.h"
-#include "zarn/OutputFile.h"
+#include "zarn/commands/Commands.h"
+#include "zarn/process/ExecutablePath.h"
+#include "zarn/commands/HostSession.h"
+#include "zarn/cli/OptionValues.h"
+#include "zarn/output/OutputFile.h"
 
 namespace NZARN {
 namespace {

@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "support/CaseName.h"
-#include "zarn/MonitoringOutput.h"
+#include "zarn/output/MonitoringOutput.h"
 
 namespace NZARNTEST {
 namespace {

@@ -1,4 +1,4 @@
-#include "zarn/OutputFile.h"
+#include "zarn/output/OutputFile.h"
 
 #include <cctype>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "zarn/InventoryRecord.h"
+#include "zarn/output/InventorySummary.h"
 
 #include <sstream>
 #include <utility>

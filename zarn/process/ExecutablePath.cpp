@@ -1,4 +1,4 @@
-#include "zarn/ExecutablePath.h"
+#include "zarn/process/ExecutablePath.h"
 
 #if defined(_WIN32)
 #include <windows.h>

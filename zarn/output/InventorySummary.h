@@ -5,7 +5,7 @@
 
 #include <boost/optional.hpp>
 
-#include "zarn/OutputWriter.h"
+#include "zarn/output/OutputWriter.h"
 
 namespace NZARN {
 

@@ -5,7 +5,7 @@
 
 #include <boost/shared_ptr.hpp>
 
-#include "zarn/HostSession.h"
+#include "zarn/commands/HostSession.h"
 #include "zarncore/HostCall.h"
 #include "zarncore/Inventory.h"
 

@@ -1,4 +1,4 @@
-#include "zarn/Analysis.h"
+#include "zarn/commands/Analysis.h"
 
 #include <cstddef>
 #include <memory>

@@ -8,10 +8,10 @@
 #include <boost/optional.hpp>
 
 #include "collectors/Collector.h"
-#include "zarn/Analysis.h"
-#include "zarn/InventoryInput.h"
-#include "zarn/MonitoringOutput.h"
-#include "zarn/OutputWriter.h"
+#include "zarn/commands/Analysis.h"
+#include "zarn/commands/InventoryInput.h"
+#include "zarn/output/MonitoringOutput.h"
+#include "zarn/output/OutputWriter.h"
 
 namespace NZARN {
 

@@ -2,9 +2,9 @@
 #include <string>
 
 #include "collectors/Collector.h"
-#include "zarn/Commands.h"
-#include "zarn/HostSession.h"
-#include "zarn/OutputFile.h"
+#include "zarn/commands/Commands.h"
+#include "zarn/commands/HostSession.h"
+#include "zarn/output/OutputFile.h"
 
 namespace NZARN {
 

@@ -5,11 +5,11 @@
 
 #include <CLI/CLI.hpp>
 
-#include "zarn/Commands.h"
-#include "zarn/ExecutablePath.h"
-#include "zarn/HostSession.h"
-#include "zarn/MonitoringOutput.h"
-#include "zarn/OptionValues.h"
+#include "zarn/commands/Commands.h"
+#include "zarn/process/ExecutablePath.h"
+#include "zarn/commands/HostSession.h"
+#include "zarn/output/MonitoringOutput.h"
+#include "zarn/cli/OptionValues.h"
 
 namespace NZARN {
 

@@ -1,4 +1,4 @@
-#include "zarn/CollectionRecord.h"
+#include "zarn/output/CollectionReport.h"
 
 #include <algorithm>
 #include <iomanip>

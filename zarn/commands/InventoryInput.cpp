@@ -1,4 +1,4 @@
-#include "zarn/InventoryInput.h"
+#include "zarn/commands/InventoryInput.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "zarn/Progress.h"
+#include "zarn/output/Progress.h"
 
 #include <iostream>
 #include <string>

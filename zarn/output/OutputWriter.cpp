@@ -1,4 +1,4 @@
-#include "zarn/OutputWriter.h"
+#include "zarn/output/OutputWriter.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "zarn/HostSession.h"
+#include "zarn/commands/HostSession.h"
 
 #include <filesystem>
 #include <iostream>
@@ -7,7 +7,7 @@
 
 #include "host/Plugin.h"
 #include "host/ZARNException.h"
-#include "zarn/ExecutablePath.h"
+#include "zarn/process/ExecutablePath.h"
 #include "zarn/TextEncoding.h"
 #include "zarncore/HostRoot.h"
 

@@ -5,12 +5,12 @@
 
 #include <boost/shared_ptr.hpp>
 
-#include "zarn/Analysis.h"
-#include "zarn/CollectionRecord.h"
-#include "zarn/Commands.h"
-#include "zarn/HostSession.h"
-#include "zarn/InventoryInput.h"
-#include "zarn/InventoryRecord.h"
+#include "zarn/commands/Analysis.h"
+#include "zarn/output/CollectionReport.h"
+#include "zarn/commands/Commands.h"
+#include "zarn/commands/HostSession.h"
+#include "zarn/commands/InventoryInput.h"
+#include "zarn/output/InventorySummary.h"
 #include "zarncore/InventoryLoader.h"
 
 namespace NZARN {

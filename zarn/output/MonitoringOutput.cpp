@@ -1,4 +1,4 @@
-#include "zarn/MonitoringOutput.h"
+#include "zarn/output/MonitoringOutput.h"
 
 #include <charconv>
 #include <limits>

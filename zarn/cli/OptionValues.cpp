@@ -1,4 +1,4 @@
-#include "zarn/OptionValues.h"
+#include "zarn/cli/OptionValues.h"
 
 #include <charconv>
 #include <sstream>

@@ -8,10 +8,10 @@
 
 #include <boost/shared_ptr.hpp>
 
-#include "zarn/CollectionRecord.h"
-#include "zarn/Commands.h"
-#include "zarn/HostSession.h"
-#include "zarn/InventoryInput.h"
+#include "zarn/output/CollectionReport.h"
+#include "zarn/commands/Commands.h"
+#include "zarn/commands/HostSession.h"
+#include "zarn/commands/InventoryInput.h"
 #include "zarn/TextEncoding.h"
 #include "zarncore/InventoryLoader.h"
 #include "zarncore/PluginHost.h"

@@ -1,4 +1,4 @@
-#include "zarn/ChildProcess.h"
+#include "zarn/process/ChildProcess.h"
 
 #include <array>
 #include <cstdio>
@@ -16,7 +16,7 @@
 #include <boost/process/child.hpp>
 #include <boost/process/io.hpp>
 
-#include "zarn/ExecutablePath.h"
+#include "zarn/process/ExecutablePath.h"
 #else
 #include <fcntl.h>
 #include <sys/wait.h>

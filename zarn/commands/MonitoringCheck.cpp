@@ -13,10 +13,10 @@
 
 #include "collectors/Collector.h"
 #include "host/Analysis.h"
-#include "zarn/Analysis.h"
-#include "zarn/ChildProcess.h"
-#include "zarn/Commands.h"
-#include "zarn/MonitoringOutput.h"
+#include "zarn/commands/Analysis.h"
+#include "zarn/process/ChildProcess.h"
+#include "zarn/commands/Commands.h"
+#include "zarn/output/MonitoringOutput.h"
 #include "zarncore/InventoryLoader.h"
 
 namespace NZARN {

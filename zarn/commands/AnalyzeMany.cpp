@@ -10,12 +10,12 @@
 #include <boost/asio/signal_set.hpp>
 #include <boost/optional.hpp>
 
-#include "zarn/ChildProcess.h"
-#include "zarn/Commands.h"
-#include "zarn/HostSession.h"
-#include "zarn/InventoryInput.h"
-#include "zarn/InventoryRecord.h"
-#include "zarn/Progress.h"
+#include "zarn/process/ChildProcess.h"
+#include "zarn/commands/Commands.h"
+#include "zarn/commands/HostSession.h"
+#include "zarn/commands/InventoryInput.h"
+#include "zarn/output/InventorySummary.h"
+#include "zarn/output/Progress.h"
 #include "zarn/TextEncoding.h"
 
 namespace NZARN {
