@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include <boost/optional.hpp>
+#include <optional>
 
 #include "host/ZARNException.h"
 
@@ -33,9 +33,9 @@ struct THostCall {
   std::string className;  // GetName, GetClass, EnumerateInstances; result class of associations
   std::string instance;   // EnumerateAssociatedInstances, GetProperty
   std::string property;   // GetProperty
-  boost::optional<std::size_t> count;                   // instances delivered
-  boost::optional<std::uint16_t> result;                // operating-system type
-  boost::optional<NQELZARN20::TZARNStatusCode> status;  // set when the call threw
+  std::optional<std::size_t> count;                   // instances delivered
+  std::optional<std::uint16_t> result;                // operating-system type
+  std::optional<NQELZARN20::TZARNStatusCode> status;  // set when the call threw
 };
 
 // Receives the lines the core logger is given and, when tracing, the host

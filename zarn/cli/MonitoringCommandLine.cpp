@@ -1,15 +1,15 @@
 #include <algorithm>
 #include <iostream>
-#include <limits>
 #include <string>
 
 #include <CLI/CLI.hpp>
 
+#include "zarn/cli/CommandLine.h"
+#include "zarn/cli/OptionValues.h"
+#include "zarn/cli/PluginPath.h"
 #include "zarn/commands/Commands.h"
-#include "zarn/process/ExecutablePath.h"
 #include "zarn/commands/HostSession.h"
 #include "zarn/output/MonitoringOutput.h"
-#include "zarn/cli/OptionValues.h"
 
 namespace NZARN {
 
@@ -60,59 +60,19 @@ const char kHelp[] =
     "WARNING or CRITICAL. The adapter's own records, which only its management\n"
     "software reports, are named and change no state.\n";
 
-CLI::Validator RangeCheck() {
-  return CLI::Validator(
-      [](const std::string& text) {
-        return ParseRange(text) ? std::string()
-                                : "'" + text + "' is not a range such as 3, 3:, ~:3, 2:10 or @1:5";
-      },
-      "");
-}
+const char kRangeExpected[] = "a range such as 3, 3:, ~:3, 2:10 or @1:5";
 
-CLI::Validator TimeoutCheck() {
-  return CLI::Validator(
-      [](const std::string& text) {
-        return ParseCount(text) ? std::string()
-                                : "'" + text + "' is not a number of seconds (1 to " +
-                                      std::to_string(std::numeric_limits<int>::max()) + ")";
-      },
-      "");
-}
-
-// The texts CLI11 takes, parsed once it has checked them.
-struct TCheckCommand {
-  std::string root;
-  std::string warning;
-  std::string critical;
-  std::string timeout = "10";
-  std::string plugin = DefaultPluginPath().string();
-  bool partOfRun = false;
-  const CLI::Option* rootGiven = nullptr;
-  const CLI::Option* warningGiven = nullptr;
-  const CLI::Option* criticalGiven = nullptr;
-};
-
-void AddOptions(CLI::App& check, TCheckCommand& command) {
-  command.rootGiven = check.add_option("--root", command.root)->type_name("DIR");
-  command.warningGiven =
-      check.add_option("-w,--warning", command.warning)->type_name("RANGE")->check(RangeCheck());
-  command.criticalGiven =
-      check.add_option("-c,--critical", command.critical)->type_name("RANGE")->check(RangeCheck());
-  check.add_option("-t,--timeout", command.timeout)->type_name("SECONDS")->check(TimeoutCheck());
-  check.add_option("--plugin", command.plugin)->type_name("PATH");
-  check.add_flag("--part-of-run", command.partOfRun);
-}
-
-TCheckOptions Finished(const TCheckCommand& command) {
-  TCheckOptions options;
-  if (command.rootGiven->count() != 0) options.root = command.root;
-  if (command.warningGiven->count() != 0) options.thresholds.warning = ParseRange(command.warning);
-  if (command.criticalGiven->count() != 0)
-    options.thresholds.critical = ParseRange(command.critical);
-  options.timeoutSeconds = *ParseCount(command.timeout);
-  options.plugin = command.plugin;
-  options.partOfRun = command.partOfRun;
-  return options;
+void AddOptions(CLI::App& check, TCheckOptions& options) {
+  AddParsedOption(check, "--root", options.root, AnyText, "")->type_name("DIR");
+  AddParsedOption(check, "-w,--warning", options.thresholds.warning, ParseRange, kRangeExpected)
+      ->type_name("RANGE");
+  AddParsedOption(check, "-c,--critical", options.thresholds.critical, ParseRange, kRangeExpected)
+      ->type_name("RANGE");
+  AddParsedOption(check, "-t,--timeout", options.timeoutSeconds, ParseCount, CountOf("seconds"))
+      ->type_name("SECONDS");
+  options.plugin = DefaultPluginPath().string();
+  check.add_option("--plugin", options.plugin)->type_name("PATH");
+  check.add_flag("--part-of-run", options.partOfRun);
 }
 
 // --help and --version win over every other argument, even a wrong one.
@@ -124,7 +84,7 @@ bool Given(int argc, char** argv, const char* shortName, const char* longName) {
 
 }  // namespace
 
-int RunCheckCommand(int argc, char** argv) {
+int RunMonitoringCommandLine(int argc, char** argv) {
   const int unknown = static_cast<int>(EMonitoringState::Unknown);
   if (Given(argc, argv, "-h", "--help")) {
     std::cout << kVersion << '\n' << kUsage << "\n\n" << kHelp;
@@ -137,8 +97,8 @@ int RunCheckCommand(int argc, char** argv) {
   CLI::App check("", "zarn check");
   KeepConventions(check);
   check.set_help_flag();
-  TCheckCommand command;
-  AddOptions(check, command);
+  TCheckOptions options;
+  AddOptions(check, options);
   try {
     check.parse(argc, argv);
     RefuseRepeatedOptions(check);
@@ -146,7 +106,7 @@ int RunCheckCommand(int argc, char** argv) {
     std::cout << kUsageErrorStart << SummaryLine(error.what()) << '\n' << kUsage << '\n';
     return unknown;
   }
-  return RunCheck(Finished(command));
+  return RunMonitoringCheck(options);
 }
 
 }  // namespace NZARN

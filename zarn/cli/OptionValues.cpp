@@ -1,42 +1,45 @@
 #include "zarn/cli/OptionValues.h"
 
 #include <charconv>
+#include <limits>
 #include <sstream>
-
-#include <CLI/CLI.hpp>
 
 namespace NZARN {
 
 namespace {
 
 template <class T>
-boost::optional<T> ParseWhole(const std::string& text) {
+std::optional<T> ParseWhole(const std::string& text) {
   T value{};
   const char* end = text.data() + text.size();
   const auto result = std::from_chars(text.data(), end, value);
-  if (text.empty() || result.ec != std::errc() || result.ptr != end) return boost::none;
+  if (text.empty() || result.ec != std::errc() || result.ptr != end) return std::nullopt;
   return value;
 }
 
 }  // namespace
 
-boost::optional<std::set<std::int32_t>> ParseLevelList(const std::string& text) {
+std::optional<std::set<std::int32_t>> ParseLevelList(const std::string& text) {
   std::set<std::int32_t> levels;
   std::istringstream items(text);
   std::string item;
   while (std::getline(items, item, ',')) {
-    const boost::optional<std::int32_t> level = ParseWhole<std::int32_t>(item);
-    if (!level) return boost::none;
+    const std::optional<std::int32_t> level = ParseWhole<std::int32_t>(item);
+    if (!level) return std::nullopt;
     levels.insert(*level);
   }
-  if (levels.empty() || text.back() == ',') return boost::none;
+  if (levels.empty() || text.back() == ',') return std::nullopt;
   return levels;
 }
 
-boost::optional<int> ParseCount(const std::string& text) {
-  const boost::optional<int> runs = ParseWhole<int>(text);
-  if (!runs || *runs < 1) return boost::none;
-  return runs;
+std::optional<int> ParseCount(const std::string& text) {
+  const std::optional<int> count = ParseWhole<int>(text);
+  if (!count || *count < 1) return std::nullopt;
+  return count;
+}
+
+std::string CountOf(const std::string& what) {
+  return "a number of " + what + " (1 to " + std::to_string(std::numeric_limits<int>::max()) + ")";
 }
 
 void KeepConventions(CLI::App& app) {

@@ -59,7 +59,7 @@ EAnalysisOutcome RunAll(const TAnalysisPlan& plan, NZARNCORE::TLoadedPlugin& plu
 
 }  // namespace
 
-EAnalysisOutcome AnalyseInventory(const boost::shared_ptr<NZARNCORE::TInventory>& inventory,
+EAnalysisOutcome AnalyzeInventory(const boost::shared_ptr<NZARNCORE::TInventory>& inventory,
                                   const TAnalysisPlan& plan, NZARNCORE::IHostObserver& observer,
                                   const TErrorSink& report) {
   THostSession session(observer);

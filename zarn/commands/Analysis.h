@@ -26,7 +26,7 @@ enum class EAnalysisOutcome { PluginNotLoaded, Completed, Threw, ReferencesHeld 
 // the inventory, until the first run that goes wrong; the observer sees what
 // the plug-in logs. Each problem goes to report as one message, such as
 // "run 2: exception left RunAnalysis: status 22: status 22".
-EAnalysisOutcome AnalyseInventory(const boost::shared_ptr<NZARNCORE::TInventory>& inventory,
+EAnalysisOutcome AnalyzeInventory(const boost::shared_ptr<NZARNCORE::TInventory>& inventory,
                                   const TAnalysisPlan& plan, NZARNCORE::IHostObserver& observer,
                                   const TErrorSink& report);
 

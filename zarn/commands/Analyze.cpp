@@ -1,30 +1,20 @@
-#include <filesystem>
 #include <iostream>
 #include <string>
-#include <system_error>
 
 #include <boost/shared_ptr.hpp>
 
 #include "zarn/commands/Analysis.h"
-#include "zarn/output/CollectionReport.h"
 #include "zarn/commands/Commands.h"
 #include "zarn/commands/HostSession.h"
 #include "zarn/commands/InventoryInput.h"
+#include "zarn/output/CollectionReport.h"
 #include "zarn/output/InventorySummary.h"
+#include "zarncore/Files.h"
 #include "zarncore/InventoryLoader.h"
 
 namespace NZARN {
 
 namespace {
-
-boost::shared_ptr<NZARNCORE::TInventory> LoadInventory(const std::string& path) {
-  try {
-    return LoadInventoryArgument(path);
-  } catch (const NZARNCORE::TInventoryError& error) {
-    ReportError(error.what());
-    return nullptr;
-  }
-}
 
 // A class its collector could not read leaves the analysis as incomplete as
 // an error line does.
@@ -37,26 +27,6 @@ int ExitStatus(EAnalysisOutcome outcome, bool outputWritten, const TLineCounts& 
   if (counts.findings + counts.advice != 0) return eExitFindings;
   return counts.errors != 0 || unreadClasses ? eExitErrorsOnly : eExitClean;
 }
-
-// One file, or standard input, analysed in this process.
-int RunAnalyzeOne(const TAnalyzeOptions& options) {
-  const boost::shared_ptr<NZARNCORE::TInventory> inventory =
-      LoadInventory(options.inventories.front());
-  if (!inventory) return eExitUsage;
-  TOutputWriter writer(std::cout, options.format, options.levels);
-  const EAnalysisOutcome outcome = AnalyseInventory(inventory, options.plan, writer, ReportError);
-  if (outcome == EAnalysisOutcome::PluginNotLoaded) return eExitPluginNotLoaded;
-  const bool outputWritten = FinishOutput();
-  const bool unreadClasses = NoteUnreadableClasses(*inventory) != 0;
-  if (options.format == EFormat::Text) std::cerr << Summary(writer.Counts()) << '\n';
-  return ExitStatus(outcome, outputWritten, writer.Counts(), unreadClasses);
-}
-
-bool IsFolder(const std::string& path) {
-  std::error_code error;
-  return std::filesystem::is_directory(path, error);
-}
-
 }  // namespace
 
 int MoreImportantStatus(int first, int second) {
@@ -69,42 +39,46 @@ int MoreImportantStatus(int first, int second) {
   return first;
 }
 
-int RunAnalyzeMember(const TAnalyzeOptions& options, const TListedInventory& listed) {
-  const std::string& path = listed.path;
-  TInventoryRecord record;
-  record.path = path;
+int RunAnalyzeOne(const TAnalyzeOptions& options, const TListedInventory& listed, bool partOfRun) {
+  TInventorySummary summary;
+  summary.path = listed.path;
   boost::shared_ptr<NZARNCORE::TInventory> inventory;
   try {
-    inventory = LoadListedInventory(listed);
+    inventory = LoadInventory(listed);
   } catch (const NZARNCORE::TInventoryError& error) {
     ReportError(error.what());
-    record.status = eExitUsage;
-    WriteInventoryRecord(std::cerr, record);
-    return record.status;
+    summary.status = eExitUsage;
+    if (partOfRun) WriteInventorySummary(std::cerr, summary);
+    return summary.status;
   }
-  if (inventory->Collection()) record.host = inventory->Collection()->host;
-  // Each line leaves at once, so that a crash or a kill later loses none.
+  if (partOfRun && inventory->Collection()) summary.host = inventory->Collection()->host;
   TOutputWriter writer(std::cout, options.format, options.levels,
-                       RecordPrefix(record.path, record.host), EFlush::EachLine);
-  const std::string prefix = path + ": ";
+                       partOfRun ? JsonlPrefix(summary.path, summary.host) : std::string(),
+                       partOfRun ? EFlush::EachLine : EFlush::AtEnd);
+  const std::string prefix = partOfRun ? summary.path + ": " : std::string();
   const EAnalysisOutcome outcome =
-      AnalyseInventory(inventory, options.plan, writer,
+      AnalyzeInventory(inventory, options.plan, writer,
                        [&prefix](const std::string& m) { ReportError(prefix + m); });
   const bool outputWritten = FinishOutput();
-  const bool unreadClasses = outcome != EAnalysisOutcome::PluginNotLoaded &&
-                             NoteUnreadableClasses(*inventory, prefix) != 0;
-  record.counts = writer.Counts();
-  record.status = ExitStatus(outcome, outputWritten, writer.Counts(), unreadClasses);
-  WriteInventoryRecord(std::cerr, record);
-  return record.status;
+  const bool analyzed = outcome != EAnalysisOutcome::PluginNotLoaded;
+  const bool unreadClasses = analyzed && NoteUnreadableClasses(*inventory, prefix) != 0;
+  summary.counts = writer.Counts();
+  summary.status = ExitStatus(outcome, outputWritten, writer.Counts(), unreadClasses);
+  if (partOfRun) {
+    WriteInventorySummary(std::cerr, summary);
+  } else if (analyzed && options.format == EFormat::Text) {
+    std::cerr << Summary(writer.Counts()) << '\n';
+  }
+  return summary.status;
 }
 
+// zarn.exe started again for an inventory of several; a Windows folder
+// holds no FIFO to guard against.
 int RunAnalyze(const TAnalyzeOptions& options) {
-  // zarn.exe started again for an inventory of several; a Windows folder
-  // holds no FIFO to guard against.
-  if (options.partOfRun) return RunAnalyzeMember(options, {options.inventories.front(), false});
-  if (options.inventories.size() == 1 && !IsFolder(options.inventories.front()))
-    return RunAnalyzeOne(options);
+  const std::string& first = options.inventories.front();
+  if (options.partOfRun) return RunAnalyzeOne(options, {first, false}, true);
+  if (options.inventories.size() == 1 && !NZARNCORE::IsFolder(first))
+    return RunAnalyzeOne(options, {first, false}, false);
   return RunAnalyzeMany(options);
 }
 

@@ -8,17 +8,21 @@
 
 #include <boost/asio/io_context.hpp>
 #include <boost/asio/signal_set.hpp>
-#include <boost/optional.hpp>
+#include <optional>
 
-#include "zarn/process/ChildProcess.h"
 #include "zarn/commands/Commands.h"
 #include "zarn/commands/HostSession.h"
 #include "zarn/commands/InventoryInput.h"
 #include "zarn/output/InventorySummary.h"
 #include "zarn/output/Progress.h"
-#include "zarn/TextEncoding.h"
+#include "zarn/process/ChildProcess.h"
+#include "zarncore/Text.h"
 
 namespace NZARN {
+
+using NZARNCORE::Counted;
+
+using NZARNCORE::Displayed;
 
 namespace {
 
@@ -63,7 +67,7 @@ void AddUnlessIgnored(boost::asio::signal_set& signals, int signal) {
 struct TMemberOutcome {
   std::string out;
   std::vector<std::string> messages;
-  TInventoryRecord record;
+  TInventorySummary record;
 };
 
 std::vector<std::string> Lines(const std::string& text) {
@@ -87,8 +91,8 @@ TMemberOutcome Abnormal(const std::string& path, TChildResult result, const std:
 
 TMemberOutcome Interpret(const std::string& path, TChildResult result) {
   std::vector<std::string> messages = Lines(result.err);
-  boost::optional<TInventoryRecord> record;
-  if (!messages.empty()) record = ParseInventoryRecord(messages.back());
+  std::optional<TInventorySummary> record;
+  if (!messages.empty()) record = ParseInventorySummary(messages.back());
   if (!record || result.status < 0) {
     const std::string how = result.status < 0 ? "ended abnormally (" + result.abnormal + ")"
                                               : "ended without its summary";
@@ -99,13 +103,9 @@ TMemberOutcome Interpret(const std::string& path, TChildResult result) {
   return TMemberOutcome{std::move(result.out), std::move(messages), *record};
 }
 
-std::string SummaryText(const TInventoryRecord& record) {
+std::string SummaryText(const TInventorySummary& record) {
   if (record.counts) return CountsText(*record.counts);
   return record.status == eExitUsage ? "not loaded" : "ended abnormally";
-}
-
-std::string Plural(std::size_t count, const char* one, const char* many) {
-  return std::to_string(count) + ' ' + (count == 1 ? one : many);
 }
 
 // The inventories of a run, by how they ended.
@@ -132,15 +132,15 @@ struct TTally {
     }
   }
 
-  std::string Text(std::size_t notAnalysed) const {
+  std::string Text(std::size_t notAnalyzed) const {
     const std::pair<std::size_t, const char*> parts[] = {
         {findings, "with findings"}, {incomplete, "incomplete"}, {clean, "clean"},
-        {notLoaded, "not loaded"},   {failed, "failed"},         {notAnalysed, "not analysed"}};
+        {notLoaded, "not loaded"},   {failed, "failed"},         {notAnalyzed, "not analysed"}};
     std::string text;
     for (const auto& part : parts) {
       if (part.first != 0) text += ", " + std::to_string(part.first) + " " + part.second;
     }
-    if (unlisted != 0) text += ", " + Plural(unlisted, "folder", "folders") + " not listed";
+    if (unlisted != 0) text += ", " + Counted(unlisted, "folder", "folders") + " not listed";
     return text;
   }
 };
@@ -198,7 +198,7 @@ class TFleetRun {
 
   void Start(std::size_t index) {
     const TListedInventory& inventory = m_inventories[index];
-    const TChildWork work{[this, &inventory] { return RunAnalyzeMember(m_options, inventory); },
+    const TChildWork work{[this, &inventory] { return RunAnalyzeOne(m_options, inventory, true); },
                           MemberArguments(m_options, inventory.path)};
     try {
       m_children[index] = std::make_unique<TChildProcess>(
@@ -243,7 +243,7 @@ class TFleetRun {
   }
 
   void Write(const TMemberOutcome& outcome) {
-    const TInventoryRecord& record = outcome.record;
+    const TInventorySummary& record = outcome.record;
     m_progress.Clear();
     if (m_options.format == EFormat::Text) {
       std::cout << "== " << Displayed(record.path);
@@ -251,7 +251,7 @@ class TFleetRun {
       std::cout << '\n' << outcome.out;
     } else {
       std::cout << outcome.out;
-      WriteInventoryRecord(std::cout, record);
+      WriteInventorySummary(std::cout, record);
     }
     if (!std::cout.flush()) m_stopStarting = m_outputFailed = true;
     for (const std::string& message : outcome.messages) std::cerr << message << '\n';
@@ -282,14 +282,14 @@ class TFleetRun {
   }
 
   int Finish() {
-    const std::size_t notAnalysed = m_inventories.size() - m_written;
-    if (notAnalysed != 0 && !m_outputFailed) ReportError(kPluginGaveUp);
+    const std::size_t notAnalyzed = m_inventories.size() - m_written;
+    if (notAnalyzed != 0 && !m_outputFailed) ReportError(kPluginGaveUp);
     if (m_outputFailed) {
       ReportError(kOutputFailed);
       m_status = MoreImportantStatus(m_status, eExitOutputFailed);
     }
-    std::cerr << "Summary of the run: " << Plural(m_inventories.size(), "inventory", "inventories")
-              << m_tally.Text(notAnalysed) << "; " << CountsText(m_total) << '\n';
+    std::cerr << "Summary of the run: " << Counted(m_inventories.size(), "inventory", "inventories")
+              << m_tally.Text(notAnalyzed) << "; " << CountsText(m_total) << '\n';
     return m_status;
   }
 
@@ -298,7 +298,7 @@ class TFleetRun {
   boost::asio::io_context m_context;
   boost::asio::signal_set m_signals;
   std::vector<std::unique_ptr<TChildProcess>> m_children;
-  std::vector<boost::optional<TMemberOutcome>> m_outcomes;
+  std::vector<std::optional<TMemberOutcome>> m_outcomes;
   TProgress m_progress;
   std::size_t m_started = 0;
   std::size_t m_running = 0;

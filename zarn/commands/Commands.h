@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include <boost/optional.hpp>
+#include <optional>
 
 #include "collectors/Collector.h"
 #include "zarn/commands/Analysis.h"
@@ -35,18 +35,18 @@ struct TAnalyzeOptions {
   std::vector<std::string> inventories;
   TAnalysisPlan plan;
   EFormat format = EFormat::Text;
-  boost::optional<std::set<std::int32_t>> levels;
+  std::optional<std::set<std::int32_t>> levels;
   int jobs = 1;            // inventories analysed at a time, when there are several
   bool partOfRun = false;  // zarn analyses one inventory of several for its parent
 };
 
 struct TCollectOptions {
   NZARNCOLLECT::TCollectSettings machine;
-  boost::optional<std::string> output;  // none for stdout
+  std::optional<std::string> output;  // none for stdout
 };
 
 struct TCheckOptions {
-  boost::optional<std::string> root;
+  std::optional<std::string> root;
   std::string plugin;
   TThresholds thresholds;
   int timeoutSeconds = 10;
@@ -56,13 +56,15 @@ struct TCheckOptions {
 // One inventory as a file or standard input, or several (or a folder), each
 // in a child process of its own.
 int RunAnalyze(const TAnalyzeOptions& options);
-// The work of one inventory of several, for the parent that runs them.
-int RunAnalyzeMember(const TAnalyzeOptions& options, const TListedInventory& inventory);
+// One inventory, in this process: on its own, with the text output's
+// summary line; or, partOfRun, as one of several for the parent that runs
+// them: its messages and JSONL lines name it, each line leaves at once (so
+// that a crash or a kill later loses none), and its summary ends its
+// stderr.
+int RunAnalyzeOne(const TAnalyzeOptions& options, const TListedInventory& inventory,
+                  bool partOfRun);
 int RunAnalyzeMany(const TAnalyzeOptions& options);
-int RunCheck(const TCheckOptions& options);
-// zarn check's command line, which follows the monitoring plug-ins'
-// conventions rather than zarn's; argv[0] is "check".
-int RunCheckCommand(int argc, char** argv);
+int RunMonitoringCheck(const TCheckOptions& options);
 int RunValidate(const std::string& inventory);
 int RunPlugins(const std::string& plugin);
 int RunCollect(const TCollectOptions& options);

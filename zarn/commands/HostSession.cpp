@@ -7,11 +7,12 @@
 
 #include "host/Plugin.h"
 #include "host/ZARNException.h"
-#include "zarn/process/ExecutablePath.h"
-#include "zarn/TextEncoding.h"
 #include "zarncore/HostRoot.h"
+#include "zarncore/Text.h"
 
 namespace NZARN {
+
+using NZARNCORE::Displayed;
 
 THostSession::THostSession(NZARNCORE::IHostObserver& observer) {
   NZARNCORE::InitialiseRootObject(boost::make_shared<NQELZARN20::TPluginManagerNamespace>(),

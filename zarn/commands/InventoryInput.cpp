@@ -6,6 +6,7 @@
 #include <new>
 #include <system_error>
 
+#include "zarncore/Files.h"
 #include "zarncore/InventoryLoader.h"
 #include "zarncore/Text.h"
 
@@ -17,7 +18,7 @@ namespace fs = std::filesystem;
 
 const char kStandardInputAmongMany[] =
     "'-' (standard input) can only be the one inventory of a command";
-const char kNothingToAnalyse[] = "no inventory to analyse: no *.json file beneath ";
+const char kNothingToAnalyze[] = "no inventory to analyse: no *.json file beneath ";
 
 // Every *.json file beneath folder into found, and each folder that cannot
 // be listed into unlisted; a folder reached through a symbolic link is not
@@ -37,37 +38,23 @@ void ListBeneath(const fs::path& folder, std::vector<std::string>& found, TInven
     list.unlisted.push_back(folder.generic_string() + ": " + NZARNCORE::ErrorReason(error));
 }
 
-// Memory that runs out while an inventory loads is its own failure.
-template <class TLoad>
-boost::shared_ptr<NZARNCORE::TInventory> Loaded(const std::string& argument, TLoad load) {
-  try {
-    return load();
-  } catch (const std::bad_alloc&) {
-    // What was loaded so far is freed by now, so the message has room.
-    throw NZARNCORE::TInventoryError(InventoryName(argument) +
-                                     ": out of memory while loading the inventory");
-  }
-}
-
 }  // namespace
 
 std::string InventoryName(const std::string& argument) {
   return argument == kStandardInput ? "standard input" : argument;
 }
 
-boost::shared_ptr<NZARNCORE::TInventory> LoadInventoryArgument(const std::string& argument) {
-  return Loaded(argument, [&argument] {
-    if (argument != kStandardInput) return NZARNCORE::LoadInventoryFile(argument);
-    return NZARNCORE::LoadInventoryStream(stdin, InventoryName(argument));
-  });
-}
-
-boost::shared_ptr<NZARNCORE::TInventory> LoadListedInventory(const TListedInventory& inventory) {
-  return Loaded(inventory.path, [&inventory] {
-    return NZARNCORE::LoadInventoryFile(inventory.path, inventory.inFolder
-                                                            ? NZARNCORE::EFileKind::Regular
-                                                            : NZARNCORE::EFileKind::Any);
-  });
+boost::shared_ptr<NZARNCORE::TInventory> LoadInventory(const TListedInventory& inventory) {
+  const std::string& path = inventory.path;
+  try {
+    if (path == kStandardInput) return NZARNCORE::LoadInventoryStream(stdin, InventoryName(path));
+    return NZARNCORE::LoadInventoryFile(
+        path, inventory.inFolder ? NZARNCORE::EFileKind::Regular : NZARNCORE::EFileKind::Any);
+  } catch (const std::bad_alloc&) {
+    // What was loaded so far is freed by now, so the message has room.
+    throw NZARNCORE::TInventoryError(InventoryName(path) +
+                                     ": out of memory while loading the inventory");
+  }
 }
 
 TInventoryList ExpandInventories(const std::vector<std::string>& arguments) {
@@ -75,8 +62,7 @@ TInventoryList ExpandInventories(const std::vector<std::string>& arguments) {
   std::string lastFolder;
   for (const std::string& argument : arguments) {
     if (argument == kStandardInput) throw TInventoryListError(kStandardInputAmongMany);
-    std::error_code error;
-    if (!fs::is_directory(argument, error)) {
+    if (!NZARNCORE::IsFolder(argument)) {
       list.inventories.push_back({argument, false});
       continue;
     }
@@ -87,7 +73,7 @@ TInventoryList ExpandInventories(const std::vector<std::string>& arguments) {
     lastFolder = argument;
   }
   if (list.inventories.empty() && list.unlisted.empty())
-    throw TInventoryListError(kNothingToAnalyse + lastFolder);
+    throw TInventoryListError(kNothingToAnalyze + lastFolder);
   return list;
 }
 

@@ -22,8 +22,8 @@ class TInventoryListError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// An inventory of a run of several: named on the command line, or found in
-// a folder.
+// An inventory named on the command line (a file, or standard input), or
+// found in a folder.
 struct TListedInventory {
   std::string path;
   bool inFolder = false;
@@ -43,12 +43,9 @@ struct TInventoryList {
 TInventoryList ExpandInventories(const std::vector<std::string>& arguments);
 
 // Throws TInventoryError, naming the file or standard input, also when
-// memory runs out while loading.
-boost::shared_ptr<NZARNCORE::TInventory> LoadInventoryArgument(const std::string& argument);
-
-// As LoadInventoryArgument; a file found in a folder may have been replaced
-// since (a FIFO would hold its analysis forever), so it is opened without
-// waiting and read only when it is still a regular file.
-boost::shared_ptr<NZARNCORE::TInventory> LoadListedInventory(const TListedInventory& inventory);
+// memory runs out while loading. A file found in a folder may have been
+// replaced since (a FIFO would hold its analysis forever), so it is opened
+// without waiting and read only when it is still a regular file.
+boost::shared_ptr<NZARNCORE::TInventory> LoadInventory(const TListedInventory& inventory);
 
 }  // namespace NZARN

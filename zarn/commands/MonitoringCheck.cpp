@@ -8,18 +8,21 @@
 #include <vector>
 
 #include <boost/asio/io_context.hpp>
-#include <boost/optional.hpp>
 #include <boost/shared_ptr.hpp>
+#include <optional>
 
 #include "collectors/Collector.h"
 #include "host/Analysis.h"
 #include "zarn/commands/Analysis.h"
-#include "zarn/process/ChildProcess.h"
 #include "zarn/commands/Commands.h"
 #include "zarn/output/MonitoringOutput.h"
+#include "zarn/process/ChildProcess.h"
 #include "zarncore/InventoryLoader.h"
+#include "zarncore/Text.h"
 
 namespace NZARN {
+
+using NZARNCORE::Counted;
 
 namespace {
 
@@ -132,10 +135,6 @@ TUnreadClasses UnreadClasses(const NZARNCORE::TInventory& inventory) {
   return unread;
 }
 
-std::string Counted(std::size_t count, const char* one, const char* many) {
-  return std::to_string(count) + ' ' + (count == 1 ? one : many);
-}
-
 std::string FindingsText(std::size_t findings, std::size_t advice) {
   if (findings + advice == 0) return "no findings";
   std::string text = Counted(findings, "finding", "findings");
@@ -211,7 +210,7 @@ int CheckHere(const TCheckOptions& options) {
   result.collectSeconds = SecondsSince(started);
   const TClock::time_point analysing = TClock::now();
   const TAnalysisPlan plan{options.plugin, {NQELZARN20::kHeavyHittersAnalysisClass}, 1, false};
-  result.outcome = AnalyseInventory(inventory, plan, result.lines, [&result](const std::string& m) {
+  result.outcome = AnalyzeInventory(inventory, plan, result.lines, [&result](const std::string& m) {
     result.problems.push_back(m);
   });
   result.analyseSeconds = SecondsSince(analysing);
@@ -252,10 +251,10 @@ std::string TimeLimitText(int seconds) {
 // The work runs in a child process, so that the time limit holds whatever
 // it waits for: a plug-in or a source of the collector that hangs is ended
 // with its process, and this one reports in time.
-int RunCheck(const TCheckOptions& options) {
+int RunMonitoringCheck(const TCheckOptions& options) {
   if (options.partOfRun) return CheckWork(options);
   boost::asio::io_context context;
-  boost::optional<TChildResult> result;
+  std::optional<TChildResult> result;
   std::unique_ptr<TChildProcess> child;
   try {
     const TChildWork work{[&options] { return CheckWork(options); }, CheckArguments(options)};

@@ -5,9 +5,11 @@
 #include <iostream>
 #include <string>
 
-#include "zarn/TextEncoding.h"
+#include "zarncore/Text.h"
 
 namespace NZARN {
+
+using NZARNCORE::Displayed;
 
 using NZARNCORE::ECollectionState;
 using NZARNCORE::TCollectedClass;

@@ -1,14 +1,15 @@
 #include "zarn/output/InventorySummary.h"
 
-#include <sstream>
 #include <utility>
 
 #include <boost/json/parse.hpp>
 #include <boost/json/value.hpp>
 
-#include "zarn/TextEncoding.h"
+#include "zarncore/Text.h"
 
 namespace NZARN {
+
+using NZARNCORE::AppendJsonString;
 
 namespace {
 
@@ -18,18 +19,18 @@ const std::pair<const char*, std::size_t TLineCounts::*> kCountKeys[] = {
     {"errors", &TLineCounts::errors},           {"diagnostics", &TLineCounts::diagnostics},
     {"otherLevels", &TLineCounts::otherLevels}, {"hidden", &TLineCounts::hidden}};
 
-boost::optional<std::size_t> Count(const boost::json::object& object, const char* key) {
+std::optional<std::size_t> Count(const boost::json::object& object, const char* key) {
   const boost::json::value* value = object.if_contains(key);
-  if (!value || !value->is_int64() || value->as_int64() < 0) return boost::none;
+  if (!value || !value->is_int64() || value->as_int64() < 0) return std::nullopt;
   return static_cast<std::size_t>(value->as_int64());
 }
 
-boost::optional<TLineCounts> Counts(const boost::json::object& object) {
-  if (!object.contains(kCountKeys[0].first)) return boost::none;
+std::optional<TLineCounts> Counts(const boost::json::object& object) {
+  if (!object.contains(kCountKeys[0].first)) return std::nullopt;
   TLineCounts counts;
   for (const auto& key : kCountKeys) {
-    const boost::optional<std::size_t> count = Count(object, key.first);
-    if (!count) return boost::none;
+    const std::optional<std::size_t> count = Count(object, key.first);
+    if (!count) return std::nullopt;
     counts.*key.second = *count;
   }
   return counts;
@@ -37,21 +38,20 @@ boost::optional<TLineCounts> Counts(const boost::json::object& object) {
 
 }  // namespace
 
-std::string RecordPrefix(const std::string& path, const std::string& host) {
-  std::ostringstream prefix;
-  prefix << "\"path\": ";
-  WriteJsonString(prefix, path);
-  prefix << ", ";
+std::string JsonlPrefix(const std::string& path, const std::string& host) {
+  std::string prefix = "\"path\": ";
+  AppendJsonString(prefix, path);
+  prefix += ", ";
   if (!host.empty()) {
-    prefix << "\"host\": ";
-    WriteJsonString(prefix, host);
-    prefix << ", ";
+    prefix += "\"host\": ";
+    AppendJsonString(prefix, host);
+    prefix += ", ";
   }
-  return prefix.str();
+  return prefix;
 }
 
-void WriteInventoryRecord(std::ostream& out, const TInventoryRecord& record) {
-  out << '{' << RecordPrefix(record.path, record.host) << "\"status\": " << record.status;
+void WriteInventorySummary(std::ostream& out, const TInventorySummary& record) {
+  out << '{' << JsonlPrefix(record.path, record.host) << "\"status\": " << record.status;
   if (record.counts) {
     for (const auto& key : kCountKeys)
       out << ", \"" << key.first << "\": " << (*record.counts).*key.second;
@@ -59,17 +59,17 @@ void WriteInventoryRecord(std::ostream& out, const TInventoryRecord& record) {
   out << "}\n";
 }
 
-boost::optional<TInventoryRecord> ParseInventoryRecord(const std::string& line) {
+std::optional<TInventorySummary> ParseInventorySummary(const std::string& line) {
   boost::system::error_code error;
   const boost::json::value value = boost::json::parse(line, error);
-  if (error || !value.is_object()) return boost::none;
+  if (error || !value.is_object()) return std::nullopt;
   const boost::json::object& object = value.get_object();
   const boost::json::value* path = object.if_contains("path");
   const boost::json::value* host = object.if_contains("host");
   const boost::json::value* status = object.if_contains("status");
-  if (!path || !path->is_string() || !status || !status->is_int64()) return boost::none;
-  if (host && !host->is_string()) return boost::none;
-  TInventoryRecord record;
+  if (!path || !path->is_string() || !status || !status->is_int64()) return std::nullopt;
+  if (host && !host->is_string()) return std::nullopt;
+  TInventorySummary record;
   record.path = std::string(path->get_string());
   if (host) record.host = std::string(host->get_string());
   record.status = static_cast<int>(status->get_int64());

@@ -3,7 +3,7 @@
 #include <ostream>
 #include <string>
 
-#include <boost/optional.hpp>
+#include <optional>
 
 #include "zarn/output/OutputWriter.h"
 
@@ -11,21 +11,21 @@ namespace NZARN {
 
 // How the analysis of one inventory of several ended: the last JSONL
 // record of the inventory, and what its child process tells the parent.
-struct TInventoryRecord {
+struct TInventorySummary {
   std::string path;
   std::string host;  // empty when its collection record names none
   int status = 0;
-  boost::optional<TLineCounts> counts;  // none when it was not analysed
+  std::optional<TLineCounts> counts;  // none when it was not analysed
 };
 
 // The members every JSONL record of the inventory starts with:
 // "path": P, "host": H, (the host only where there is one).
-std::string RecordPrefix(const std::string& path, const std::string& host);
+std::string JsonlPrefix(const std::string& path, const std::string& host);
 
 // {"path": P, "host": H, "status": S, "findings": N, ...} and a line feed.
-void WriteInventoryRecord(std::ostream& out, const TInventoryRecord& record);
+void WriteInventorySummary(std::ostream& out, const TInventorySummary& record);
 
 // The record a line holds; none when it holds none.
-boost::optional<TInventoryRecord> ParseInventoryRecord(const std::string& line);
+std::optional<TInventorySummary> ParseInventorySummary(const std::string& line);
 
 }  // namespace NZARN

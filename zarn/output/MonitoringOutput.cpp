@@ -4,9 +4,12 @@
 #include <limits>
 #include <sstream>
 
-#include "zarn/TextEncoding.h"
+#include "zarncore/Text.h"
 
 namespace NZARN {
+
+using NZARNCORE::Displayed;
+using NZARNCORE::RepairUtf8;
 
 namespace {
 
@@ -20,23 +23,23 @@ const char kFieldSeparatorStandIn[] = "\xEF\xBC\x9B";  // U+FF1B FULLWIDTH SEMIC
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 // Digits, a sign and a decimal point only: no exponent, infinity or NaN.
-boost::optional<double> ParseNumber(const std::string& text) {
+std::optional<double> ParseNumber(const std::string& text) {
   if (text.empty() || text.find_first_not_of("+-.0123456789") != std::string::npos)
-    return boost::none;
+    return std::nullopt;
   const char* begin = text.data() + (text[0] == '+' ? 1 : 0);
   const char* end = text.data() + text.size();
   double value = 0;
   const auto result = std::from_chars(begin, end, value);
-  if (result.ec != std::errc() || result.ptr != end) return boost::none;
+  if (result.ec != std::errc() || result.ptr != end) return std::nullopt;
   return value;
 }
 
-boost::optional<double> ParseStart(const std::string& text) {
+std::optional<double> ParseStart(const std::string& text) {
   if (text == "~") return -kInfinity;
   return text.empty() ? 0.0 : ParseNumber(text);
 }
 
-boost::optional<double> ParseEnd(const std::string& text, bool afterColon) {
+std::optional<double> ParseEnd(const std::string& text, bool afterColon) {
   if (text.empty() && afterColon) return kInfinity;
   return ParseNumber(text);
 }
@@ -105,7 +108,7 @@ bool TRange::Alerts(double value) const {
   return inside ? within : !within;
 }
 
-boost::optional<TRange> ParseRange(const std::string& text) {
+std::optional<TRange> ParseRange(const std::string& text) {
   TRange range;
   std::string rest = text;
   if (!rest.empty() && rest[0] == '@') {
@@ -114,9 +117,9 @@ boost::optional<TRange> ParseRange(const std::string& text) {
   }
   const std::size_t colon = rest.find(':');
   const bool hasColon = colon != std::string::npos;
-  const boost::optional<double> start = hasColon ? ParseStart(rest.substr(0, colon)) : 0.0;
-  const boost::optional<double> end = ParseEnd(hasColon ? rest.substr(colon + 1) : rest, hasColon);
-  if (!start || !end || *start > *end) return boost::none;
+  const std::optional<double> start = hasColon ? ParseStart(rest.substr(0, colon)) : 0.0;
+  const std::optional<double> end = ParseEnd(hasColon ? rest.substr(colon + 1) : rest, hasColon);
+  if (!start || !end || *start > *end) return std::nullopt;
   range.start = *start;
   range.end = *end;
   return range;

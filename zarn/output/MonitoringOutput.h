@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include <boost/optional.hpp>
+#include <optional>
 
 namespace NZARN {
 
@@ -33,7 +33,7 @@ struct TRange {
 };
 
 // None when text is no range, or its start lies above its end.
-boost::optional<TRange> ParseRange(const std::string& text);
+std::optional<TRange> ParseRange(const std::string& text);
 
 // The range as the monitoring plug-ins' guidelines write it, whatever way
 // it was given: "5" for ":5", "1" for "+1", the start left out when it is
@@ -42,8 +42,8 @@ std::string RangeText(const TRange& range);
 
 // Over the number of findings.
 struct TThresholds {
-  boost::optional<TRange> warning;   // none: any finding or advice warns
-  boost::optional<TRange> critical;  // none: nothing is critical
+  std::optional<TRange> warning;   // none: any finding or advice warns
+  std::optional<TRange> critical;  // none: nothing is critical
 };
 
 // One performance value, 'label'=VALUE[UNIT];[WARN];[CRIT];[MIN];[MAX],

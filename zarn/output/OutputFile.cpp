@@ -1,9 +1,7 @@
 #include "zarn/output/OutputFile.h"
 
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <iterator>
 #include <random>
@@ -18,6 +16,9 @@
 #include <csignal>
 #endif
 
+#include "zarncore/Files.h"
+#include "zarncore/Text.h"
+
 namespace NZARN {
 
 namespace fs = std::filesystem;
@@ -26,16 +27,8 @@ namespace {
 
 const char kNothingWritten[] = "; nothing was written";
 
-// The system's words for an error, as the end of a sentence.
-std::string Reason(int error) {
-  std::string reason = std::strerror(error);
-  if (!reason.empty())
-    reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
-  return reason;
-}
-
 std::string Failure(const std::string& path, int error, const char* outcome = kNothingWritten) {
-  return "cannot write " + path + ": " + Reason(error) + outcome;
+  return "cannot write " + path + ": " + NZARNCORE::ErrorReason(error) + outcome;
 }
 
 #if defined(_WIN32)
@@ -230,10 +223,9 @@ std::string WriteWholeFile(const std::string& path, const std::string& text) {
 
 std::string OutputPathProblem(const std::string& path) {
   if (path.empty()) return "'' is not a file name";
-  std::error_code error;
   const char last = path.back();
   if (last == '/' || last == static_cast<char>(fs::path::preferred_separator) ||
-      fs::is_directory(path, error)) {
+      NZARNCORE::IsFolder(path)) {
     return "'" + path + "' is a folder; give the name of a file";
   }
   return std::string();

@@ -8,10 +8,13 @@
 
 #include "host/Analysis.h"
 #include "host/ZARNException.h"
-#include "zarn/TextEncoding.h"
 #include "zarncore/Text.h"
 
 namespace NZARN {
+
+using NZARNCORE::AppendJsonString;
+using NZARNCORE::Displayed;
+using NZARNCORE::RepairUtf8;
 
 using NQELZARN20::kLevelAdvice;
 using NQELZARN20::kLevelDiagnostic;
@@ -39,49 +42,57 @@ const char* CallName(THostCall::EKind kind) {
   return "?";
 }
 
-void WriteJsonField(std::ostream& out, const char* key, const std::string& value) {
-  out << ", \"" << key << "\": ";
-  WriteJsonString(out, value);
+void AppendJsonField(std::string& line, const char* key, const std::string& value) {
+  line += ", \"";
+  line += key;
+  line += "\": ";
+  AppendJsonString(line, value);
 }
 
-void WriteJsonArguments(std::ostream& out, const THostCall& call) {
+void AppendJsonArguments(std::string& line, const THostCall& call) {
   switch (call.kind) {
     case THostCall::GetName:
     case THostCall::GetClass:
     case THostCall::EnumerateInstances:
-      WriteJsonField(out, "class", call.className);
+      AppendJsonField(line, "class", call.className);
       break;
     case THostCall::EnumerateAssociatedInstances:
-      WriteJsonField(out, "instance", call.instance);
-      WriteJsonField(out, "resultClass", call.className);
+      AppendJsonField(line, "instance", call.instance);
+      AppendJsonField(line, "resultClass", call.className);
       break;
     case THostCall::GetProperty:
-      WriteJsonField(out, "instance", call.instance);
-      WriteJsonField(out, "property", call.property);
+      AppendJsonField(line, "instance", call.instance);
+      AppendJsonField(line, "property", call.property);
       break;
     case THostCall::GetOperatingSystemType:
       break;
   }
 }
 
-void WriteJsonCall(std::ostream& out, const std::string& prefix, const THostCall& call) {
-  out << '{' << prefix << "\"call\": \"" << CallName(call.kind) << '"';
-  WriteJsonArguments(out, call);
+void AppendJsonCall(std::string& line, const std::string& prefix, const THostCall& call) {
+  line += '{';
+  line += prefix;
+  line += "\"call\": \"";
+  line += CallName(call.kind);
+  line += '"';
+  AppendJsonArguments(line, call);
   if (call.status) {
-    out << ", \"status\": " << *call.status;
+    line += ", \"status\": " + std::to_string(*call.status);
   } else if (call.count) {
-    out << ", \"count\": " << *call.count;
+    line += ", \"count\": " + std::to_string(*call.count);
   } else if (call.result) {
-    out << ", \"result\": " << *call.result;
+    line += ", \"result\": " + std::to_string(*call.result);
   }
-  out << "}\n";
+  line += "}\n";
 }
 
-void WriteJsonLog(std::ostream& out, const std::string& prefix, std::int32_t level,
-                  const std::string& text) {
-  out << '{' << prefix << "\"level\": " << level << ", \"text\": ";
-  WriteJsonString(out, text);
-  out << "}\n";
+void AppendJsonLog(std::string& line, const std::string& prefix, std::int32_t level,
+                   const std::string& text) {
+  line += '{';
+  line += prefix;
+  line += "\"level\": " + std::to_string(level) + ", \"text\": ";
+  AppendJsonString(line, text);
+  line += "}\n";
 }
 
 // "status 15 (class or property not available)"; codes without a text of
@@ -161,7 +172,7 @@ std::string CountsText(const TLineCounts& counts) {
 std::string Summary(const TLineCounts& counts) { return "Summary: " + CountsText(counts); }
 
 TOutputWriter::TOutputWriter(std::ostream& out, EFormat format,
-                             boost::optional<std::set<std::int32_t>> shownLevels,
+                             std::optional<std::set<std::int32_t>> shownLevels,
                              std::string recordPrefix, EFlush flush)
     : m_out(out),
       m_format(format),
@@ -176,7 +187,9 @@ void TOutputWriter::OnLog(std::int32_t level, const std::string& text) {
     return;
   }
   if (m_format == EFormat::Jsonl) {
-    WriteJsonLog(m_out, m_recordPrefix, level, text);
+    m_line.clear();
+    AppendJsonLog(m_line, m_recordPrefix, level, text);
+    m_out.write(m_line.data(), static_cast<std::streamsize>(m_line.size()));
   } else {
     WriteTextLog(m_out, level, text);
   }
@@ -185,7 +198,9 @@ void TOutputWriter::OnLog(std::int32_t level, const std::string& text) {
 
 void TOutputWriter::OnHostCall(const THostCall& call) {
   if (m_format == EFormat::Jsonl) {
-    WriteJsonCall(m_out, m_recordPrefix, call);
+    m_line.clear();
+    AppendJsonCall(m_line, m_recordPrefix, call);
+    m_out.write(m_line.data(), static_cast<std::streamsize>(m_line.size()));
   } else {
     WriteTextCall(m_out, call);
   }

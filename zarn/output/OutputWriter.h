@@ -6,7 +6,7 @@
 #include <set>
 #include <string>
 
-#include <boost/optional.hpp>
+#include <optional>
 
 #include "zarncore/HostCall.h"
 
@@ -43,7 +43,7 @@ class TOutputWriter : public NZARNCORE::IHostObserver {
   // recordPrefix: JSON members written first in every JSONL object, each
   // followed by ", ".
   TOutputWriter(std::ostream& out, EFormat format,
-                boost::optional<std::set<std::int32_t>> shownLevels,
+                std::optional<std::set<std::int32_t>> shownLevels,
                 std::string recordPrefix = std::string(), EFlush flush = EFlush::AtEnd);
 
   void OnLog(std::int32_t level, const std::string& text) override;
@@ -58,10 +58,11 @@ class TOutputWriter : public NZARNCORE::IHostObserver {
 
   std::ostream& m_out;
   EFormat m_format;
-  boost::optional<std::set<std::int32_t>> m_shownLevels;
+  std::optional<std::set<std::int32_t>> m_shownLevels;
   std::string m_recordPrefix;
   EFlush m_flush;
   TLineCounts m_counts;
+  std::string m_line;  // a JSONL line, made whole before it is written
 };
 
 }  // namespace NZARN

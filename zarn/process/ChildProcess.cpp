@@ -1,22 +1,18 @@
 #include "zarn/process/ChildProcess.h"
 
-#include <array>
 #include <cstdio>
 #include <iostream>
 #include <system_error>
 #include <utility>
 
-#include <boost/asio/buffer.hpp>
-#include <boost/asio/error.hpp>
 #include <boost/asio/post.hpp>
 
 #if defined(_WIN32)
+#include <boost/dll/runtime_symbol_info.hpp>
 #include <boost/process/args.hpp>
 #include <boost/process/async_pipe.hpp>
 #include <boost/process/child.hpp>
 #include <boost/process/io.hpp>
-
-#include "zarn/process/ExecutablePath.h"
 #else
 #include <fcntl.h>
 #include <sys/wait.h>
@@ -27,47 +23,26 @@
 #include <boost/asio/posix/stream_descriptor.hpp>
 #endif
 
+#include "collectors/PipeReader.h"
+
 namespace NZARN {
 
 namespace {
-
-// Reads a stream to its end into text, then calls ended.
-template <class TStream>
-class TStreamReader {
- public:
-  TStreamReader(TStream& stream, std::string& text, std::function<void()> ended)
-      : m_stream(stream), m_text(text), m_ended(std::move(ended)) {}
-
-  void Start() {
-    m_stream.async_read_some(boost::asio::buffer(m_buffer),
-                             [this](const boost::system::error_code& error, std::size_t size) {
-                               // Aborted only when the child was killed and may be gone.
-                               if (error == boost::asio::error::operation_aborted) return;
-                               m_text.append(m_buffer.data(), size);
-                               if (!error) return Start();
-                               m_ended();
-                             });
-  }
-
- private:
-  TStream& m_stream;
-  std::string& m_text;
-  std::function<void()> m_ended;
-  std::array<char, 16384> m_buffer;
-};
 
 // The part every system shares: both streams read to their ends, then the
 // child reaped and done posted, so that done may destroy the child object.
 template <class TStream, class TSystemPart>
 class TReadChild : public TSystemPart {
+  using TReader = NZARNCOLLECT::TPipeReader<TStream>;
+
  public:
   template <class... TArgs>
   TReadChild(boost::asio::io_context& context, TChildProcess::TDone done, TArgs&&... args)
       : TSystemPart(context, std::forward<TArgs>(args)...),
         m_context(context),
         m_done(std::move(done)),
-        m_out(this->OutStream(), m_result.out, [this] { OneEnded(); }),
-        m_err(this->ErrStream(), m_result.err, [this] { OneEnded(); }) {
+        m_out(this->OutStream(), TReader::kNoLimit, [this] { OneEnded(); }),
+        m_err(this->ErrStream(), TReader::kNoLimit, [this] { OneEnded(); }) {
     m_out.Start();
     m_err.Start();
   }
@@ -75,6 +50,8 @@ class TReadChild : public TSystemPart {
  private:
   void OneEnded() {
     if (--m_open != 0) return;
+    m_result.out = m_out.TakeText();
+    m_result.err = m_err.TakeText();
     this->Reap(m_result);
     boost::asio::post(m_context, [done = m_done, result = std::move(m_result)]() mutable {
       done(std::move(result));
@@ -85,8 +62,8 @@ class TReadChild : public TSystemPart {
   TChildProcess::TDone m_done;
   TChildResult m_result;
   int m_open = 2;
-  TStreamReader<TStream> m_out;
-  TStreamReader<TStream> m_err;
+  TReader m_out;
+  TReader m_err;
 };
 
 #if defined(_WIN32)
@@ -107,8 +84,8 @@ class TWindowsPart {
   TWindowsPart(boost::asio::io_context& context, const TChildWork& work)
       : m_outPipe(context),
         m_errPipe(context),
-        m_child(ExecutableFile(), bp::args(work.args), bp::std_in<bp::null, bp::std_out> m_outPipe,
-                bp::std_err > m_errPipe) {}
+        m_child(boost::dll::program_location(), bp::args(work.args),
+                bp::std_in<bp::null, bp::std_out> m_outPipe, bp::std_err > m_errPipe) {}
 
   bp::async_pipe& OutStream() { return m_outPipe; }
   bp::async_pipe& ErrStream() { return m_errPipe; }

@@ -1,27 +1,10 @@
+#include "zarncore/WindowsText.h"
+
 #include <windows.h>
 
 #include <cstdio>
-#include <string>
-#include <utility>
 
-#include "collectors/SourceError.h"
-#include "collectors/windows/WindowsSources.h"
-
-namespace NZARNCOLLECT {
-
-TDeadline::TDeadline(std::string source, std::chrono::milliseconds limit)
-    : m_source(std::move(source)),
-      m_limit(limit),
-      m_end(std::chrono::steady_clock::now() + limit) {}
-
-unsigned long TDeadline::RemainingMs() const {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-      m_end - std::chrono::steady_clock::now());
-  if (left.count() <= 0) {
-    throw TSourceError("timed out: " + m_source + " did not answer within " + LimitText(m_limit));
-  }
-  return static_cast<unsigned long>(left.count());
-}
+namespace NZARNCORE {
 
 std::string Utf8(const std::wstring& text) {
   if (text.empty()) return std::string();
@@ -42,8 +25,8 @@ std::wstring Utf16(const std::string& text) {
 }
 
 // The system's sentence, lower-cased at its start and without its full
-// stop; the code alone when the system has no words for it.
-std::string SystemMessage(unsigned long code) {
+// stop.
+std::string SystemMessage(unsigned long code, const std::string& insert) {
   wchar_t* text = nullptr;
   const DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -55,7 +38,12 @@ std::string SystemMessage(unsigned long code) {
   std::snprintf(number, sizeof number, code > 0xFFFF ? "error 0x%08lX" : "error %lu", code);
   if (words.empty()) return number;
   if (words[0] >= L'A' && words[0] <= L'Z') words[0] = static_cast<wchar_t>(words[0] - L'A' + L'a');
-  return Utf8(words) + " (" + number + ")";
+  std::string message = Utf8(words);
+  for (std::string::size_type at = 0; (at = message.find("%1", at)) != std::string::npos;
+       at += insert.size()) {
+    message.replace(at, 2, insert);
+  }
+  return message + " (" + number + ")";
 }
 
-}  // namespace NZARNCOLLECT
+}  // namespace NZARNCORE
