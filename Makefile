@@ -16,6 +16,9 @@ FUZZ_SECONDS ?= 60
 FUZZ_MAX_LEN ?= 4194304
 FUZZ_RSS_MB ?= 2048
 FUZZERS := loader analysis collectors
+# Those that also start from every inventory the project keeps, which the
+# build copies into $(FUZZ_BUILD)/fuzz/inventories.
+INVENTORY_FUZZERS := loader analysis
 
 # Stop at the first report, and end with a signal so that no expected exit
 # status can hide it.
@@ -67,8 +70,9 @@ sanitize: deps browser-deps
 	@scripts/install-browser-tools $(SANITIZE_BUILD)
 	@cd $(SANITIZE_BUILD) && $(SANITIZER_ENV) ctest --output-on-failure -j2
 
-# Runs each fuzzer for FUZZ_SECONDS from its seed corpus; what it learns is
-# kept in $(FUZZ_BUILD)/corpus, what it finds in $(FUZZ_BUILD)/findings.
+# Runs each fuzzer for FUZZ_SECONDS from its seed corpus and, for those of
+# inventories, every inventory the project keeps; what it learns is kept in
+# $(FUZZ_BUILD)/corpus, what it finds in $(FUZZ_BUILD)/findings.
 fuzz:
 	@scripts/install-deps fuzz
 	@cmake -S . -B $(FUZZ_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 -DZARN_FUZZ=ON \
@@ -78,11 +82,12 @@ fuzz:
 	  mkdir -p $(FUZZ_BUILD)/corpus/$$fuzzer $(FUZZ_BUILD)/findings/$$fuzzer || exit 1; \
 	  echo "fuzzing $$fuzzer for $(FUZZ_SECONDS) s"; \
 	  dict=fuzz/$$fuzzer.dict; [ -f $$dict ] || dict=fuzz/inventory.dict; \
+	  seeds=; case " $(INVENTORY_FUZZERS) " in *" $$fuzzer "*) seeds=$(FUZZ_BUILD)/fuzz/inventories;; esac; \
 	  $(SANITIZER_ENV) $(FUZZ_BUILD)/bin/$${fuzzer}_fuzzer -max_total_time=$(FUZZ_SECONDS) \
 	    -max_len=$(FUZZ_MAX_LEN) -rss_limit_mb=$(FUZZ_RSS_MB) -malloc_limit_mb=$(FUZZ_RSS_MB) \
 	    -dict=$$dict -print_final_stats=1 \
 	    -artifact_prefix=$(FUZZ_BUILD)/findings/$$fuzzer/ \
-	    $(FUZZ_BUILD)/corpus/$$fuzzer fuzz/corpus/$$fuzzer || exit 1; \
+	    $(FUZZ_BUILD)/corpus/$$fuzzer fuzz/corpus/$$fuzzer $$seeds || exit 1; \
 	done
 
 # zarn analyze on every sample inventory under valgrind.

@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <string>
 
-#include <boost/optional.hpp>
+#include <optional>
 
 #include "collectors/InventoryDocument.h"
 
@@ -24,12 +24,12 @@ constexpr unsigned kDefaultMaxEvents = 5000;
 constexpr unsigned kDefaultMaxEventDays = 30;
 
 struct TCollectSettings {
-  boost::optional<std::string> root;  // a machine image instead of this machine
+  std::optional<std::string> root;  // a machine image instead of this machine
   unsigned maxEvents = kDefaultMaxEvents;
   unsigned maxEventDays = kDefaultMaxEventDays;
   // When the whole collection must have ended; each source that waits gets
   // what remains, or its own limit when that is shorter.
-  boost::optional<std::chrono::steady_clock::time_point> deadline;
+  std::optional<std::chrono::steady_clock::time_point> deadline;
 };
 
 // Collects this machine, or the machine image under root, with the

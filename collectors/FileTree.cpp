@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -18,6 +17,7 @@
 
 #include "collectors/Collector.h"
 #include "collectors/SourceError.h"
+#include "zarncore/Text.h"
 
 namespace NZARNCOLLECT {
 
@@ -55,14 +55,6 @@ struct TFolderCloser {
   void operator()(DIR* folder) const { closedir(folder); }
 };
 
-// The system's words for an error, as the middle of a sentence.
-std::string Reason(int error) {
-  std::string reason = std::strerror(error);
-  if (!reason.empty())
-    reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
-  return reason;
-}
-
 std::string Size(std::size_t bytes) {
   if (bytes % (std::size_t{1} << 20) == 0) return std::to_string(bytes >> 20) + " MiB";
   return std::to_string(bytes) + " bytes";
@@ -78,7 +70,7 @@ std::string Problem(const std::string& path, int error, const char* verb) {
     case ENOTDIR:
       return path + " is not a folder";
     default:
-      return "cannot " + std::string(verb) + " " + path + ": " + Reason(error);
+      return "cannot " + std::string(verb) + " " + path + ": " + NZARNCORE::ErrorReason(error);
   }
 }
 
@@ -117,10 +109,11 @@ std::pair<std::string, std::string> Split(const std::string& path) {
 
 }  // namespace
 
-TFileTree::TFileTree(const boost::optional<std::string>& root) {
+TFileTree::TFileTree(const std::optional<std::string>& root) {
   if (!root) return;
   TDescriptor folder(open(root->c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  if (folder.Get() < 0) throw TCollectError("--root " + *root + ": " + Reason(errno));
+  if (folder.Get() < 0)
+    throw TCollectError("--root " + *root + ": " + NZARNCORE::ErrorReason(errno));
   TDescriptor probe(OpenInRoot(folder.Get(), "/", O_PATH | O_DIRECTORY));
   if (probe.Get() < 0) throw TCollectError("--root " + *root + ": " + kNoConfinement);
   m_root = folder.Release();
@@ -148,10 +141,10 @@ std::string TFileTree::Read(const std::string& path, std::size_t limit) const {
   return text;
 }
 
-boost::optional<std::string> TFileTree::ReadIfExists(const std::string& path,
-                                                     std::size_t limit) const {
+std::optional<std::string> TFileTree::ReadIfExists(const std::string& path,
+                                                   std::size_t limit) const {
   const int found = Open(path, O_PATH);
-  if (found < 0 && (errno == ENOENT || errno == ENOTDIR)) return boost::none;
+  if (found < 0 && (errno == ENOENT || errno == ENOTDIR)) return std::nullopt;
   if (found < 0) throw TSourceError(Problem(path, errno, "read"));
   std::string text;
   EachPiece(path, found, limit,
@@ -219,13 +212,13 @@ std::vector<TFileTree::TEntry> TFileTree::List(const std::string& path) const {
 }
 
 // Only the folder is looked up; the link itself is read, never followed.
-boost::optional<std::string> TFileTree::LinkTarget(const std::string& path) const {
+std::optional<std::string> TFileTree::LinkTarget(const std::string& path) const {
   const auto parts = Split(path);
   const TDescriptor folder(Open(parts.first, O_PATH | O_DIRECTORY));
-  if (folder.Get() < 0) return boost::none;
+  if (folder.Get() < 0) return std::nullopt;
   char target[4096];
   const ssize_t size = readlinkat(folder.Get(), parts.second.c_str(), target, sizeof target);
-  if (size < 0 || static_cast<std::size_t>(size) == sizeof target) return boost::none;
+  if (size < 0 || static_cast<std::size_t>(size) == sizeof target) return std::nullopt;
   return std::string(target, static_cast<std::size_t>(size));
 }
 
@@ -234,10 +227,10 @@ bool TFileTree::Exists(const std::string& path) const {
   return fd.Get() >= 0 || (errno != ENOENT && errno != ENOTDIR);
 }
 
-boost::optional<TFileTree::TFound> TFileTree::Find(const std::string& path) const {
+std::optional<TFileTree::TFound> TFileTree::Find(const std::string& path) const {
   const TDescriptor found(Open(path, O_PATH));
   if (found.Get() < 0 && (errno == ENOENT || errno == ENOTDIR || errno == ELOOP))
-    return boost::none;
+    return std::nullopt;
   struct stat status {};
   if (found.Get() < 0 || fstat(found.Get(), &status) != 0)
     throw TSourceError(Problem(path, errno, "look up"));

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include <boost/optional.hpp>
+#include <optional>
 
 namespace NZARNCOLLECT {
 
@@ -25,7 +25,7 @@ class TFileTree {
 
   // The machine's own files without a root; throws TCollectError when the
   // root is no folder or the kernel cannot keep lookups inside it.
-  explicit TFileTree(const boost::optional<std::string>& root);
+  explicit TFileTree(const std::optional<std::string>& root);
   ~TFileTree();
   TFileTree(const TFileTree&) = delete;
   TFileTree& operator=(const TFileTree&) = delete;
@@ -40,15 +40,15 @@ class TFileTree {
   // a lookup that opens nothing.
   std::string Read(const std::string& path, std::size_t limit = kFileLimit) const;
   // The same; none when the file does not exist.
-  boost::optional<std::string> ReadIfExists(const std::string& path,
-                                            std::size_t limit = kFileLimit) const;
+  std::optional<std::string> ReadIfExists(const std::string& path,
+                                          std::size_t limit = kFileLimit) const;
   // The regular file at path copied, as Read reads it, to a new file copy of
   // this machine, which only its owner may read.
   void CopyTo(const std::string& path, const std::string& copy, std::size_t limit) const;
   // A folder's entries, sorted by name.
   std::vector<TEntry> List(const std::string& path) const;
   // The target of a symbolic link; none when path is no link.
-  boost::optional<std::string> LinkTarget(const std::string& path) const;
+  std::optional<std::string> LinkTarget(const std::string& path) const;
   // False only when path surely does not exist; a path that cannot be
   // looked up for another reason exists, so that reading it says why.
   bool Exists(const std::string& path) const;
@@ -60,7 +60,7 @@ class TFileTree {
     std::size_t size;
     bool isNull;  // the null device
   };
-  boost::optional<TFound> Find(const std::string& path) const;
+  std::optional<TFound> Find(const std::string& path) const;
 
  private:
   // A descriptor, or -1 with errno set.

@@ -8,7 +8,9 @@
 #include <boost/json/object.hpp>
 #include <boost/json/serialize.hpp>
 
-#include "zarn/TextEncoding.h"
+#include "zarncore/InventoryFormat.h"
+#include "zarncore/Schema.h"
+#include "zarncore/Text.h"
 
 namespace NZARNCOLLECT {
 
@@ -16,11 +18,10 @@ using NZARNCORE::ECollectionState;
 
 namespace {
 
+using NZARNCORE::NSchema::kAdapterSoftwareClasses;
+
 const char kAdapterSource[] = "the adapter's management software";
 const char kAdapterReason[] = "only the adapter's management software reports it";
-const char* const kAdapterClasses[] = {
-    "QELSG_txSCSIProtocolController", "QELSG_txBiosVersion",    "QELSG_txDiskDrive",
-    "QELSG_txDiskDriveVersion",       "QELSG_txSCSIDeviceData", "QELSG_BadStripeData"};
 
 TClassResult Result(std::string name, std::string source, ECollectionState state,
                     std::string reason, TInstanceList instances) {
@@ -29,12 +30,8 @@ TClassResult Result(std::string name, std::string source, ECollectionState state
       std::move(instances)};
 }
 
-const char* StateName(ECollectionState state) {
-  return NZARNCORE::kCollectionStateNames[static_cast<std::size_t>(state)];
-}
-
 void WriteText(std::string& out, const std::string& text) {
-  out += boost::json::serialize(boost::json::string_view(NZARN::RepairUtf8(text)));
+  NZARNCORE::AppendJsonString(out, text);
 }
 
 // JSON with a blank after every ':' and ',', as people write inventories.
@@ -62,9 +59,25 @@ void WriteMember(std::string& out, const char* indent, const std::string& key) {
   out += ": ";
 }
 
+// An object with a member for each class, each on its own line, its value
+// written by write; the caller closes it, as it knows the indent.
+template <class TWrite>
+void WriteClasses(std::string& out, const char* indent, const std::vector<TClassResult>& classes,
+                  TWrite write) {
+  out += "{";
+  const char* separator = "\n";
+  for (const TClassResult& cls : classes) {
+    out += separator;
+    WriteMember(out, indent, cls.how.name);
+    write(cls);
+    separator = ",\n";
+  }
+}
+
 boost::json::object RecordEntry(const NZARNCORE::TCollectedClass& how) {
-  boost::json::object entry{{"source", how.source}, {"state", StateName(how.state)}};
-  if (!how.reason.empty()) entry["reason"] = how.reason;
+  boost::json::object entry{{NZARNCORE::kSourceKey, how.source},
+                            {NZARNCORE::kStateKey, std::string(NZARNCORE::StateName(how.state))}};
+  if (!how.reason.empty()) entry[NZARNCORE::kReasonKey] = how.reason;
   return entry;
 }
 
@@ -76,19 +89,15 @@ void WriteRecordText(std::string& out, const char* key, const std::string& text)
 
 void WriteRecord(std::string& out, const TCollectedInventory& inventory,
                  const TCollectorStamp& stamp) {
-  out += "  \"collection\": {\n";
-  WriteRecordText(out, "collector", stamp.collector);
-  WriteRecordText(out, "version", stamp.version);
-  if (!inventory.host.empty()) WriteRecordText(out, "host", inventory.host);
-  WriteRecordText(out, "time", stamp.time);
-  out += "    \"classes\": {";
-  const char* separator = "\n";
-  for (const TClassResult& cls : inventory.classes) {
-    out += separator;
-    WriteMember(out, "      ", cls.how.name);
-    WriteValue(out, RecordEntry(cls.how));
-    separator = ",\n";
-  }
+  WriteMember(out, "  ", NZARNCORE::kCollectionKey);
+  out += "{\n";
+  WriteRecordText(out, NZARNCORE::kCollectorKey, stamp.collector);
+  WriteRecordText(out, NZARNCORE::kVersionKey, stamp.version);
+  if (!inventory.host.empty()) WriteRecordText(out, NZARNCORE::kHostKey, inventory.host);
+  WriteRecordText(out, NZARNCORE::kTimeKey, stamp.time);
+  WriteMember(out, "    ", NZARNCORE::kClassesKey);
+  WriteClasses(out, "      ", inventory.classes,
+               [&out](const TClassResult& cls) { WriteValue(out, RecordEntry(cls.how)); });
   out += "\n    }\n  },\n";
 }
 
@@ -133,14 +142,14 @@ TClassResult UnreadableClass(std::string name, std::string source, std::string r
 }
 
 void AddAdapterClasses(TCollectedInventory& inventory) {
-  for (const char* name : kAdapterClasses) {
+  for (const char* name : kAdapterSoftwareClasses) {
     inventory.classes.push_back(UnreadableClass(name, kAdapterSource, kAdapterReason));
   }
 }
 
 bool OnlyManagementSoftwareReports(const std::string& className) {
-  return std::find(std::begin(kAdapterClasses), std::end(kAdapterClasses), className) !=
-         std::end(kAdapterClasses);
+  return std::find(std::begin(kAdapterSoftwareClasses), std::end(kAdapterSoftwareClasses),
+                   className) != std::end(kAdapterSoftwareClasses);
 }
 
 std::string UtcNow() {
@@ -150,30 +159,33 @@ std::string UtcNow() {
   return text;
 }
 
-boost::json::value Uint16(boost::optional<std::uint16_t> value) {
-  return boost::json::object{
-      {"uint16", value ? boost::json::value(*value) : boost::json::value(nullptr)}};
+boost::json::value Typed(NQELZARN20::ECIMType type, boost::json::value value) {
+  boost::json::object typed;
+  typed[std::string(NZARNCORE::TypeName(type))] = std::move(value);
+  return typed;
+}
+
+boost::json::value Uint16(std::optional<std::uint16_t> value) {
+  return Typed(NQELZARN20::eCIMTypeUInt16, value ? boost::json::value(*value) : nullptr);
 }
 
 // The instances' texts are most of the file: room for them is made at
 // once, so that a long list is not copied as the text grows.
 std::string InventoryText(const TCollectedInventory& inventory, const TCollectorStamp& stamp) {
-  std::string out = "{\n  \"format\": 1,\n";
+  std::string out = "{\n";
+  WriteMember(out, "  ", NZARNCORE::kFormatKey);
+  out += std::to_string(NZARNCORE::kFormatVersion) + ",\n";
   std::size_t size = 4096;
   for (const TClassResult& cls : inventory.classes) size += cls.instances.Text().size() + 512;
   out.reserve(size);
   if (inventory.operatingSystemType) {
-    out += "  \"operatingSystemType\": " + std::to_string(*inventory.operatingSystemType) + ",\n";
+    WriteMember(out, "  ", NZARNCORE::kOperatingSystemTypeKey);
+    out += std::to_string(*inventory.operatingSystemType) + ",\n";
   }
   WriteRecord(out, inventory, stamp);
-  out += "  \"classes\": {";
-  const char* separator = "\n";
-  for (const TClassResult& cls : inventory.classes) {
-    out += separator;
-    WriteMember(out, "    ", cls.how.name);
-    WriteInstances(out, cls.instances);
-    separator = ",\n";
-  }
+  WriteMember(out, "  ", NZARNCORE::kClassesKey);
+  WriteClasses(out, "    ", inventory.classes,
+               [&out](const TClassResult& cls) { WriteInstances(out, cls.instances); });
   out += "\n  }\n}\n";
   return out;
 }

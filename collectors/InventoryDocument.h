@@ -6,7 +6,7 @@
 
 #include <boost/json/object.hpp>
 #include <boost/json/value.hpp>
-#include <boost/optional.hpp>
+#include <optional>
 
 #include "zarncore/Inventory.h"
 
@@ -45,8 +45,8 @@ TClassResult UnreadableClass(std::string name, std::string source, std::string r
 // What a collector found on one machine, every class the plug-in reads
 // among it.
 struct TCollectedInventory {
-  boost::optional<std::uint16_t> operatingSystemType;  // left out when unknown
-  std::string host;                                    // empty when unknown
+  std::optional<std::uint16_t> operatingSystemType;  // left out when unknown
+  std::string host;                                  // empty when unknown
   std::vector<TClassResult> classes;
 };
 
@@ -68,8 +68,11 @@ struct TCollectorStamp {
 // The time now, in UTC and ISO 8601: 2026-12-06T15:59:22Z.
 std::string UtcNow();
 
-// A uint16 value of the inventory format; a typed null when unknown.
-boost::json::value Uint16(boost::optional<std::uint16_t> value);
+// A typed value of the inventory format: {"uint32": 26}.
+boost::json::value Typed(NQELZARN20::ECIMType type, boost::json::value value);
+
+// A uint16 value; a typed null when unknown.
+boost::json::value Uint16(std::optional<std::uint16_t> value);
 
 // The inventory file: the operating-system type, the collection record and
 // the classes, one instance a line. Each byte of a text that is not part of

@@ -1,13 +1,10 @@
 #include "collectors/TimedProgram.h"
 
 #include <algorithm>
-#include <array>
 #include <cstddef>
-#include <functional>
 #include <system_error>
 #include <utility>
 
-#include <boost/asio/buffer.hpp>
 #include <boost/asio/io_context.hpp>
 #include <boost/process/args.hpp>
 #include <boost/process/async.hpp>
@@ -19,6 +16,7 @@
 #include <boost/process/io.hpp>
 #include <boost/process/search_path.hpp>
 
+#include "collectors/PipeReader.h"
 #include "collectors/SourceError.h"
 
 #if defined(__linux__)
@@ -36,43 +34,6 @@ namespace {
 
 constexpr std::size_t kOutputLimit = std::size_t{64} << 20;
 constexpr std::size_t kErrorLimit = 4096;
-
-// Reads a pipe to its end in the background. Past limit bytes it calls
-// full, when given, and stops; without it, it keeps the first limit bytes
-// and reads on, so that the program is never held up writing.
-class TPipeReader {
- public:
-  TPipeReader(bp::async_pipe& pipe, std::size_t limit, std::function<void()> full = nullptr)
-      : m_pipe(pipe), m_limit(limit), m_full(std::move(full)) {
-    ReadMore();
-  }
-
-  const std::string& Text() const { return m_text; }
-  bool Overflowed() const { return m_overflowed; }
-
- private:
-  void ReadMore() {
-    m_pipe.async_read_some(boost::asio::buffer(m_buffer),
-                           [this](const boost::system::error_code& error, std::size_t size) {
-                             Keep(size);
-                             if (m_overflowed && m_full) return m_full();
-                             if (!error) ReadMore();
-                           });
-  }
-
-  void Keep(std::size_t size) {
-    const std::size_t room = m_limit - m_text.size();
-    m_overflowed = m_overflowed || size > room;
-    m_text.append(m_buffer.data(), std::min(size, room));
-  }
-
-  bp::async_pipe& m_pipe;
-  std::size_t m_limit;
-  std::function<void()> m_full;
-  std::array<char, 65536> m_buffer;
-  std::string m_text;
-  bool m_overflowed = false;
-};
 
 // A program may warn before it fails: the error is the line that says so,
 // or else the last one.
@@ -128,8 +89,10 @@ std::string RunProgram(const std::string& program, const std::vector<std::string
                   TDieWithParent(),
                   bp::on_exit([&status](int code, const std::error_code&) { status = code; }));
   if (startError) throw TSourceError(program + " could not be started: " + startError.message());
-  const TPipeReader output(out, kOutputLimit, [&context] { context.stop(); });
-  const TPipeReader errors(err, kErrorLimit);
+  TPipeReader<bp::async_pipe> output(out, kOutputLimit, nullptr, [&context] { context.stop(); });
+  TPipeReader<bp::async_pipe> errors(err, kErrorLimit);
+  output.Start();
+  errors.Start();
   context.run_for(limit);
   if (output.Overflowed()) throw TSourceError(program + " wrote more than 64 MiB");
   if (!context.stopped()) {
@@ -140,18 +103,6 @@ std::string RunProgram(const std::string& program, const std::vector<std::string
                        ErrorLine(errors.Text()));
   }
   return output.Text();
-}
-
-std::string LimitText(std::chrono::milliseconds limit) {
-  const auto count = limit.count();
-  if (count % 1000 == 0) return std::to_string(count / 1000) + " s";
-  return std::to_string(count) + " ms";
-}
-
-std::chrono::milliseconds TTimeBudget::For(std::chrono::milliseconds own) const {
-  if (!m_end) return own;
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*m_end - TClock::now());
-  return std::max(std::chrono::milliseconds(1), std::min(own, left));
 }
 
 }  // namespace NZARNCOLLECT

@@ -46,7 +46,7 @@ class THost {
     return host;
   }
 
-  void Analyse(const boost::shared_ptr<const TInventory>& inventory,
+  void Analyze(const boost::shared_ptr<const TInventory>& inventory,
                const std::vector<std::string>& classes, int runs);
 
  private:
@@ -74,7 +74,7 @@ void THost::Run(NZARNCORE::TRepository& repository, const std::vector<std::strin
   }
 }
 
-void THost::Analyse(const boost::shared_ptr<const TInventory>& inventory,
+void THost::Analyze(const boost::shared_ptr<const TInventory>& inventory,
                     const std::vector<std::string>& classes, int runs) {
   NZARNCORE::TRepository repository(inventory);
   for (int run = 0; run < runs; ++run) {
@@ -87,14 +87,14 @@ void THost::Analyse(const boost::shared_ptr<const TInventory>& inventory,
 
 // An input that reads as an inventory file is analysed as the host program
 // would; one that does not is no inventory at all.
-void AnalyseFile(const std::string& text) {
+void AnalyzeFile(const std::string& text) {
   boost::shared_ptr<TInventory> inventory;
   try {
     inventory = NZARNCORE::LoadInventoryText(text, "fuzz.json");
   } catch (const NZARNCORE::TInventoryError&) {
     return;
   }
-  THost::Instance().Analyse(inventory, {kAnalysisClass}, 1);
+  THost::Instance().Analyze(inventory, {kAnalysisClass}, 1);
 }
 
 }  // namespace
@@ -106,10 +106,10 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size > 0 && data[0] == '{') {
-    AnalyseFile(std::string(reinterpret_cast<const char*>(data), size));
+    AnalyzeFile(std::string(reinterpret_cast<const char*>(data), size));
     return 0;
   }
   const NFUZZ::TShapedAnalysis shaped = NFUZZ::ShapeAnalysis(data, size);
-  THost::Instance().Analyse(shaped.inventory, shaped.classes, shaped.runs);
+  THost::Instance().Analyze(shaped.inventory, shaped.classes, shaped.runs);
   return 0;
 }

@@ -10,11 +10,14 @@
 
 #include "fuzz/ByteReader.h"
 #include "host/Analysis.h"
+#include "zarncore/InventoryFormat.h"
 #include "zarncore/InventoryLoader.h"
+#include "zarncore/Schema.h"
 
 namespace NFUZZ {
 namespace {
 
+using NQELZARN20::ECIMType;
 using NQELZARN20::TZARNStatusCode;
 
 const char* const kAnalysisClass = NQELZARN20::kHeavyHittersAnalysisClass;
@@ -25,22 +28,29 @@ struct TClassShape {
   std::vector<const char*> properties;
 };
 
+using namespace NZARNCORE::NSchema;
+
 const TClassShape kClasses[] = {
-    {"QELSG_txDiskDrive",
-     {"DeviceType", "DeviceCode", "DeviceSerialNum", "ControllerNum", "Channel", "ScsiId"}},
-    {"QELSG_txDiskDriveVersion", {"Version"}},
-    {"QELSG_txSCSIProtocolController",
-     {"ControllerType", "ControllerNum", "DataScrubbing", "DeviceDriverVersion", "PartOfCluster"}},
-    {"QELSG_txSCSIDeviceData",
-     {"ControllerNum", "Channel", "ScsiId", "NumParityErrors", "NumSoftErrors", "NumHardErrors",
-      "PFA", "Misc"}},
-    {"QELSG_txBiosVersion", {"Name", "Version"}},
-    {"QELSG_BadStripeData", {"ControllerNum", "LogicalDrive", "NumBadStripes"}},
-    {"QELSG_WindowsSystemEventLogRecord", {"EventID", "Message"}},
-    {"QELSG_PCIDevice", {"VendorID", "PciDeviceID"}},
-    {"QELSG_InstalledApplication", {"ProductName"}},
-    {"QELSG_InstalledRPM", {"ProductName"}},
-    {"QELSG_SystemServiceInfo", {"Name"}},
+    {TDiskDrive::kClass,
+     {TDiskDrive::kDeviceType, TDiskDrive::kDeviceCode, TDiskDrive::kSerialNumber,
+      TDiskDrive::kControllerNum, TDiskDrive::kChannel, TDiskDrive::kScsiId}},
+    {TDiskDriveVersion::kClass, {TDiskDriveVersion::kVersion}},
+    {TScsiProtocolController::kClass,
+     {TScsiProtocolController::kControllerType, TScsiProtocolController::kControllerNum,
+      TScsiProtocolController::kDataScrubbing, TScsiProtocolController::kDriverVersion,
+      TScsiProtocolController::kPartOfCluster}},
+    {TScsiDeviceData::kClass,
+     {TScsiDeviceData::kControllerNum, TScsiDeviceData::kChannel, TScsiDeviceData::kScsiId,
+      TScsiDeviceData::kParityErrors, TScsiDeviceData::kSoftErrors, TScsiDeviceData::kHardErrors,
+      TScsiDeviceData::kPfa, TScsiDeviceData::kMisc}},
+    {TBiosVersion::kClass, {TBiosVersion::kName, TBiosVersion::kVersion}},
+    {TBadStripeData::kClass,
+     {TBadStripeData::kControllerNum, TBadStripeData::kLogicalDrive, TBadStripeData::kBadStripes}},
+    {TEventLogRecord::kClass, {TEventLogRecord::kEventId, TEventLogRecord::kMessage}},
+    {TPciDevice::kClass, {TPciDevice::kVendorId, TPciDevice::kDeviceId}},
+    {TInstalledApplication::kClass, {TInstalledApplication::kProductName}},
+    {TInstalledRpm::kClass, {TInstalledRpm::kProductName}},
+    {TSystemService::kClass, {TSystemService::kName}},
 };
 const std::size_t kDiskClass = 0;
 const std::size_t kDiskVersionClass = 1;
@@ -138,10 +148,6 @@ const double kReals[] = {0.0, -0.0, 0.5,  1.0,     26.0,
 const char* const kDateTimes[] = {"20261206083000.000000+060", "00000001020304.000000:000",
                                   "2026****083000.******-300"};
 
-const char* const kTypeNames[] = {"boolean", "uint8",  "sint8",  "uint16",  "sint16",
-                                  "uint32",  "sint32", "uint64", "sint64",  "real32",
-                                  "real64",  "char16", "string", "datetime"};
-
 const char* const kClassLists[][2] = {
     {nullptr, nullptr},
     {"QELSG_TVXHeavyHitters", nullptr},
@@ -154,8 +160,10 @@ const char* const kClassLists[][2] = {
 };
 
 // A typed value as an inventory writes it: {"uint16": 645}.
-boost::json::value Typed(const char* type, boost::json::value value) {
-  return boost::json::object{{type, std::move(value)}};
+boost::json::value Typed(ECIMType type, boost::json::value value) {
+  boost::json::object typed;
+  typed[std::string(NZARNCORE::TypeName(type))] = std::move(value);
+  return typed;
 }
 
 // A file can hold only UTF-8: every other byte becomes U+FFFD.
@@ -177,8 +185,8 @@ class TShaper {
     return m_bytes.Below(4) == 0 ? std::int64_t(m_bytes.Wide()) : m_bytes.Pick(kNumbers);
   }
   boost::json::value Fault(const char* point) {
-    boost::json::object fault{{"$error", m_bytes.Pick(kStatuses)}};
-    if (point) fault["on"] = point;
+    boost::json::object fault{{NZARNCORE::kFaultStatusKey, m_bytes.Pick(kStatuses)}};
+    if (point) fault[NZARNCORE::kFaultPointKey] = point;
     return fault;
   }
   std::string Text();
@@ -212,13 +220,13 @@ boost::json::value TShaper::SignedValue() {
   const std::int64_t number = Number();
   switch (type) {
     case 0:
-      return Typed("sint8", static_cast<std::int8_t>(number));
+      return Typed(NQELZARN20::eCIMTypeSInt8, static_cast<std::int8_t>(number));
     case 1:
-      return Typed("sint16", static_cast<std::int16_t>(number));
+      return Typed(NQELZARN20::eCIMTypeSInt16, static_cast<std::int16_t>(number));
     case 2:
-      return Typed("sint32", static_cast<std::int32_t>(number));
+      return Typed(NQELZARN20::eCIMTypeSInt32, static_cast<std::int32_t>(number));
     default:
-      return Typed("sint64", number);
+      return Typed(NQELZARN20::eCIMTypeSInt64, number);
   }
 }
 
@@ -227,21 +235,22 @@ boost::json::value TShaper::UnsignedValue() {
   const std::uint64_t number = static_cast<std::uint64_t>(Number());
   switch (type) {
     case 0:
-      return Typed("uint8", static_cast<std::uint8_t>(number));
+      return Typed(NQELZARN20::eCIMTypeUInt8, static_cast<std::uint8_t>(number));
     case 1:
-      return Typed("uint16", static_cast<std::uint16_t>(number));
+      return Typed(NQELZARN20::eCIMTypeUInt16, static_cast<std::uint16_t>(number));
     case 2:
-      return Typed("uint32", static_cast<std::uint32_t>(number));
+      return Typed(NQELZARN20::eCIMTypeUInt32, static_cast<std::uint32_t>(number));
     default:
-      return Typed("uint64", number);
+      return Typed(NQELZARN20::eCIMTypeUInt64, number);
   }
 }
 
 boost::json::value TShaper::RealValue() {
   const double number = m_bytes.Pick(kReals);
-  if (m_bytes.Byte() & 1) return Typed("real64", number);
-  return Typed("real32", static_cast<double>(
-                             static_cast<float>(std::min(std::max(number, -3.4e38), 3.4e38))));
+  if (m_bytes.Byte() & 1) return Typed(NQELZARN20::eCIMTypeReal64, number);
+  return Typed(
+      NQELZARN20::eCIMTypeReal32,
+      static_cast<double>(static_cast<float>(std::min(std::max(number, -3.4e38), 3.4e38))));
 }
 
 boost::json::value TShaper::Value(std::size_t kind) {
@@ -249,9 +258,9 @@ boost::json::value TShaper::Value(std::size_t kind) {
     case 0:
       return nullptr;
     case 1:
-      return Typed(kTypeNames[m_bytes.Below(14)], nullptr);
+      return Typed(static_cast<ECIMType>(m_bytes.Below(14) + 1), nullptr);
     case 2:
-      return Typed("uint16", static_cast<std::uint16_t>(Number()));
+      return Typed(NQELZARN20::eCIMTypeUInt16, static_cast<std::uint16_t>(Number()));
     case 3:
       return SignedValue();
     case 4:
@@ -259,11 +268,12 @@ boost::json::value TShaper::Value(std::size_t kind) {
     case 5:
       return RealValue();
     case 6:
-      return Typed("boolean", (m_bytes.Byte() & 1) != 0);
+      return Typed(NQELZARN20::eCIMTypeBoolean, (m_bytes.Byte() & 1) != 0);
     case 7:
-      return Typed("char16", boost::json::string(1, static_cast<char>('A' + m_bytes.Below(26))));
+      return Typed(NQELZARN20::eCIMTypeChar16,
+                   boost::json::string(1, static_cast<char>('A' + m_bytes.Below(26))));
     case 8:
-      return Typed("datetime", m_bytes.Pick(kDateTimes));
+      return Typed(NQELZARN20::eCIMTypeDateTime, m_bytes.Pick(kDateTimes));
     default:
       return boost::json::value(Text());
   }
@@ -278,7 +288,7 @@ void TShaper::AddClass(std::size_t shape, boost::json::object& classes) {
       classes[cimClass.name] = Fault(nullptr);
       return;
     case 2:
-      classes[cimClass.name] = Fault("enumerate");
+      classes[cimClass.name] = Fault(NZARNCORE::kEnumeratePoint);
       return;
     default:
       break;
@@ -287,12 +297,12 @@ void TShaper::AddClass(std::size_t shape, boost::json::object& classes) {
   for (std::size_t count = m_bytes.Below(5); count > 0; --count) {
     const std::string id = "i" + std::to_string(m_instanceCount++);
     boost::json::object& instance =
-        instances.emplace_back(boost::json::object{{"$id", id}}).as_object();
+        instances.emplace_back(boost::json::object{{NZARNCORE::kIdKey, id}}).as_object();
     m_instances[shape].push_back(id);
     for (const char* property : cimClass.properties) {
       const std::size_t kind = m_bytes.Below(16);
       if (kind == 1) instance[property] = Fault(nullptr);
-      if (kind == 2) instance[property] = Fault("value");
+      if (kind == 2) instance[property] = Fault(NZARNCORE::kValuePoint);
       if (kind > 2) instance[property] = Value(kind - 3);
     }
   }
@@ -307,7 +317,7 @@ void TShaper::AddAssociations(boost::json::object& inventory) {
   std::sort(all.begin(), all.end(), [](const std::string& a, const std::string& b) {
     return std::stoul(a.substr(1)) < std::stoul(b.substr(1));
   });
-  boost::json::array& pairs = inventory["associations"].emplace_array();
+  boost::json::array& pairs = inventory[NZARNCORE::kAssociationsKey].emplace_array();
   std::set<std::pair<std::string, std::string> > made;
   const auto associate = [&](const std::string& first, const std::string& second) {
     if (first != second && made.insert(std::minmax(first, second)).second)
@@ -326,11 +336,11 @@ void TShaper::SetOperatingSystemType(boost::json::object& inventory) {
   const std::size_t kind = m_bytes.Below(8);
   if (kind == 0) return;  // the host cannot tell
   if (kind == 1) {
-    inventory["operatingSystemType"] = Fault(nullptr);
+    inventory[NZARNCORE::kOperatingSystemTypeKey] = Fault(nullptr);
   } else if (kind < 6) {
-    inventory["operatingSystemType"] = kTypes[kind - 2];
+    inventory[NZARNCORE::kOperatingSystemTypeKey] = kTypes[kind - 2];
   } else {
-    inventory["operatingSystemType"] = static_cast<std::uint16_t>(m_bytes.Word());
+    inventory[NZARNCORE::kOperatingSystemTypeKey] = static_cast<std::uint16_t>(m_bytes.Word());
   }
 }
 
@@ -341,7 +351,7 @@ TShapedAnalysis TShaper::Shape() {
   analysis.runs = m_bytes.Below(4) == 0 ? 2 : 1;
   boost::json::object inventory;
   SetOperatingSystemType(inventory);
-  boost::json::object& classes = inventory["classes"].emplace_object();
+  boost::json::object& classes = inventory[NZARNCORE::kClassesKey].emplace_object();
   for (std::size_t shape = 0; shape < sizeof kClasses / sizeof kClasses[0]; ++shape)
     AddClass(shape, classes);
   AddAssociations(inventory);

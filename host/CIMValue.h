@@ -67,6 +67,9 @@ class ZARN_API TCIMValue {
   operator std::string() const;
 
  private:
+  // A value of the type that is not null; the factories set what it holds.
+  explicit TCIMValue(ECIMType type);
+
   ECIMType m_type;
   bool m_null;
   union {

@@ -40,6 +40,8 @@ TCIMValue::TCIMValue(const std::string& text)
 
 TCIMValue::TCIMValue(const char* text) : TCIMValue(std::string(text)) {}
 
+TCIMValue::TCIMValue(ECIMType type) : m_type(type), m_null(false), m_unsigned(0) {}
+
 TCIMValue::TCIMValue(const TCIMValue& other) = default;
 TCIMValue::TCIMValue(TCIMValue&& other) noexcept = default;
 TCIMValue& TCIMValue::operator=(const TCIMValue& other) = default;
@@ -53,38 +55,23 @@ TCIMValue TCIMValue::Null(ECIMType type) {
   return value;
 }
 
-TCIMValue TCIMValue::Boolean(bool flag) {
-  TCIMValue value;
-  value.m_type = eCIMTypeBoolean;
-  value.m_null = false;
-  value.m_boolean = flag;
+TCIMValue TCIMValue::Unsigned(ECIMType type, std::uint64_t number) {
+  Require(IsUnsignedType(type) && NZARNCORE::FitsUnsigned(type, number));
+  TCIMValue value(type);
+  value.m_unsigned = number;
   return value;
 }
 
-TCIMValue TCIMValue::Unsigned(ECIMType type, std::uint64_t number) {
-  Require(IsUnsignedType(type) && NZARNCORE::FitsUnsigned(type, number));
-  TCIMValue value;
-  value.m_type = type;
-  value.m_null = false;
-  value.m_unsigned = number;
+TCIMValue TCIMValue::Boolean(bool flag) {
+  TCIMValue value(eCIMTypeBoolean);
+  value.m_boolean = flag;
   return value;
 }
 
 TCIMValue TCIMValue::Signed(ECIMType type, std::int64_t number) {
   Require(IsSignedType(type) && NZARNCORE::FitsSigned(type, number));
-  TCIMValue value;
-  value.m_type = type;
-  value.m_null = false;
+  TCIMValue value(type);
   value.m_signed = number;
-  return value;
-}
-
-TCIMValue TCIMValue::Real(ECIMType type, double number) {
-  Require(NZARNCORE::FitsReal(type, number));
-  TCIMValue value;
-  value.m_type = type;
-  value.m_null = false;
-  value.m_real = type == eCIMTypeReal32 ? static_cast<double>(static_cast<float>(number)) : number;
   return value;
 }
 
@@ -92,6 +79,13 @@ TCIMValue TCIMValue::Text(ECIMType type, const std::string& text) {
   Require(IsTextType(type));
   TCIMValue value(text);
   value.m_type = type;
+  return value;
+}
+
+TCIMValue TCIMValue::Real(ECIMType type, double number) {
+  Require(NZARNCORE::FitsReal(type, number));
+  TCIMValue value(type);
+  value.m_real = type == eCIMTypeReal32 ? static_cast<double>(static_cast<float>(number)) : number;
   return value;
 }
 

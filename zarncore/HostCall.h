@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include <boost/optional.hpp>
+#include <optional>
 
 #include "host/ZARNException.h"
 
@@ -35,10 +35,10 @@ struct THostCall {
   std::string property;   // GetProperty
   // The instance that instance names, by its place in the inventory; set
   // whenever the call names one, traced or not.
-  boost::optional<std::size_t> instanceIndex;
-  boost::optional<std::size_t> count;                   // instances delivered
-  boost::optional<std::uint16_t> result;                // operating-system type
-  boost::optional<NQELZARN20::TZARNStatusCode> status;  // set when the call threw
+  std::optional<std::size_t> instanceIndex;
+  std::optional<std::size_t> count;                   // instances delivered
+  std::optional<std::uint16_t> result;                // operating-system type
+  std::optional<NQELZARN20::TZARNStatusCode> status;  // set when the call threw
 };
 
 // Receives the lines the core logger is given and, when tracing, the host

@@ -176,10 +176,9 @@ const TInventory::TClass* TInventory::FindClass(const std::string& name) const {
   return found == m_classByName.end() ? nullptr : m_classes[found->second].get();
 }
 
-boost::optional<TInventory::TInstanceIndex> TInventory::FindInstanceById(
-    std::string_view id) const {
+std::optional<TInventory::TInstanceIndex> TInventory::FindInstanceById(std::string_view id) const {
   const auto found = m_instanceById.find(id);
-  if (found == m_instanceById.end()) return boost::none;
+  if (found == m_instanceById.end()) return std::nullopt;
   return TInstanceIndex(found->second);
 }
 
@@ -210,9 +209,9 @@ std::string TInventory::Label(TInstanceIndex instance) const {
   return Class(ClassOf(instance)).name + "[" + std::to_string(IndexInClass(instance)) + "]";
 }
 
-boost::optional<TInventory::TNameId> TInventory::FindName(const std::string& name) const {
+std::optional<TInventory::TNameId> TInventory::FindName(const std::string& name) const {
   const auto found = m_nameIds.find(name);
-  if (found == m_nameIds.end()) return boost::none;
+  if (found == m_nameIds.end()) return std::nullopt;
   return found->second;
 }
 
@@ -227,8 +226,8 @@ TInventory::TPropertyRef TInventory::RefAt(const unsigned char* tag) {
   return found;
 }
 
-boost::optional<TInventory::TPropertyRef> TInventory::FindProperty(TInstanceIndex instance,
-                                                                   TNameId name) const {
+std::optional<TInventory::TPropertyRef> TInventory::FindProperty(TInstanceIndex instance,
+                                                                 TNameId name) const {
   const TInstance& record = m_instances[instance];
   const unsigned char* p = record.properties;
   const unsigned char* const end = p + record.propertyBytes;
@@ -238,7 +237,7 @@ boost::optional<TInventory::TPropertyRef> TInventory::FindProperty(TInstanceInde
     if (stored == name) return RefAt(p);
     p = SkipPayload(p);
   }
-  return boost::none;
+  return std::nullopt;
 }
 
 std::vector<TInventory::TProperty> TInventory::Properties(TInstanceIndex instance) const {

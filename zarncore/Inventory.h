@@ -9,12 +9,13 @@
 #include <unordered_map>
 #include <vector>
 
-#include <boost/optional.hpp>
+#include <optional>
 
 #include "host/CIMValue.h"
 #include "host/ZARNException.h"
 #include "host/ZarnApi.h"
 #include "zarncore/Arena.h"
+#include "zarncore/InventoryFormat.h"
 #include "zarncore/PropertyWriter.h"
 
 namespace NZARNCORE {
@@ -26,14 +27,6 @@ using NQELZARN20::TZARNStatusCode;
 // Where a replayed fault strikes.
 enum class EClassFault { None, Lookup, Enumerate };
 enum class EPropertyFault { None, Lookup, Value };
-
-// How a collector fared with one class: it read the class, this kind of
-// system has none, it could not read it, or it read only part of it.
-enum class ECollectionState { Read, Absent, Unreadable, Partial };
-
-// Each state as an inventory's collection record spells it, in the order
-// of ECollectionState.
-constexpr const char* kCollectionStateNames[] = {"read", "absent", "unreadable", "partial"};
 
 // An unreadable class and one read in part both leave its instances short
 // of what the machine holds, so that their emptiness proves nothing.
@@ -130,7 +123,7 @@ class ZARN_API TInventory {
 
   // Reading.
   const TClass* FindClass(const std::string& name) const;
-  boost::optional<TInstanceIndex> FindInstanceById(std::string_view id) const;
+  std::optional<TInstanceIndex> FindInstanceById(std::string_view id) const;
   const TClass& Class(std::size_t index) const { return *m_classes[index]; }
   std::size_t ClassCount() const { return m_classes.size(); }
   std::size_t InstanceCount() const { return m_instances.size(); }
@@ -143,16 +136,16 @@ class ZARN_API TInventory {
   // The name a trace gives the instance: its id, or Class[index].
   std::string Label(TInstanceIndex instance) const;
   // The number of a property name, when some instance has it.
-  boost::optional<TNameId> FindName(const std::string& name) const;
+  std::optional<TNameId> FindName(const std::string& name) const;
   // Null when the instance has no property of that name.
-  boost::optional<TPropertyRef> FindProperty(TInstanceIndex instance, TNameId name) const;
+  std::optional<TPropertyRef> FindProperty(TInstanceIndex instance, TNameId name) const;
   // Every property, decoded, in the order added.
   std::vector<TProperty> Properties(TInstanceIndex instance) const;
   // The instances associated with this one, in association order.
   const std::vector<std::uint32_t>& Associated(TInstanceIndex instance) const;
-  const boost::optional<std::uint16_t>& OperatingSystemType() const { return m_osType; }
-  const boost::optional<TZARNStatusCode>& OperatingSystemTypeFault() const { return m_osTypeFault; }
-  const boost::optional<TCollectionRecord>& Collection() const { return m_collection; }
+  const std::optional<std::uint16_t>& OperatingSystemType() const { return m_osType; }
+  const std::optional<TZARNStatusCode>& OperatingSystemTypeFault() const { return m_osTypeFault; }
+  const std::optional<TCollectionRecord>& Collection() const { return m_collection; }
 
  private:
   struct TInstance {
@@ -176,9 +169,9 @@ class ZARN_API TInventory {
   std::unordered_map<std::uint32_t, std::string_view> m_idOfInstance;
   std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> m_associated;
   std::size_t m_associationCount = 0;
-  boost::optional<std::uint16_t> m_osType;
-  boost::optional<TZARNStatusCode> m_osTypeFault;
-  boost::optional<TCollectionRecord> m_collection;
+  std::optional<std::uint16_t> m_osType;
+  std::optional<TZARNStatusCode> m_osTypeFault;
+  std::optional<TCollectionRecord> m_collection;
 };
 
 }  // namespace NZARNCORE

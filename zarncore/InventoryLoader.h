@@ -13,9 +13,9 @@ namespace NZARNCORE {
 
 // The one error that stops a load. what() names the source and the place:
 // "FILE:LINE:COLUMN: message" for a syntax error, "FILE: PATH: message" for
-// anything else, PATH being a JSON path such as
-// classes.QELSG_PCIDevice[0].VendorID. It is one line of text: control
-// characters that names in the file hold are shown escaped (\n, \u001B).
+// anything else, PATH being a JSON path such as classes.CLASS[0].PROPERTY.
+// It is one line of text: control characters that names in the file hold
+// are shown escaped (\n, \u001B).
 class ZARN_API TInventoryError : public std::runtime_error {
  public:
   explicit TInventoryError(const std::string& what);

@@ -18,11 +18,11 @@ class TImage {
   std::uint64_t Size() const { return m_size; }
 
   // The little-endian number of `bytes` bytes at offset, if the file holds it.
-  boost::optional<std::uint64_t> Number(std::uint64_t offset, unsigned bytes) {
+  std::optional<std::uint64_t> Number(std::uint64_t offset, unsigned bytes) {
     unsigned char raw[8] = {};
-    if (offset > m_size || bytes > m_size - offset) return boost::none;
+    if (offset > m_size || bytes > m_size - offset) return std::nullopt;
     m_in.seekg(static_cast<std::streamoff>(offset));
-    if (!m_in.read(reinterpret_cast<char*>(raw), bytes)) return boost::none;
+    if (!m_in.read(reinterpret_cast<char*>(raw), bytes)) return std::nullopt;
     std::uint64_t number = 0;
     for (unsigned i = bytes; i > 0; --i) number = (number << 8) | raw[i - 1];
     return number;
@@ -89,8 +89,8 @@ TExtent ElfExtent(TImage& image) {
 TExtent PeExtent(TImage& image) {
   TExtent extent;
   const auto header = image.Number(0x3C, 4);
-  const auto sections = header ? image.Number(*header + 6, 2) : boost::none;
-  const auto optional = header ? image.Number(*header + 20, 2) : boost::none;
+  const auto sections = header ? image.Number(*header + 6, 2) : std::nullopt;
+  const auto optional = header ? image.Number(*header + 20, 2) : std::nullopt;
   if (!header || !sections || !optional) {
     extent.Add(0, header ? *header + 24 : 0x40);
     return extent;
@@ -112,7 +112,7 @@ bool Starts(TImage& image, const char* magic, unsigned bytes) {
 
 }  // namespace
 
-boost::optional<std::string> CutShortLibrary(const std::string& path) {
+std::optional<std::string> CutShortLibrary(const std::string& path) {
   TImage image(path);
   TExtent extent;
   // ELF, 64-bit, little-endian; or MZ.
@@ -124,9 +124,9 @@ boost::optional<std::string> CutShortLibrary(const std::string& path) {
   } else if (Starts(image, "MZ", 2)) {
     extent = PeExtent(image);
   } else {
-    return boost::none;
+    return std::nullopt;
   }
-  if (extent.End() <= image.Size()) return boost::none;
+  if (extent.End() <= image.Size()) return std::nullopt;
   return "the file is cut short: its headers describe " +
          (extent.End() == UINT64_MAX ? std::string("more bytes than a file can hold")
                                      : std::to_string(extent.End()) + " bytes") +

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include <boost/optional.hpp>
+#include <optional>
 
 #include "host/ZarnApi.h"
 
@@ -14,6 +14,6 @@ namespace NZARNCORE {
 // instead of an error it can report. Nothing when the file holds every part
 // its headers name, or is no ELF or PE library at all (the loader says what
 // is wrong with that).
-ZARN_API boost::optional<std::string> CutShortLibrary(const std::string& path);
+ZARN_API std::optional<std::string> CutShortLibrary(const std::string& path);
 
 }  // namespace NZARNCORE

@@ -1,8 +1,7 @@
 #pragma once
 
 #include <cstddef>
-
-#include <boost/optional.hpp>
+#include <optional>
 
 #include "zarncore/HostCall.h"
 
@@ -22,10 +21,10 @@ class TLineAttribution {
   }
 
   // The instance a line logged now concerns.
-  const boost::optional<std::size_t>& Concerned() const { return m_concerned; }
+  const std::optional<std::size_t>& Concerned() const { return m_concerned; }
 
  private:
-  boost::optional<std::size_t> m_concerned;
+  std::optional<std::size_t> m_concerned;
 };
 
 }  // namespace NZARNCORE

@@ -1,7 +1,6 @@
 #include "zarncore/PluginHost.h"
 
 #include <algorithm>
-#include <cctype>
 #include <vector>
 
 #include <boost/pointer_cast.hpp>
@@ -11,6 +10,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+
+#include "zarncore/WindowsText.h"
 #else
 #include <dlfcn.h>
 #endif
@@ -23,29 +24,13 @@ using NQELZARN20::TPluginManagerNamespace;
 namespace {
 
 #if defined(_WIN32)
-// The system's text for an error of loading a library, with its number. The
-// texts may name the file as "%1"; the message names it already.
-std::string SystemMessage(DWORD error) {
-  char* text = nullptr;
-  const DWORD size = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string message(text, size);
-  LocalFree(text);
-  for (std::string::size_type at; (at = message.find("%1")) != std::string::npos;)
-    message.replace(at, 2, "the library");
-  while (!message.empty() && std::isspace(static_cast<unsigned char>(message.back())))
-    message.pop_back();
-  return message + " (error " + std::to_string(error) + ")";
-}
-
 // Says what went wrong in the same shape as on Linux: the path, then why.
 void* OpenLibrary(const std::string& path) {
   HMODULE module = LoadLibraryA(path.c_str());
   if (module == nullptr) {
     const DWORD error = GetLastError();
     throw TPluginLoadError("cannot load plug-in: " + path +
-                           ": cannot open: " + SystemMessage(error));
+                           ": cannot open: " + SystemMessage(error, "the library"));
   }
   return reinterpret_cast<void*>(module);
 }
@@ -84,7 +69,7 @@ TPluginLoadError::~TPluginLoadError() = default;
 TLoadedPlugin::TLoadedPlugin(const std::string& path)
     : m_library(nullptr), m_manager(PluginManager()), m_callbacks(nullptr), m_analysis(nullptr) {
   const std::vector<IPluginCallbacks*> before = m_manager->GetRegisteredPlugins();
-  if (const boost::optional<std::string> problem = CutShortLibrary(path))
+  if (const std::optional<std::string> problem = CutShortLibrary(path))
     throw TPluginLoadError("cannot load plug-in: " + path + ": " + *problem);
   m_library = OpenLibrary(path);
   const std::vector<IPluginCallbacks*> added = RegisteredSince(*m_manager, before);

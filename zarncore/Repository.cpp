@@ -84,7 +84,7 @@ struct TRepository::TState {
   struct TRecentName {
     bool used = false;
     std::string name;
-    boost::optional<TInventory::TNameId> id;
+    std::optional<TInventory::TNameId> id;
   };
   TRecentName recent[4];
   std::size_t nextRecent = 0;
@@ -99,7 +99,7 @@ struct TRepository::TState {
     if (--blocks == 0 && orphaned) delete this;
   }
 
-  boost::optional<TInventory::TNameId> NameId(const std::string& name) {
+  std::optional<TInventory::TNameId> NameId(const std::string& name) {
     for (const TRecentName& entry : recent) {
       if (entry.used && entry.name == name) return entry.id;
     }
@@ -184,7 +184,7 @@ class TRepositoryProperty : public ICIMProperty, private TCounted {
 
  private:
   TInventory::TPropertyRef m_property;
-  boost::optional<NQELZARN20::TCIMValue> m_value;
+  std::optional<NQELZARN20::TCIMValue> m_value;
 };
 
 class TRepositoryInstance : public ICIMInstance, private TCounted {
@@ -217,9 +217,9 @@ class TRepositoryInstance : public ICIMInstance, private TCounted {
 
   boost::shared_ptr<ICIMProperty> GetProperty(const std::string& name,
                                               TCIMContext /*context*/) override {
-    const boost::optional<TInventory::TNameId> id = m_state->NameId(name);
-    const boost::optional<TInventory::TPropertyRef> property =
-        id ? Inventory().FindProperty(m_index, *id) : boost::none;
+    const std::optional<TInventory::TNameId> id = m_state->NameId(name);
+    const std::optional<TInventory::TPropertyRef> property =
+        id ? Inventory().FindProperty(m_index, *id) : std::nullopt;
     if (!property) Fail(Call(name), NQELZARN20::kZARNStatusNotAvailable);
     if (property->Fault() == EPropertyFault::Lookup) Fail(Call(name), property->FaultStatus());
     if (Tracing()) Trace(Call(name));

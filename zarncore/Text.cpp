@@ -3,8 +3,12 @@
 #include <cctype>
 #include <string>
 
+#include <boost/json/serialize.hpp>
+
 namespace NZARNCORE {
 namespace {
+
+const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
 
 bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
@@ -33,6 +37,22 @@ std::size_t ExpectedLength(unsigned char lead) {
   return 0;
 }
 
+// Where the first byte from pos on lies that is not part of well-formed
+// UTF-8; the text's size when there is none. Runs of ASCII are passed over
+// whole: most texts are nothing else.
+std::size_t NextInvalidByte(std::string_view text, std::size_t pos) {
+  while (pos < text.size()) {
+    if (static_cast<unsigned char>(text[pos]) < 0x80) {
+      ++pos;
+      continue;
+    }
+    const std::size_t length = Utf8SequenceLength(text, pos);
+    if (length == 0) return pos;
+    pos += length;
+  }
+  return text.size();
+}
+
 }  // namespace
 
 std::size_t Utf8SequenceLength(std::string_view text, std::size_t pos) {
@@ -53,12 +73,23 @@ std::size_t CharacterCount(std::string_view text) {
   return count;
 }
 
-std::string FourHexDigits(unsigned code, EHexLetters letters) {
-  const char* const digits =
-      letters == EHexLetters::Upper ? "0123456789ABCDEF" : "0123456789abcdef";
+std::string FourHexDigits(unsigned code) {
+  const char digits[] = "0123456789ABCDEF";
   std::string hex(4, '0');
   for (int i = 3; i >= 0; --i, code >>= 4) hex[static_cast<std::size_t>(i)] = digits[code & 15];
   return hex;
+}
+
+std::string RepairUtf8(std::string_view text) {
+  std::string repaired;
+  repaired.reserve(text.size());
+  for (std::size_t pos = 0;;) {
+    const std::size_t bad = NextInvalidByte(text, pos);
+    repaired.append(text.substr(pos, bad - pos));
+    if (bad == text.size()) return repaired;
+    repaired += kReplacement;
+    pos = bad + 1;
+  }
 }
 
 std::string Printable(std::string_view text) {
@@ -75,10 +106,23 @@ std::string Printable(std::string_view text) {
     } else if (c == '\r') {
       printable += "\\r";
     } else {
-      printable += "\\u" + FourHexDigits(byte, EHexLetters::Upper);
+      printable += "\\u" + FourHexDigits(byte);
     }
   }
   return printable;
+}
+
+std::string Displayed(std::string_view text) { return Printable(RepairUtf8(text)); }
+
+// The JSON library passes on whatever bytes it is given, so those that are
+// no UTF-8 are repaired first.
+void AppendJsonString(std::string& out, std::string_view text) {
+  if (NextInvalidByte(text, 0) != text.size()) return AppendJsonString(out, RepairUtf8(text));
+  out += boost::json::serialize(boost::json::string_view(text.data(), text.size()));
+}
+
+std::string ErrorReason(int error) {
+  return ErrorReason(std::error_code(error, std::generic_category()));
 }
 
 std::string ErrorReason(const std::error_code& error) {
@@ -86,6 +130,10 @@ std::string ErrorReason(const std::error_code& error) {
   if (!reason.empty())
     reason[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(reason[0])));
   return reason;
+}
+
+std::string Counted(std::size_t count, const char* one, const char* many) {
+  return std::to_string(count) + ' ' + (count == 1 ? one : many);
 }
 
 }  // namespace NZARNCORE

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "checks/adapter/ScsiController.h"
+#include "checks/disk/DiskDrive.h"
 #include "cim/Text.h"
 #include "plugin/TvxAnalPluginCallbacks.h"
 
@@ -16,7 +17,6 @@ namespace {
 const char kPartOfCluster[] = "PartOfCluster";
 const char kClustered[] = "Yes";
 
-const char kDiskClass[] = "QELSG_txDiskDrive";
 const char kDeviceDataClass[] = "QELSG_txSCSIDeviceData";
 const char kChannel[] = "Channel";
 const char kScsiId[] = "ScsiId";
@@ -161,7 +161,7 @@ void ReportDevice(const std::string& prefix, const TDevErrors& record, bool shar
 void TTvxAnalPluginCallbacks::CheckScsiDeviceErrors(TNamespacePtr cimNamespace) {
   const NQELZARN20::TCIMContext queryContext = MakeQueryContext();
   const TInstanceList controllers = QueryInstances(cimNamespace, kControllerClass, queryContext);
-  const TInstanceList disks = QueryInstances(cimNamespace, kDiskClass, queryContext);
+  const TInstanceList disks = QueryInstances(cimNamespace, kDiskDriveClass, queryContext);
   const std::vector<TDeviceAddress> shared =
       SharedDevices(ClusteredControllers(controllers), disks);
 

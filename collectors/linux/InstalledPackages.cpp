@@ -3,7 +3,6 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <map>
 #include <utility>
 
@@ -12,12 +11,16 @@
 #include "collectors/SourceError.h"
 #include "collectors/TimedProgram.h"
 #include "collectors/linux/LinuxSources.h"
+#include "zarncore/Schema.h"
+#include "zarncore/Text.h"
 
 namespace NZARNCOLLECT {
 
 namespace {
 
-const char kClass[] = "QELSG_InstalledRPM";
+using NZARNCORE::NSchema::TInstalledRpm;
+
+const char* const kClass = TInstalledRpm::kClass;
 const char kDpkgStatus[] = "/var/lib/dpkg/status";
 const char kDpkgJournal[] = "/var/lib/dpkg/updates";
 const char kRpmSource[] = "rpm -qa";
@@ -38,7 +41,7 @@ constexpr std::size_t kRpmFileLimit = std::size_t{1} << 30;
 constexpr std::chrono::seconds kRpmLimit{20};
 
 boost::json::object Product(std::string name) {
-  return boost::json::object{{"ProductName", std::move(name)}};
+  return boost::json::object{{TInstalledRpm::kProductName, std::move(name)}};
 }
 
 std::string Trimmed(const std::string& text) {
@@ -128,11 +131,11 @@ bool IsRpmDatabase(const TFileTree& files, const char* folder) {
   return false;
 }
 
-boost::optional<std::string> RpmFolder(const TFileTree& files) {
+std::optional<std::string> RpmFolder(const TFileTree& files) {
   for (const char* folder : kRpmFolders) {
     if (IsRpmDatabase(files, folder)) return std::string(folder);
   }
-  return boost::none;
+  return std::nullopt;
 }
 
 // A private folder, removed with what it holds when it goes.
@@ -142,10 +145,8 @@ class TScratchFolder {
     const char* base = getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/zarn-rpmdb.XXXXXX";
     if (!mkdtemp(pattern.data()))
-      throw TSourceError(
-          "cannot make a folder to copy the rpm "
-          "database into: " +
-          std::string(strerror(errno)));
+      throw TSourceError("cannot make a folder to copy the rpm database into: " +
+                         NZARNCORE::ErrorReason(errno));
     m_path = pattern;
   }
   ~TScratchFolder() {
@@ -173,8 +174,8 @@ void CopyDatabase(const TFileTree& files, const std::string& folder, TScratchFol
 }
 
 TInstanceList RpmInstalled(const TFileTree& files, const std::string& folder,
-                           const TTimeBudget& budget) {
-  boost::optional<TScratchFolder> scratch;
+                           const TDeadline& deadline) {
+  std::optional<TScratchFolder> scratch;
   std::string database = folder;
   if (files.Rooted()) {
     scratch.emplace();
@@ -182,7 +183,7 @@ TInstanceList RpmInstalled(const TFileTree& files, const std::string& folder,
     database = scratch->Path();
   }
   const std::string listing = RunProgram(
-      "rpm", {"--dbpath", database, "-qa", "--queryformat", "%{NVRA}\\n"}, budget.For(kRpmLimit));
+      "rpm", {"--dbpath", database, "-qa", "--queryformat", "%{NVRA}\\n"}, deadline.For(kRpmLimit));
   TInstanceList products;
   std::size_t begin = 0;
   while (begin < listing.size()) {
@@ -219,13 +220,13 @@ std::vector<std::string> DpkgInstalled(const std::string& status,
   return names;
 }
 
-TClassResult ReadInstalledPackages(const TFileTree& files, const TTimeBudget& budget) {
+TClassResult ReadInstalledPackages(const TFileTree& files, const TDeadline& deadline) {
   const bool dpkg = files.Exists(kDpkgStatus);
-  const boost::optional<std::string> rpmFolder = dpkg ? boost::none : RpmFolder(files);
+  const std::optional<std::string> rpmFolder = dpkg ? std::nullopt : RpmFolder(files);
   const std::string source = dpkg ? kDpkgStatus : kRpmSource;
   if (!dpkg && !rpmFolder) return UnreadableClass(kClass, kNoDatabaseSource, kNoDatabase);
   try {
-    if (!dpkg) return ReadClass(kClass, source, RpmInstalled(files, *rpmFolder, budget));
+    if (!dpkg) return ReadClass(kClass, source, RpmInstalled(files, *rpmFolder, deadline));
     TInstanceList products;
     for (std::string& name : DpkgInstalled(files.Read(kDpkgStatus), DpkgJournal(files)))
       products.Add(Product(std::move(name)));

@@ -5,6 +5,7 @@
 #include "collectors/Collector.h"
 #include "collectors/SourceError.h"
 #include "collectors/linux/LinuxSources.h"
+#include "zarncore/Schema.h"
 
 namespace NZARNCOLLECT {
 
@@ -13,10 +14,12 @@ namespace {
 // The host's operating-system type for Linux.
 constexpr std::uint16_t kLinux = 36;
 
-const char kWindowsSoftware[] = "QELSG_InstalledApplication";
+using NZARNCORE::NSchema::TEventLogRecord;
+using NZARNCORE::NSchema::TInstalledApplication;
+using NZARNCORE::NSchema::TInstalledRpm;
+
 const char kWindowsSoftwareSource[] = "the Windows list of installed software";
-const char kWindowsSoftwareReason[] = "a Linux system lists its software in QELSG_InstalledRPM";
-const char kEventLog[] = "QELSG_WindowsSystemEventLogRecord";
+const char kWindowsSoftwareReason[] = "a Linux system lists its software in ";
 const char kEventLogSource[] = "the Windows System event log";
 const char kEventLogReason[] = "a Linux system has no Windows event log";
 
@@ -45,12 +48,14 @@ TCollectedInventory CollectMachine(const TCollectSettings& settings) {
   inventory.operatingSystemType = kLinux;
   inventory.host = HostName(files);
   inventory.classes.push_back(ReadPciDevices(files));
-  const TTimeBudget budget(settings.deadline);
-  inventory.classes.push_back(ReadInstalledPackages(files, budget));
-  inventory.classes.push_back(ReadServiceUnits(files, budget));
+  const TDeadline deadline(settings.deadline);
+  inventory.classes.push_back(ReadInstalledPackages(files, deadline));
+  inventory.classes.push_back(ReadServiceUnits(files, deadline));
   inventory.classes.push_back(
-      AbsentClass(kWindowsSoftware, kWindowsSoftwareSource, kWindowsSoftwareReason));
-  inventory.classes.push_back(AbsentClass(kEventLog, kEventLogSource, kEventLogReason));
+      AbsentClass(TInstalledApplication::kClass, kWindowsSoftwareSource,
+                  kWindowsSoftwareReason + std::string(TInstalledRpm::kClass)));
+  inventory.classes.push_back(
+      AbsentClass(TEventLogRecord::kClass, kEventLogSource, kEventLogReason));
   AddAdapterClasses(inventory);
   return inventory;
 }

@@ -12,16 +12,16 @@
 
 namespace NZARNCOLLECT {
 
-// The PCI devices under /sys/bus/pci/devices, as QELSG_PCIDevice.
+// The PCI devices under /sys/bus/pci/devices, as NSchema::TPciDevice.
 TClassResult ReadPciDevices(const TFileTree& files);
 
 // A PCI ID as the kernel writes it, "0x9005\n"; none for anything else.
-boost::optional<std::uint16_t> ParsePciId(const std::string& text);
+std::optional<std::uint16_t> ParsePciId(const std::string& text);
 
-// The installed packages, as QELSG_InstalledRPM: from the dpkg status file
+// The installed packages, as NSchema::TInstalledRpm: from the dpkg status file
 // and its journal where there is one, else from rpm where there is an rpm
 // database.
-TClassResult ReadInstalledPackages(const TFileTree& files, const TTimeBudget& budget);
+TClassResult ReadInstalledPackages(const TFileTree& files, const TDeadline& deadline);
 
 // The installed packages of dpkg's status file, once the files of its
 // journal (in order) have been applied to it: "name version", the name as
@@ -29,11 +29,11 @@ TClassResult ReadInstalledPackages(const TFileTree& files, const TTimeBudget& bu
 std::vector<std::string> DpkgInstalled(const std::string& status,
                                        const std::vector<std::string>& journal);
 
-// The service units of the systemd unit folders, as QELSG_SystemServiceInfo,
+// The service units of the systemd unit folders, as NSchema::TSystemService,
 // as `systemctl list-unit-files --type=service` lists them, without masked
 // units, aliases and links that lead nowhere; with their states when
 // systemd runs this machine.
-TClassResult ReadServiceUnits(const TFileTree& files, const TTimeBudget& budget);
+TClassResult ReadServiceUnits(const TFileTree& files, const TDeadline& deadline);
 
 // Whether systemd takes a file of this name for a service unit.
 bool IsServiceUnitName(const std::string& name);

@@ -5,12 +5,14 @@
 
 #include "collectors/SourceError.h"
 #include "collectors/linux/LinuxSources.h"
+#include "zarncore/Schema.h"
 
 namespace NZARNCOLLECT {
 
 namespace {
 
-const char kClass[] = "QELSG_PCIDevice";
+using NZARNCORE::NSchema::TPciDevice;
+
 const char kDevices[] = "/sys/bus/pci/devices";
 
 // The kernel writes an ID as "0x9005\n"; anything longer is no ID.
@@ -33,19 +35,19 @@ class TDeviceReader {
   // An ID file that is missing or holds no ID gives a typed null.
   boost::json::value Id(const char* name) {
     try {
-      const boost::optional<std::string> text =
+      const std::optional<std::string> text =
           m_files.ReadIfExists(m_device + "/" + name, kIdFileLimit);
-      return Uint16(text ? ParsePciId(*text) : boost::none);
+      return Uint16(text ? ParsePciId(*text) : std::nullopt);
     } catch (const TSourceError& error) {
       if (m_problem.empty()) m_problem = error.what();
-      return Uint16(boost::none);
+      return Uint16(std::nullopt);
     }
   }
 
   // The driver bound to the device: the name its link leads to; null for
   // none.
   boost::json::value Driver() const {
-    boost::optional<std::string> target = m_files.LinkTarget(m_device + "/driver");
+    std::optional<std::string> target = m_files.LinkTarget(m_device + "/driver");
     if (target) target->erase(target->find_last_not_of('/') + 1);
     if (!target || target->empty()) return nullptr;
     return boost::json::value(target->substr(target->rfind('/') + 1));
@@ -61,12 +63,12 @@ class TDeviceReader {
 
 boost::json::object Device(const TFileTree& files, const std::string& slot, TLosses& losses) {
   TDeviceReader device(files, std::string(kDevices) + "/" + slot);
-  boost::json::object instance{{"VendorID", device.Id("vendor")},
-                               {"PciDeviceID", device.Id("device")},
-                               {"SubVendorID", device.Id("subsystem_vendor")},
-                               {"SubDeviceID", device.Id("subsystem_device")},
-                               {"Slot", slot},
-                               {"Driver", device.Driver()}};
+  boost::json::object instance{{TPciDevice::kVendorId, device.Id("vendor")},
+                               {TPciDevice::kDeviceId, device.Id("device")},
+                               {TPciDevice::kSubVendorId, device.Id("subsystem_vendor")},
+                               {TPciDevice::kSubDeviceId, device.Id("subsystem_device")},
+                               {TPciDevice::kSlot, slot},
+                               {TPciDevice::kDriver, device.Driver()}};
   if (!device.Problem().empty() && losses.devices++ == 0) losses.first = device.Problem();
   return instance;
 }
@@ -78,12 +80,12 @@ std::string Lost(const TLosses& losses, std::size_t devices) {
 
 }  // namespace
 
-boost::optional<std::uint16_t> ParsePciId(const std::string& text) {
+std::optional<std::uint16_t> ParsePciId(const std::string& text) {
   const std::size_t end = text.find_last_not_of(" \t\r\n") + 1;
-  if (text.compare(0, 2, "0x") != 0 || end <= 2 || end > 6) return boost::none;
+  if (text.compare(0, 2, "0x") != 0 || end <= 2 || end > 6) return std::nullopt;
   std::uint16_t id = 0;
   const auto parsed = std::from_chars(text.data() + 2, text.data() + end, id, 16);
-  if (parsed.ec != std::errc() || parsed.ptr != text.data() + end) return boost::none;
+  if (parsed.ec != std::errc() || parsed.ptr != text.data() + end) return std::nullopt;
   return id;
 }
 
@@ -97,13 +99,13 @@ TClassResult ReadPciDevices(const TFileTree& files) {
       }
     }
   } catch (const TSourceError& error) {
-    return UnreadableClass(kClass, kDevices, error.what());
+    return UnreadableClass(TPciDevice::kClass, kDevices, error.what());
   }
   if (losses.devices != 0) {
     const std::string lost = Lost(losses, devices.Size());
-    return PartialClass(kClass, kDevices, std::move(devices), lost);
+    return PartialClass(TPciDevice::kClass, kDevices, std::move(devices), lost);
   }
-  return ReadClass(kClass, kDevices, std::move(devices));
+  return ReadClass(TPciDevice::kClass, kDevices, std::move(devices));
 }
 
 }  // namespace NZARNCOLLECT

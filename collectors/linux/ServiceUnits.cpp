@@ -8,12 +8,15 @@
 #include "collectors/SourceError.h"
 #include "collectors/TimedProgram.h"
 #include "collectors/linux/LinuxSources.h"
+#include "zarncore/Schema.h"
 
 namespace NZARNCOLLECT {
 
 namespace {
 
-const char kClass[] = "QELSG_SystemServiceInfo";
+using NZARNCORE::NSchema::TSystemService;
+
+const char* const kClass = TSystemService::kClass;
 const char kSource[] = "the systemd unit folders";
 const char kSourceWithStates[] = "the systemd unit folders, and systemctl for the states";
 const char kNoFolder[] = "no systemd unit folder exists";
@@ -106,13 +109,13 @@ TUnitFile Resolve(const TFileTree& files, const std::string& path) {
   TUnitFile unit;
   std::string at = path;
   for (int links = 0; links <= kMaxLinks; ++links) {
-    const boost::optional<std::string> target = files.LinkTarget(at);
+    const std::optional<std::string> target = files.LinkTarget(at);
     if (!target) break;
     if (Normal(*target) == kNull) return TUnitFile{TUnitFile::Masked, at, false};
     at = Normal(StartsWith(*target, "/") ? *target : FolderOf(at) + "/" + *target);
     if (links == kMaxLinks) return TUnitFile{TUnitFile::Broken, at, false};
   }
-  const boost::optional<TFileTree::TFound> found = files.Find(at);
+  const std::optional<TFileTree::TFound> found = files.Find(at);
   if (!found) return TUnitFile{TUnitFile::Broken, at, false};
   if (found->kind == TFileTree::EKind::Other && found->isNull)
     return TUnitFile{TUnitFile::Masked, at, false};
@@ -210,7 +213,7 @@ struct TLeftOut {
 
 struct TService {
   std::string name;  // without .service
-  boost::optional<std::string> unitFileState;
+  std::optional<std::string> unitFileState;
 };
 
 struct TServices {
@@ -239,7 +242,7 @@ TServices ServiceUnits(const TFileTree& files) {
       if (unit.kind == TUnitFile::Alias) ++out.aliases;
       if (unit.kind == TUnitFile::Broken) ++out.broken;
       if (unit.kind != TUnitFile::Unit) continue;
-      TService service{entry.name.substr(0, entry.name.size() - kSuffix.size()), boost::none};
+      TService service{entry.name.substr(0, entry.name.size() - kSuffix.size()), std::nullopt};
       try {
         service.unitFileState = UnitFileState(files, entry.name, unit, folder, links);
       } catch (const TSourceError& error) {
@@ -254,21 +257,21 @@ TServices ServiceUnits(const TFileTree& files) {
   return found;
 }
 
-std::map<std::string, std::string> SystemdStates(const TTimeBudget& budget) {
+std::map<std::string, std::string> SystemdStates(const TDeadline& deadline) {
   return ParseUnitStates(
       RunProgram("systemctl",
                  {"list-units", "--type=service", "--all", "--plain", "--no-legend", "--no-pager"},
-                 budget.For(kSystemctlLimit)));
+                 deadline.For(kSystemctlLimit)));
 }
 
 TInstanceList Instances(const std::vector<TService>& services,
                         const std::map<std::string, std::string>& states) {
   TInstanceList instances;
   for (const TService& service : services) {
-    boost::json::object instance{{"Name", service.name}};
-    if (service.unitFileState) instance["UnitFileState"] = *service.unitFileState;
+    boost::json::object instance{{TSystemService::kName, service.name}};
+    if (service.unitFileState) instance[TSystemService::kUnitFileState] = *service.unitFileState;
     const auto state = states.find(service.name);
-    if (state != states.end()) instance["State"] = state->second;
+    if (state != states.end()) instance[TSystemService::kState] = state->second;
     instances.Add(instance);
   }
   return instances;
@@ -332,7 +335,7 @@ TInstallRules ParseInstallRules(const std::string& unitText) {
 
 // The states come from the running systemd, so they describe this machine
 // only: never under a root.
-TClassResult ReadServiceUnits(const TFileTree& files, const TTimeBudget& budget) {
+TClassResult ReadServiceUnits(const TFileTree& files, const TDeadline& deadline) {
   TServices found;
   try {
     found = ServiceUnits(files);
@@ -344,7 +347,7 @@ TClassResult ReadServiceUnits(const TFileTree& files, const TTimeBudget& budget)
     return ReadClass(kClass, kSource, Instances(found.services, {}), note);
   }
   try {
-    return ReadClass(kClass, kSourceWithStates, Instances(found.services, SystemdStates(budget)),
+    return ReadClass(kClass, kSourceWithStates, Instances(found.services, SystemdStates(deadline)),
                      note);
   } catch (const TSourceError& error) {
     return ReadClass(kClass, kSourceWithStates, Instances(found.services, {}),

@@ -10,12 +10,15 @@
 
 #include "collectors/SourceError.h"
 #include "collectors/windows/WindowsSources.h"
+#include "zarncore/Schema.h"
 
 namespace NZARNCOLLECT {
 
 namespace {
 
-const char kClass[] = "QELSG_InstalledApplication";
+using NZARNCORE::NSchema::TInstalledApplication;
+
+const char* const kClass = TInstalledApplication::kClass;
 const char kSource[] = "the registry's Uninstall keys";
 const char kUsersNotRead[] = "not read: ";
 const wchar_t kUninstall[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
@@ -98,10 +101,11 @@ void AddPrograms(const TUninstallKey& list, const TDeadline& deadline, TInstance
     const TKey program(opened);
     boost::json::value displayName = Text(program.get(), L"DisplayName");
     if (displayName.is_null() || displayName.get_string().empty()) continue;
-    programs.Add(boost::json::object{{"ProductName", std::move(displayName)},
-                                     {"Version", Text(program.get(), L"DisplayVersion")},
-                                     {"Publisher", Text(program.get(), L"Publisher")},
-                                     {"Key", name}});
+    programs.Add(boost::json::object{
+        {TInstalledApplication::kProductName, std::move(displayName)},
+        {TInstalledApplication::kVersion, Text(program.get(), L"DisplayVersion")},
+        {TInstalledApplication::kPublisher, Text(program.get(), L"Publisher")},
+        {TInstalledApplication::kKey, name}});
   }
 }
 
@@ -149,8 +153,8 @@ std::string AddUserPrograms(const TDeadline& deadline, TInstanceList& programs) 
 
 }  // namespace
 
-TClassResult ReadInstalledPrograms(const TTimeBudget& budget) {
-  const TDeadline deadline(kSource, budget.For(kRegistryLimit));
+TClassResult ReadInstalledPrograms(const TDeadline& collection) {
+  const TDeadline deadline = collection.ForSource(kSource, kRegistryLimit);
   TInstanceList programs;
   std::string notRead;
   try {

@@ -7,7 +7,9 @@
 #include <boost/property_tree/ptree.hpp>
 #include <boost/property_tree/xml_parser.hpp>
 
+#include "collectors/InventoryDocument.h"
 #include "collectors/SourceError.h"
+#include "zarncore/Schema.h"
 
 namespace NZARNCOLLECT {
 
@@ -18,11 +20,11 @@ namespace pt = boost::property_tree;
 const char kNotXml[] = "a record is not well-formed XML: ";
 const char kNotEvent[] = "a record is no event: it has no Event/System element";
 
-boost::optional<std::uint32_t> Number(const std::string& text) {
+std::optional<std::uint32_t> Number(const std::string& text) {
   std::uint32_t value = 0;
   const char* end = text.data() + text.size();
   const auto parsed = std::from_chars(text.data(), end, value);
-  if (text.empty() || parsed.ec != std::errc() || parsed.ptr != end) return boost::none;
+  if (text.empty() || parsed.ec != std::errc() || parsed.ptr != end) return std::nullopt;
   return value;
 }
 
@@ -45,11 +47,13 @@ pt::ptree Tree(const std::string& xml) {
 }  // namespace
 
 boost::json::object TEventRecord::Instance() const {
+  using NZARNCORE::NSchema::TEventLogRecord;
+  const boost::json::value id = eventId ? boost::json::value(*eventId) : nullptr;
   return boost::json::object{
-      {"EventID", {{"uint32", eventId ? boost::json::value(*eventId) : nullptr}}},
-      {"SourceName", source},
-      {"Message", message ? boost::json::value(*message) : nullptr},
-      {"TimeGenerated", time}};
+      {TEventLogRecord::kEventId, Typed(NQELZARN20::eCIMTypeUInt32, id)},
+      {TEventLogRecord::kSourceName, source},
+      {TEventLogRecord::kMessage, message ? boost::json::value(*message) : nullptr},
+      {TEventLogRecord::kTimeGenerated, time}};
 }
 
 // A classic source's provider carries the source's name as EventSourceName.

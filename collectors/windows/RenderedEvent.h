@@ -4,20 +4,20 @@
 #include <string>
 
 #include <boost/json/object.hpp>
-#include <boost/optional.hpp>
+#include <optional>
 
 namespace NZARNCOLLECT {
 
 // One record of an event log, as the system renders it in XML: the event,
 // and where its publisher could render it, its message text.
 struct TEventRecord {
-  boost::optional<std::uint32_t> eventId;
+  std::optional<std::uint32_t> eventId;
   std::string provider;  // whose message texts render the event
   std::string source;    // the name the log shows for the provider
-  boost::optional<std::string> message;
+  std::optional<std::string> message;
   std::string time;  // when it was logged, UTC in ISO 8601
 
-  // As an instance of QELSG_WindowsSystemEventLogRecord.
+  // As an instance of NSchema::TEventLogRecord.
   boost::json::object Instance() const;
 };
 

@@ -11,12 +11,13 @@
 #include "collectors/SourceError.h"
 #include "collectors/windows/RenderedEvent.h"
 #include "collectors/windows/WindowsSources.h"
+#include "zarncore/Schema.h"
 
 namespace NZARNCOLLECT {
 
 namespace {
 
-const char kClass[] = "QELSG_WindowsSystemEventLogRecord";
+const char* const kClass = NZARNCORE::NSchema::TEventLogRecord::kClass;
 const char kSource[] = "the System event log";
 const wchar_t kChannel[] = L"System";
 const char kNoPermission[] = "no permission to read the System event log";
@@ -71,17 +72,17 @@ std::string EventXml(EVT_HANDLE event) {
 // The record with its message, as its publisher renders it; none when it
 // cannot. EvtFormatMessage counts its buffer in characters, and fills it
 // even when some of the message's inserts stay unresolved.
-boost::optional<std::string> RenderedXml(EVT_HANDLE publisher, EVT_HANDLE event) {
+std::optional<std::string> RenderedXml(EVT_HANDLE publisher, EVT_HANDLE event) {
   DWORD used = 0;
   EvtFormatMessage(publisher, event, 0, 0, nullptr, EvtFormatMessageXml, 0, nullptr, &used);
-  if (used == 0) return boost::none;
+  if (used == 0) return std::nullopt;
   std::wstring xml(used + 1, L'\0');
   if (!EvtFormatMessage(publisher, event, 0, 0, nullptr, EvtFormatMessageXml, used, xml.data(),
                         &used)) {
     const DWORD error = GetLastError();
     if (error != ERROR_EVT_UNRESOLVED_VALUE_INSERT &&
         error != ERROR_EVT_UNRESOLVED_PARAMETER_INSERT && error != ERROR_EVT_MAX_INSERTS_REACHED) {
-      return boost::none;
+      return std::nullopt;
     }
   }
   return Text(std::move(xml));
@@ -109,7 +110,7 @@ class TPublishers {
 boost::json::object Record(EVT_HANDLE event, TPublishers& publishers) {
   const TEventRecord plain = ParseRenderedEvent(EventXml(event));
   if (const EVT_HANDLE publisher = publishers.Of(plain.provider)) {
-    if (const boost::optional<std::string> rendered = RenderedXml(publisher, event)) {
+    if (const std::optional<std::string> rendered = RenderedXml(publisher, event)) {
       return ParseRenderedEvent(*rendered).Instance();
     }
   }
@@ -132,8 +133,8 @@ std::string Note(unsigned maxEvents, unsigned maxDays, unsigned skipped,
 
 // The walk ends at the count, at the log's oldest record within the age, or
 // at the time limit, which makes the class unreadable.
-TClassResult ReadSystemEventLog(unsigned maxEvents, unsigned maxDays, const TTimeBudget& budget) {
-  const TDeadline deadline(kSource, budget.For(kLogLimit));
+TClassResult ReadSystemEventLog(unsigned maxEvents, unsigned maxDays, const TDeadline& collection) {
+  const TDeadline deadline = collection.ForSource(kSource, kLogLimit);
   TInstanceList records;
   unsigned skipped = 0;
   std::string firstSkip;

@@ -3,6 +3,7 @@
 #include "collectors/Collector.h"
 #include "collectors/windows/WindowsSources.h"
 #include "collectors/windows/Wmi.h"
+#include "zarncore/Schema.h"
 
 namespace NZARNCOLLECT {
 
@@ -11,10 +12,11 @@ namespace {
 const char kNoRoot[] =
     "--root: a Windows machine is collected live, through its own interfaces; "
     "collect a machine image on Linux";
-const char kLinuxSoftware[] = "QELSG_InstalledRPM";
+using NZARNCORE::NSchema::TInstalledApplication;
+using NZARNCORE::NSchema::TInstalledRpm;
+
 const char kLinuxSoftwareSource[] = "the package manager";
-const char kLinuxSoftwareReason[] =
-    "a Windows system lists its software in QELSG_InstalledApplication";
+const char kLinuxSoftwareReason[] = "a Windows system lists its software in ";
 
 // A DNS name is at most 255 characters long.
 std::string HostName() {
@@ -27,19 +29,20 @@ std::string HostName() {
 
 TCollectedInventory CollectMachine(const TCollectSettings& settings) {
   if (settings.root) throw TCollectError(kNoRoot);
-  const TTimeBudget budget(settings.deadline);
+  const TDeadline deadline(settings.deadline);
   const TComSession com;
-  const TWmiConnection wmi(com, budget);
+  const TWmiConnection wmi(com, deadline);
   TCollectedInventory inventory;
   inventory.operatingSystemType = ReadOperatingSystemType(wmi);
   inventory.host = HostName();
   inventory.classes.push_back(ReadPciDevices(wmi));
-  inventory.classes.push_back(ReadInstalledPrograms(budget));
+  inventory.classes.push_back(ReadInstalledPrograms(deadline));
   inventory.classes.push_back(ReadServices(wmi));
   inventory.classes.push_back(
-      AbsentClass(kLinuxSoftware, kLinuxSoftwareSource, kLinuxSoftwareReason));
+      AbsentClass(TInstalledRpm::kClass, kLinuxSoftwareSource,
+                  kLinuxSoftwareReason + std::string(TInstalledApplication::kClass)));
   inventory.classes.push_back(
-      ReadSystemEventLog(settings.maxEvents, settings.maxEventDays, budget));
+      ReadSystemEventLog(settings.maxEvents, settings.maxEventDays, deadline));
   AddAdapterClasses(inventory);
   return inventory;
 }

@@ -58,7 +58,8 @@ TComSession::~TComSession() {
   if (m_started) CoUninitialize();
 }
 
-TWmiConnection::TWmiConnection(const TComSession& com, TTimeBudget budget) : m_budget(budget) {
+TWmiConnection::TWmiConnection(const TComSession& com, TDeadline collection)
+    : m_collection(std::move(collection)) {
   try {
     Connect(com);
   } catch (const TSourceError& error) {
@@ -87,7 +88,7 @@ void TWmiConnection::Query(const std::string& name, const std::wstring& wql,
                            std::chrono::seconds limit,
                            const std::function<void(IWbemClassObject&)>& each) const {
   if (!m_failure.empty()) throw TSourceError(m_failure);
-  const TDeadline deadline("WMI's " + name, m_budget.For(limit));
+  const TDeadline deadline = m_collection.ForSource("WMI's " + name, limit);
   const TBstr language = Bstr(L"WQL");
   const TBstr query = Bstr(wql);
   ComPtr<IEnumWbemClassObject> objects;
@@ -108,21 +109,21 @@ void TWmiConnection::Query(const std::string& name, const std::wstring& wql,
   }
 }
 
-boost::optional<std::string> TextOf(IWbemClassObject& object, const wchar_t* property) {
+std::optional<std::string> TextOf(IWbemClassObject& object, const wchar_t* property) {
   TVariant value;
-  if (FAILED(object.Get(property, 0, &value.value, nullptr, nullptr))) return boost::none;
-  if (V_VT(&value.value) != VT_BSTR) return boost::none;
+  if (FAILED(object.Get(property, 0, &value.value, nullptr, nullptr))) return std::nullopt;
+  if (V_VT(&value.value) != VT_BSTR) return std::nullopt;
   const BSTR text = V_BSTR(&value.value);
   return text ? Utf8(std::wstring(text, SysStringLen(text))) : std::string();
 }
 
-boost::optional<std::uint32_t> NumberOf(IWbemClassObject& object, const wchar_t* property) {
+std::optional<std::uint32_t> NumberOf(IWbemClassObject& object, const wchar_t* property) {
   TVariant value;
   TVariant number;
   if (FAILED(object.Get(property, 0, &value.value, nullptr, nullptr)) ||
       V_VT(&value.value) == VT_NULL ||
       FAILED(VariantChangeType(&number.value, &value.value, 0, VT_UI4))) {
-    return boost::none;
+    return std::nullopt;
   }
   return V_UI4(&number.value);
 }

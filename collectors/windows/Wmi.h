@@ -9,9 +9,9 @@
 #include <functional>
 #include <string>
 
-#include <boost/optional.hpp>
+#include <optional>
 
-#include "collectors/TimedProgram.h"
+#include "collectors/Deadline.h"
 
 namespace NZARNCOLLECT {
 
@@ -36,8 +36,8 @@ class TComSession {
 // recorded as unreadable with the reason.
 class TWmiConnection {
  public:
-  // Each query gets its own limit, or what remains of budget.
-  TWmiConnection(const TComSession& com, TTimeBudget budget);
+  // Each query gets its own limit, or what remains of the collection's.
+  TWmiConnection(const TComSession& com, TDeadline collection);
 
   // Runs a WQL query on the class `name` and hands each object to `each`.
   // WMI answers as it finds the objects; the whole answer must come within
@@ -50,11 +50,11 @@ class TWmiConnection {
 
   Microsoft::WRL::ComPtr<IWbemServices> m_services;
   std::string m_failure;
-  TTimeBudget m_budget;
+  TDeadline m_collection;
 };
 
 // A property's value; none when it is null, missing or of another kind.
-boost::optional<std::string> TextOf(IWbemClassObject& object, const wchar_t* property);
-boost::optional<std::uint32_t> NumberOf(IWbemClassObject& object, const wchar_t* property);
+std::optional<std::string> TextOf(IWbemClassObject& object, const wchar_t* property);
+std::optional<std::uint32_t> NumberOf(IWbemClassObject& object, const wchar_t* property);
 
 }  // namespace NZARNCOLLECT

@@ -102,7 +102,7 @@ std::vector<TCheckCase> AllCases() {
 class CheckCases : public testing::TestWithParam<TCheckCase> {};
 
 TEST_P(CheckCases, WriteExactlyTheirLines) {
-  const TRunResult result = Analyse(GetParam().patch, GetParam().classes);
+  const TRunResult result = Analyze(GetParam().patch, GetParam().classes);
   EXPECT_EQ(result.lines, GetParam().lines) << GetParam().proves;
   EXPECT_EQ(result.exception, GetParam().exception) << GetParam().proves;
 }

@@ -137,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
 // assertion handler throws before the null is used, after the pass of the
 // class before it.
 TEST(RunAnalysis, ANullClassInTheListReachesTheHostAsAForeignException) {
-  const TRunResult result = Analyse(
+  const TRunResult result = Analyze(
       Patch({Instances("QELSG_txSCSIProtocolController",
                        {R"("ControllerType": "Tarvex-4a", "ControllerNum": 1, "DataScrubbing": "No",
                            "PartOfCluster": "No", "DeviceDriverVersion": null)"})}),

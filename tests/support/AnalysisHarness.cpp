@@ -11,6 +11,7 @@
 #include <boost/make_shared.hpp>
 
 #include "zarncore/HostRoot.h"
+#include "zarncore/InventoryFormat.h"
 #include "zarncore/InventoryLoader.h"
 #include "zarncore/PluginHost.h"
 #include "zarncore/Repository.h"
@@ -89,7 +90,7 @@ class THarness {
 };
 
 bool IsTopLevelKey(const boost::json::string_view key) {
-  return key == "operatingSystemType" || key == "associations";
+  return key == NZARNCORE::kOperatingSystemTypeKey || key == NZARNCORE::kAssociationsKey;
 }
 
 std::string Joined(const std::vector<std::string>& items, const std::string& open,
@@ -111,7 +112,7 @@ std::string Instances(const std::string& className, const std::vector<std::strin
 
 boost::shared_ptr<NZARNCORE::TInventory> PatchedServer(const std::string& patch) {
   boost::json::object server = QuietServer();
-  boost::json::object& classes = server["classes"].as_object();
+  boost::json::object& classes = server[NZARNCORE::kClassesKey].as_object();
   const boost::json::value changes = boost::json::parse(patch);
   for (const auto& entry : changes.as_object()) {
     boost::json::object& target = IsTopLevelKey(entry.key()) ? server : classes;
@@ -124,11 +125,11 @@ boost::shared_ptr<NZARNCORE::TInventory> PatchedServer(const std::string& patch)
   return NZARNCORE::LoadInventoryText(boost::json::serialize(server), "patched-server.json");
 }
 
-TRunResult Analyse(const std::string& patch, const std::vector<std::string>& classes) {
-  return Analyse(PatchedServer(patch), classes);
+TRunResult Analyze(const std::string& patch, const std::vector<std::string>& classes) {
+  return Analyze(PatchedServer(patch), classes);
 }
 
-TRunResult Analyse(const boost::shared_ptr<NZARNCORE::TInventory>& inventory,
+TRunResult Analyze(const boost::shared_ptr<NZARNCORE::TInventory>& inventory,
                    const std::vector<std::string>& classes) {
   return THarness::Instance().Run(inventory, classes);
 }

@@ -51,9 +51,9 @@ std::string Instances(const std::string& className, const std::vector<std::strin
 // Runs the analysis once, in this process, over the patched server, with
 // the built plug-in loaded once per process as the host loads it; fails the
 // test when the plug-in still holds host references afterwards.
-TRunResult Analyse(const std::string& patch,
+TRunResult Analyze(const std::string& patch,
                    const std::vector<std::string>& classes = {kAnalysisClass});
-TRunResult Analyse(const boost::shared_ptr<NZARNCORE::TInventory>& inventory,
+TRunResult Analyze(const boost::shared_ptr<NZARNCORE::TInventory>& inventory,
                    const std::vector<std::string>& classes = {kAnalysisClass});
 
 // The loaded plug-in's analysis entry, for tests that call it with host

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <boost/json.hpp>
-#include <boost/optional.hpp>
+#include <optional>
 
 #include "ZarnRun.h"
 
@@ -29,8 +29,8 @@ struct TCommandCase {
   std::string shell;
   std::string input;
   int status;
-  boost::optional<std::string> out;
-  boost::optional<std::string> err;
+  std::optional<std::string> out;
+  std::optional<std::string> err;
   std::string errHas;
   // The sanitizers cannot work under ulimit: their shadow memory needs more
   // than -v allows, their checks pipes that -n leaves no room for.
@@ -51,12 +51,12 @@ std::string Text(const boost::json::value& value) {
 }
 
 // Lines, each ended with a line feed, or the file named by "fileKey".
-boost::optional<std::string> Expected(const boost::json::object& testCase, const char* linesKey,
-                                      const char* fileKey) {
+std::optional<std::string> Expected(const boost::json::object& testCase, const char* linesKey,
+                                    const char* fileKey) {
   if (const boost::json::value* file = testCase.if_contains(fileKey))
     return ReadFile((kCasesDir / Text(*file)).string());
   const boost::json::value* lines = testCase.if_contains(linesKey);
-  if (!lines) return boost::none;
+  if (!lines) return std::nullopt;
   std::string text;
   for (const boost::json::value& line : lines->as_array()) text += Text(line) + "\n";
   return text;

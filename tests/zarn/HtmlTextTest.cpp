@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "support/CaseName.h"
-#include "zarn/HtmlText.h"
+#include "zarn/report/HtmlText.h"
 
 namespace NZARNTEST {
 namespace {

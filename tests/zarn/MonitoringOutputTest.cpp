@@ -6,13 +6,14 @@
 #include <gtest/gtest.h>
 
 #include "support/CaseName.h"
-#include "zarn/MonitoringOutput.h"
-#include "zarn/PrometheusText.h"
+#include "zarn/output/MonitoringOutput.h"
+#include "zarn/output/PrometheusText.h"
 
 namespace NZARNTEST {
 namespace {
 
 using NTESTS::TCaseName;
+using NTESTS::operator<<;
 using NZARN::TPerfValue;
 
 // Each range is asked about these numbers; 'A' marks an alert, '-' none.
@@ -29,7 +30,7 @@ class Ranges : public testing::TestWithParam<TRangeCase> {};
 
 TEST_P(Ranges, ParseAlertAndAreWrittenAsTheGuidelinesSpellThem) {
   const TRangeCase& c = GetParam();
-  const boost::optional<NZARN::TRange> range = NZARN::ParseRange(c.text);
+  const std::optional<NZARN::TRange> range = NZARN::ParseRange(c.text);
   ASSERT_EQ(range.has_value(), !c.alerts.empty()) << c.text;
   if (!range) return;
   std::string alerts;

@@ -26,7 +26,7 @@ TEST(ScsiDeviceErrorCheck, ADeviceWithoutStorageForItsRecordIsSkippedWithAMessag
   LoadedAnalysis();
   const TRunResult result = [&] {
     const TFailingAllocations failing(1);
-    return Analyse(inventory);
+    return Analyze(inventory);
   }();
   EXPECT_EQ(result.lines,
             (std::vector<TLine>{

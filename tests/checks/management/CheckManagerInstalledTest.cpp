@@ -23,7 +23,7 @@ const TLine kNoAgent{100,
                      "from 4a, 4a-x, 4c, 4d, 3q, the agent needs to be installed"};
 
 bool AskedForTheSystemType(const std::string& patch) {
-  for (const NZARNCORE::THostCall& call : Analyse(patch).calls)
+  for (const NZARNCORE::THostCall& call : Analyze(patch).calls)
     if (call.kind == NZARNCORE::THostCall::GetOperatingSystemType) return true;
   return false;
 }
@@ -37,12 +37,12 @@ TEST(ManagerInstalledCheck, LooksForTheSoftwareOnlyWhenAnAdapterIsSeen) {
 // What a run found is left for the agent check of that run only: a check
 // that ends early leaves its findings false, not as the run before left them.
 TEST(ManagerInstalledCheck, EveryRunStartsFromNothingFound) {
-  EXPECT_EQ(Analyse(Patch({kAdapter})).lines, std::vector<TLine>{kNoAgent});
-  EXPECT_EQ(Analyse(Patch({kController, kAlpha, R"("QELSG_PCIDevice": {"$error": 15})"})).lines,
+  EXPECT_EQ(Analyze(Patch({kAdapter})).lines, std::vector<TLine>{kNoAgent});
+  EXPECT_EQ(Analyze(Patch({kController, kAlpha, R"("QELSG_PCIDevice": {"$error": 15})"})).lines,
             (std::vector<TLine>{{0, "Unabled to get class QELSG_PCIDevice"}}));
-  EXPECT_EQ(Analyse(Patch({kAdapter})).lines, std::vector<TLine>{kNoAgent});
+  EXPECT_EQ(Analyze(Patch({kAdapter})).lines, std::vector<TLine>{kNoAgent});
   EXPECT_EQ(
-      Analyse(Patch({kAdapter, kAlpha, R"("QELSG_InstalledApplication": {"$error": 15})"})).lines,
+      Analyze(Patch({kAdapter, kAlpha, R"("QELSG_InstalledApplication": {"$error": 15})"})).lines,
       (std::vector<TLine>{{3, "The tarvex manager system service is:Alpha"}}));
 }
 

@@ -52,7 +52,7 @@ INSTANTIATE_TEST_SUITE_P(Collect, Image,
 
 // The image with the management software and its agent is analysed in
 // docs/command-line.md, whose examples are run as written.
-TEST(Collect, AnImageWithoutTheSoftwareIsAnalysedThroughAPipe) {
+TEST(Collect, AnImageWithoutTheSoftwareIsAnalyzedThroughAPipe) {
   const TRunResult result = RunShell("zarn collect --root " + kImages +
                                      "without-manager | zarn analyze - --format jsonl "
                                      "--levels 100,101");

@@ -106,7 +106,7 @@ struct TMachineCase {
 
 class Machine : public testing::TestWithParam<TMachineCase> {};
 
-TEST_P(Machine, IsCollectedAndAnalysed) {
+TEST_P(Machine, IsCollectedAndAnalyzed) {
   const auto adapter = AdapterDevice();
   std::unique_ptr<TTestKey> program;
   if (GetParam().programs) program = Program(GetParam().programs, GetParam().view);
@@ -144,8 +144,9 @@ TEST(Collect, RecordsHowEachClassWasRead) {
   const TRunResult result = RunZarn({"collect"});
   const std::string record =
       result.out.substr(0, result.out.find("\n      \"QELSG_txSCSIProtocolController\"") + 1);
-  EXPECT_EQ(std::regex_replace(record, std::regex(R"re(\n    "(version|host|time)": "[^"]*",)re"), ""),
-            R"({
+  EXPECT_EQ(
+      std::regex_replace(record, std::regex(R"re(\n    "(version|host|time)": "[^"]*",)re"), ""),
+      R"({
   "format": 1,
   "operatingSystemType": 18,
   "collection": {

@@ -19,14 +19,14 @@ struct THardwareIdCase {
   std::string identity;  // "vendor:device sub vendor:device", "-" for none
 };
 
-std::string Hex(const boost::optional<std::uint16_t>& id) {
+std::string Hex(const std::optional<std::uint16_t>& id) {
   if (!id) return "-";
   char text[8];
   std::snprintf(text, sizeof text, "%04X", *id);
   return text;
 }
 
-std::string Shown(const boost::optional<NZARNCOLLECT::TPciIdentity>& identity) {
+std::string Shown(const std::optional<NZARNCOLLECT::TPciIdentity>& identity) {
   if (!identity) return "no PCI ID";
   return Hex(identity->vendor) + ":" + Hex(identity->device) + " sub " + Hex(identity->subVendor) +
          ":" + Hex(identity->subDevice);

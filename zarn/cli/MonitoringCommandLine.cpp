@@ -1,0 +1,121 @@
+#include <algorithm>
+#include <iostream>
+#include <string>
+
+#include <CLI/CLI.hpp>
+
+#include "zarn/cli/CommandLine.h"
+#include "zarn/cli/OptionValues.h"
+#include "zarn/cli/PluginPath.h"
+#include "zarn/commands/Commands.h"
+#include "zarn/commands/HostSession.h"
+#include "zarn/output/MonitoringOutput.h"
+#include "zarn/output/OutputFile.h"
+
+namespace NZARN {
+
+namespace {
+
+const char kVersion[] = "zarn check " ZARN_VERSION;
+const char kUsage[] =
+    "Usage: zarn check [--root DIR] [-w RANGE] [-c RANGE] [-t SECONDS] [--plugin PATH]\n"
+    "                  [--prometheus FILE]";
+const char kUsageErrorStart[] = "TVXANAL UNKNOWN: ";
+
+const char kHelp[] =
+    "Collects this machine and analyses it with the plug-in, and reports as a\n"
+    "monitoring plug-in: a line with the state, a summary and the performance\n"
+    "data, then a line for each finding, advice and error of the plug-in and for\n"
+    "each class the collector could not read, or read only in part.\n"
+    "\n"
+    "Options:\n"
+    " -h, --help\n"
+    "    Print this help and exit\n"
+    " -V, --version\n"
+    "    Print the version and exit\n"
+    " --root DIR\n"
+    "    Collect the machine image under DIR instead of this machine\n"
+    " -w, --warning=RANGE\n"
+    "    WARNING when the number of findings lies outside RANGE\n"
+    "    (default: WARNING for any finding or advice)\n"
+    " -c, --critical=RANGE\n"
+    "    CRITICAL when the number of findings lies outside RANGE (default: never)\n"
+    " -t, --timeout=SECONDS\n"
+    "    UNKNOWN when the check has not ended after SECONDS (default: 10)\n"
+    " --plugin PATH\n"
+    "    The plug-in library (default: tvxanal.pi beside zarn, else the installed one)\n"
+    " --prometheus FILE\n"
+    "    Also write the state and the figures of the run to FILE, whole, in\n"
+    "    Prometheus' text format, for node_exporter's textfile collector\n"
+    "\n"
+    "RANGE is [@][START:][END]: START is 0 when left out and ~ for minus\n"
+    "infinity, END infinity when left out after the colon. A number outside\n"
+    "START..END raises the alert; with @, a number inside it. For example:\n"
+    "  -w 3      more than 3 findings\n"
+    "  -w 3:     fewer than 3\n"
+    "  -c 2:10   fewer than 2 or more than 10\n"
+    "  -c @1:5   1 to 5\n"
+    "\n"
+    "Exit status: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN. UNKNOWN when the\n"
+    "collection fails, the plug-in cannot be loaded or fails, it writes an error\n"
+    "(it could not look at everything), the time limit passes, or the figures\n"
+    "cannot be written; also for --help, --version and a command line that is\n"
+    "wrong, which write no figures. Never OK without having\n"
+    "looked: a class of the machine (PCI devices, packages, services) that could\n"
+    "not be read, wholly or in part, is UNKNOWN unless the findings make it\n"
+    "WARNING or CRITICAL. The adapter's own records, which only its management\n"
+    "software reports, are named and change no state.\n";
+
+const char kRangeExpected[] = "a range such as 3, 3:, ~:3, 2:10 or @1:5";
+
+void AddOptions(CLI::App& check, TCheckOptions& options) {
+  AddParsedOption(check, "--root", options.root, AnyText, "")->type_name("DIR");
+  AddParsedOption(check, "-w,--warning", options.thresholds.warning, ParseRange, kRangeExpected)
+      ->type_name("RANGE");
+  AddParsedOption(check, "-c,--critical", options.thresholds.critical, ParseRange, kRangeExpected)
+      ->type_name("RANGE");
+  AddParsedOption(check, "-t,--timeout", options.timeoutSeconds, ParseCount, CountOf("seconds"))
+      ->type_name("SECONDS");
+  options.plugin = DefaultPluginPath().string();
+  check.add_option("--plugin", options.plugin)->type_name("PATH");
+  AddParsedOption(check, "--prometheus", options.prometheus, AnyText, "")
+      ->type_name("FILE")
+      ->check(CLI::Validator(OutputPathProblem, ""));
+  check.add_flag("--part-of-run", options.partOfRun);
+}
+
+// --help and --version win over every other argument, even a wrong one.
+bool Given(int argc, char** argv, const char* shortName, const char* longName) {
+  return std::any_of(argv + 1, argv + argc, [&](const char* arg) {
+    return std::string(arg) == shortName || std::string(arg) == longName;
+  });
+}
+
+}  // namespace
+
+int RunMonitoringCommandLine(int argc, char** argv) {
+  const int unknown = static_cast<int>(EMonitoringState::Unknown);
+  if (Given(argc, argv, "-h", "--help")) {
+    std::cout << kVersion << '\n' << kUsage << "\n\n" << kHelp;
+    return unknown;
+  }
+  if (Given(argc, argv, "-V", "--version")) {
+    std::cout << kVersion << '\n';
+    return unknown;
+  }
+  CLI::App check("", "zarn check");
+  KeepConventions(check);
+  check.set_help_flag();
+  TCheckOptions options;
+  AddOptions(check, options);
+  try {
+    check.parse(argc, argv);
+    RefuseRepeatedOptions(check);
+  } catch (const CLI::ParseError& error) {
+    std::cout << kUsageErrorStart << SummaryLine(error.what()) << '\n' << kUsage << '\n';
+    return unknown;
+  }
+  return RunMonitoringCheck(options);
+}
+
+}  // namespace NZARN

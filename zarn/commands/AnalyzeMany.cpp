@@ -1,0 +1,332 @@
+#include <csignal>
+#include <cstddef>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/signal_set.hpp>
+#include <optional>
+
+#include "zarn/commands/Commands.h"
+#include "zarn/commands/HostSession.h"
+#include "zarn/commands/InventoryInput.h"
+#include "zarn/output/InventorySummary.h"
+#include "zarn/output/Progress.h"
+#include "zarn/process/ChildProcess.h"
+#include "zarncore/Text.h"
+
+namespace NZARN {
+
+using NZARNCORE::Counted;
+
+using NZARNCORE::Displayed;
+
+namespace {
+
+const char kInterrupted[] = "interrupted; the output is whole for the first ";
+const char kPluginGaveUp[] =
+    "the plug-in cannot be loaded; the inventories not yet started are left out";
+const char kOutputFailed[] = "writing the output failed; it is incomplete";
+
+// The arguments of a zarn that analyses one inventory for its parent.
+std::vector<std::string> MemberArguments(const TAnalyzeOptions& options,
+                                         const std::string& inventory) {
+  std::vector<std::string> args = {"analyze",
+                                   inventory,
+                                   "--part-of-run",
+                                   "--plugin",
+                                   options.plan.plugin,
+                                   "--runs",
+                                   std::to_string(options.plan.runs),
+                                   "--format",
+                                   options.format == EFormat::Jsonl ? "jsonl" : "text"};
+  for (const std::string& name : options.plan.classes) {
+    args.push_back("--class");
+    args.push_back(name);
+  }
+  if (options.levels) {
+    std::string levels;
+    for (const std::int32_t level : *options.levels)
+      levels += (levels.empty() ? "" : ",") + std::to_string(level);
+    args.push_back("--levels");
+    args.push_back(levels);
+  }
+  if (options.plan.trace) args.push_back("--trace");
+  return args;
+}
+
+void AddUnlessIgnored(boost::asio::signal_set& signals, int signal) {
+  if (!IgnoresSignal(signal)) signals.add(signal);
+}
+
+// What the analysis of one inventory left: its lines, its messages and its
+// record.
+struct TMemberOutcome {
+  std::string out;
+  std::vector<std::string> messages;
+  TInventorySummary record;
+};
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// A child that ended without its record: its whole lines are kept, and its
+// end is reported as an exception that left the analysis.
+TMemberOutcome Abnormal(const std::string& path, TChildResult result, const std::string& how) {
+  TMemberOutcome outcome;
+  outcome.out = result.out.substr(0, result.out.rfind('\n') + 1);
+  outcome.messages = Lines(result.err);
+  outcome.messages.push_back("zarn: error: " + Displayed(path + ": the analysis " + how));
+  outcome.record.path = path;
+  outcome.record.status = eExitException;
+  return outcome;
+}
+
+TMemberOutcome Interpret(const std::string& path, TChildResult result) {
+  std::vector<std::string> messages = Lines(result.err);
+  std::optional<TInventorySummary> record;
+  if (!messages.empty()) record = ParseInventorySummary(messages.back());
+  if (!record || result.status < 0) {
+    const std::string how = result.status < 0 ? "ended abnormally (" + result.abnormal + ")"
+                                              : "ended without its summary";
+    return Abnormal(path, std::move(result), how);
+  }
+  messages.pop_back();
+  record->path = path;
+  return TMemberOutcome{std::move(result.out), std::move(messages), *record};
+}
+
+std::string SummaryText(const TInventorySummary& record) {
+  if (record.counts) return CountsText(*record.counts);
+  return record.status == eExitUsage ? "not loaded" : "ended abnormally";
+}
+
+// The inventories of a run, by how they ended.
+struct TTally {
+  std::size_t findings = 0, incomplete = 0, clean = 0, notLoaded = 0, failed = 0;
+  std::size_t unlisted = 0;  // folders
+
+  void Add(int status) {
+    switch (status) {
+      case eExitFindings:
+        ++findings;
+        break;
+      case eExitErrorsOnly:
+        ++incomplete;
+        break;
+      case eExitClean:
+        ++clean;
+        break;
+      case eExitUsage:
+        ++notLoaded;
+        break;
+      default:
+        ++failed;
+    }
+  }
+
+  std::string Text(std::size_t notAnalyzed) const {
+    const std::pair<std::size_t, const char*> parts[] = {
+        {findings, "with findings"}, {incomplete, "incomplete"}, {clean, "clean"},
+        {notLoaded, "not loaded"},   {failed, "failed"},         {notAnalyzed, "not analysed"}};
+    std::string text;
+    for (const auto& part : parts) {
+      if (part.first != 0) text += ", " + std::to_string(part.first) + " " + part.second;
+    }
+    if (unlisted != 0) text += ", " + Counted(unlisted, "folder", "folders") + " not listed";
+    return text;
+  }
+};
+
+void AddCounts(TLineCounts& total, const TLineCounts& counts) {
+  total.findings += counts.findings;
+  total.advice += counts.advice;
+  total.errors += counts.errors;
+  total.diagnostics += counts.diagnostics;
+  total.otherLevels += counts.otherLevels;
+  total.hidden += counts.hidden;
+}
+
+// Analyses the inventories, each in a child process, options.jobs at a
+// time, and writes what each left, whole and in the inventories' order.
+class TFleetRun {
+ public:
+  TFleetRun(const TAnalyzeOptions& options, const TInventoryList& list)
+      : m_options(options),
+        m_inventories(list.inventories),
+        m_signals(m_context),
+        m_children(m_inventories.size()),
+        m_outcomes(m_inventories.size()),
+        m_progress(m_inventories.size()),
+        m_jobs(static_cast<std::size_t>(options.jobs)) {
+    // A folder that could not be listed leaves its inventories out, as if
+    // they could not be loaded.
+    m_tally.unlisted = list.unlisted.size();
+    if (m_tally.unlisted != 0) m_status = eExitUsage;
+  }
+
+  int Run() {
+    AddUnlessIgnored(m_signals, SIGINT);
+    AddUnlessIgnored(m_signals, SIGTERM);
+    m_signals.async_wait([this](const boost::system::error_code& error, int signal) {
+      if (!error) Interrupt(signal);
+    });
+    StartMore();
+    m_context.run();
+    m_progress.Clear();
+    if (m_signal != 0) return Interrupted();
+    return Finish();
+  }
+
+ private:
+  void StartMore() {
+    while (m_running < m_jobs && m_started < m_inventories.size() && !m_stopStarting) {
+      Start(m_started++);
+    }
+    if (m_running == 0) {
+      m_signals.cancel();
+      m_signals.clear();
+    }
+  }
+
+  void Start(std::size_t index) {
+    const TListedInventory& inventory = m_inventories[index];
+    const TChildWork work{[this, &inventory] { return RunAnalyzeOne(m_options, inventory, true); },
+                          MemberArguments(m_options, inventory.path)};
+    try {
+      m_children[index] = std::make_unique<TChildProcess>(
+          m_context, work, [this, index](TChildResult result) { Ended(index, std::move(result)); });
+      ++m_running;
+    } catch (const std::exception& error) {
+      if (m_running != 0) return StartFewer(error.what());
+      TChildResult failed;
+      failed.abnormal = error.what();
+      m_outcomes[index] =
+          Abnormal(inventory.path, failed, "could not start: " + std::string(error.what()));
+      WriteReady();
+    }
+  }
+
+  // The system lets no more children run at once (open files, processes):
+  // the inventory waits for one of them to end, and -j is lowered to them.
+  void StartFewer(const std::string& why) {
+    --m_started;
+    m_jobs = m_running;
+    m_progress.Clear();
+    std::cerr << "zarn: note: the system lets no more analyses run at once (" << why << "); "
+              << m_jobs << " at a time from now on\n";
+  }
+
+  void Ended(std::size_t index, TChildResult result) {
+    m_children[index].reset();
+    --m_running;
+    ++m_ended;
+    m_outcomes[index] = Interpret(m_inventories[index].path, std::move(result));
+    if (m_outcomes[index]->record.status == eExitPluginNotLoaded) m_stopStarting = true;
+    WriteReady();
+    m_progress.Update(m_ended);
+    StartMore();
+  }
+
+  void WriteReady() {
+    while (m_written < m_outcomes.size() && m_outcomes[m_written]) {
+      Write(*m_outcomes[m_written]);
+      m_outcomes[m_written++].reset();
+    }
+  }
+
+  void Write(const TMemberOutcome& outcome) {
+    const TInventorySummary& record = outcome.record;
+    m_progress.Clear();
+    if (m_options.format == EFormat::Text) {
+      std::cout << "== " << Displayed(record.path);
+      if (!record.host.empty()) std::cout << " (host " << Displayed(record.host) << ')';
+      std::cout << '\n' << outcome.out;
+    } else {
+      std::cout << outcome.out;
+      WriteInventorySummary(std::cout, record);
+    }
+    if (!std::cout.flush()) m_stopStarting = m_outputFailed = true;
+    for (const std::string& message : outcome.messages) std::cerr << message << '\n';
+    if (m_options.format == EFormat::Text) {
+      std::cerr << "Summary of " << Displayed(record.path) << ": " << SummaryText(record) << '\n';
+    }
+    if (record.counts) AddCounts(m_total, *record.counts);
+    m_tally.Add(record.status);
+    m_status = MoreImportantStatus(m_status, record.status);
+  }
+
+  void Interrupt(int signal) {
+    m_signal = signal;
+    for (std::unique_ptr<TChildProcess>& child : m_children) {
+      if (child) child->Kill();
+    }
+    m_context.stop();
+  }
+
+  // Ends as the signal would have ended zarn, once the output is whole.
+  int Interrupted() {
+    ReportError(kInterrupted + std::to_string(m_written) + " of " +
+                std::to_string(m_inventories.size()) + " inventories");
+    std::cout.flush();
+    std::signal(m_signal, SIG_DFL);
+    std::raise(m_signal);
+    return 128 + m_signal;
+  }
+
+  int Finish() {
+    const std::size_t notAnalyzed = m_inventories.size() - m_written;
+    if (notAnalyzed != 0 && !m_outputFailed) ReportError(kPluginGaveUp);
+    if (m_outputFailed) {
+      ReportError(kOutputFailed);
+      m_status = MoreImportantStatus(m_status, eExitOutputFailed);
+    }
+    std::cerr << "Summary of the run: " << Counted(m_inventories.size(), "inventory", "inventories")
+              << m_tally.Text(notAnalyzed) << "; " << CountsText(m_total) << '\n';
+    return m_status;
+  }
+
+  const TAnalyzeOptions& m_options;
+  const std::vector<TListedInventory>& m_inventories;
+  boost::asio::io_context m_context;
+  boost::asio::signal_set m_signals;
+  std::vector<std::unique_ptr<TChildProcess>> m_children;
+  std::vector<std::optional<TMemberOutcome>> m_outcomes;
+  TProgress m_progress;
+  std::size_t m_started = 0;
+  std::size_t m_running = 0;
+  std::size_t m_ended = 0;
+  std::size_t m_written = 0;
+  std::size_t m_jobs;
+  bool m_stopStarting = false;
+  bool m_outputFailed = false;
+  int m_signal = 0;
+  int m_status = eExitClean;
+  TLineCounts m_total;
+  TTally m_tally;
+};
+
+}  // namespace
+
+int RunAnalyzeMany(const TAnalyzeOptions& options) {
+  TInventoryList list;
+  try {
+    list = ExpandInventories(options.inventories);
+  } catch (const TInventoryListError& error) {
+    ReportError(error.what());
+    return eExitUsage;
+  }
+  for (const std::string& folder : list.unlisted)
+    ReportError("cannot list " + folder + "; the inventories beneath it are left out");
+  if (list.inventories.empty()) return eExitUsage;
+  return TFleetRun(options, list).Run();
+}
+
+}  // namespace NZARN

@@ -1,0 +1,80 @@
+#include "zarn/output/InventorySummary.h"
+
+#include <utility>
+
+#include <boost/json/parse.hpp>
+#include <boost/json/value.hpp>
+
+#include "zarncore/Text.h"
+
+namespace NZARN {
+
+using NZARNCORE::AppendJsonString;
+
+namespace {
+
+// The counts in the order the record writes them.
+const std::pair<const char*, std::size_t TLineCounts::*> kCountKeys[] = {
+    {"findings", &TLineCounts::findings},       {"advice", &TLineCounts::advice},
+    {"errors", &TLineCounts::errors},           {"diagnostics", &TLineCounts::diagnostics},
+    {"otherLevels", &TLineCounts::otherLevels}, {"hidden", &TLineCounts::hidden}};
+
+std::optional<std::size_t> Count(const boost::json::object& object, const char* key) {
+  const boost::json::value* value = object.if_contains(key);
+  if (!value || !value->is_int64() || value->as_int64() < 0) return std::nullopt;
+  return static_cast<std::size_t>(value->as_int64());
+}
+
+std::optional<TLineCounts> Counts(const boost::json::object& object) {
+  if (!object.contains(kCountKeys[0].first)) return std::nullopt;
+  TLineCounts counts;
+  for (const auto& key : kCountKeys) {
+    const std::optional<std::size_t> count = Count(object, key.first);
+    if (!count) return std::nullopt;
+    counts.*key.second = *count;
+  }
+  return counts;
+}
+
+}  // namespace
+
+std::string JsonlPrefix(const std::string& path, const std::string& host) {
+  std::string prefix = "\"path\": ";
+  AppendJsonString(prefix, path);
+  prefix += ", ";
+  if (!host.empty()) {
+    prefix += "\"host\": ";
+    AppendJsonString(prefix, host);
+    prefix += ", ";
+  }
+  return prefix;
+}
+
+void WriteInventorySummary(std::ostream& out, const TInventorySummary& record) {
+  out << '{' << JsonlPrefix(record.path, record.host) << "\"status\": " << record.status;
+  if (record.counts) {
+    for (const auto& key : kCountKeys)
+      out << ", \"" << key.first << "\": " << (*record.counts).*key.second;
+  }
+  out << "}\n";
+}
+
+std::optional<TInventorySummary> ParseInventorySummary(const std::string& line) {
+  boost::system::error_code error;
+  const boost::json::value value = boost::json::parse(line, error);
+  if (error || !value.is_object()) return std::nullopt;
+  const boost::json::object& object = value.get_object();
+  const boost::json::value* path = object.if_contains("path");
+  const boost::json::value* host = object.if_contains("host");
+  const boost::json::value* status = object.if_contains("status");
+  if (!path || !path->is_string() || !status || !status->is_int64()) return std::nullopt;
+  if (host && !host->is_string()) return std::nullopt;
+  TInventorySummary record;
+  record.path = std::string(path->get_string());
+  if (host) record.host = std::string(host->get_string());
+  record.status = static_cast<int>(status->get_int64());
+  record.counts = Counts(object);
+  return record;
+}
+
+}  // namespace NZARN

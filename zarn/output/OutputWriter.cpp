@@ -1,0 +1,237 @@
+#include "zarn/output/OutputWriter.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+#include <string_view>
+#include <utility>
+
+#include "host/Analysis.h"
+#include "host/ZARNException.h"
+#include "zarncore/Text.h"
+
+namespace NZARN {
+
+using NZARNCORE::AppendJsonString;
+using NZARNCORE::Displayed;
+using NZARNCORE::RepairUtf8;
+
+using NQELZARN20::kLevelAdvice;
+using NQELZARN20::kLevelDiagnostic;
+using NQELZARN20::kLevelError;
+using NQELZARN20::kLevelFinding;
+using NZARNCORE::THostCall;
+
+namespace {
+
+const char* CallName(THostCall::EKind kind) {
+  switch (kind) {
+    case THostCall::GetName:
+      return "GetName";
+    case THostCall::GetClass:
+      return "GetClass";
+    case THostCall::EnumerateInstances:
+      return "EnumerateInstances";
+    case THostCall::EnumerateAssociatedInstances:
+      return "EnumerateAssociatedInstances";
+    case THostCall::GetProperty:
+      return "GetProperty";
+    case THostCall::GetOperatingSystemType:
+      return "GetOperatingSystemType";
+  }
+  return "?";
+}
+
+void AppendJsonField(std::string& line, const char* key, const std::string& value) {
+  line += ", \"";
+  line += key;
+  line += "\": ";
+  AppendJsonString(line, value);
+}
+
+void AppendJsonArguments(std::string& line, const THostCall& call) {
+  switch (call.kind) {
+    case THostCall::GetName:
+    case THostCall::GetClass:
+    case THostCall::EnumerateInstances:
+      AppendJsonField(line, "class", call.className);
+      break;
+    case THostCall::EnumerateAssociatedInstances:
+      AppendJsonField(line, "instance", call.instance);
+      AppendJsonField(line, "resultClass", call.className);
+      break;
+    case THostCall::GetProperty:
+      AppendJsonField(line, "instance", call.instance);
+      AppendJsonField(line, "property", call.property);
+      break;
+    case THostCall::GetOperatingSystemType:
+      break;
+  }
+}
+
+void AppendJsonCall(std::string& line, const std::string& prefix, const THostCall& call) {
+  line += '{';
+  line += prefix;
+  line += "\"call\": \"";
+  line += CallName(call.kind);
+  line += '"';
+  AppendJsonArguments(line, call);
+  if (call.status) {
+    line += ", \"status\": " + std::to_string(*call.status);
+  } else if (call.count) {
+    line += ", \"count\": " + std::to_string(*call.count);
+  } else if (call.result) {
+    line += ", \"result\": " + std::to_string(*call.result);
+  }
+  line += "}\n";
+}
+
+void AppendJsonLog(std::string& line, const std::string& prefix, std::int32_t level,
+                   const std::string& text) {
+  line += '{';
+  line += prefix;
+  line += "\"level\": " + std::to_string(level) + ", \"text\": ";
+  AppendJsonString(line, text);
+  line += "}\n";
+}
+
+// "status 15 (class or property not available)"; codes without a text of
+// their own show once.
+std::string StatusText(NQELZARN20::TZARNStatusCode status) {
+  const std::string code = "status " + std::to_string(status);
+  const std::string text = NQELZARN20::TranslateStatusCode(status);
+  return text == code ? code : code + " (" + text + ")";
+}
+
+// Names as the text trace shows them: an empty one would vanish.
+std::string Shown(const std::string& name) { return name.empty() ? "\"\"" : Displayed(name); }
+
+void WriteTextArguments(std::ostream& out, const THostCall& call) {
+  switch (call.kind) {
+    case THostCall::GetName:
+    case THostCall::GetClass:
+    case THostCall::EnumerateInstances:
+      out << ' ' << Shown(call.className);
+      break;
+    case THostCall::EnumerateAssociatedInstances:
+      out << ' ' << Shown(call.instance) << ' ' << Shown(call.className);
+      break;
+    case THostCall::GetProperty:
+      out << ' ' << Shown(call.instance) << ' ' << Shown(call.property);
+      break;
+    case THostCall::GetOperatingSystemType:
+      break;
+  }
+}
+
+void WriteTextCall(std::ostream& out, const THostCall& call) {
+  out << "  -> " << CallName(call.kind);
+  WriteTextArguments(out, call);
+  if (call.status) {
+    out << ": " << StatusText(*call.status);
+  } else if (call.count) {
+    out << ": " << *call.count << (*call.count == 1 ? " instance" : " instances");
+  } else if (call.result) {
+    out << ": " << *call.result;
+  }
+  out << '\n';
+}
+
+// "[100] first line", further lines indented to line up under the first;
+// no line gets trailing blanks. Other control characters show escaped.
+void WriteTextLog(std::ostream& out, std::int32_t level, const std::string& text) {
+  char prefix[16];
+  const int width = std::snprintf(prefix, sizeof prefix, "[%3d]", static_cast<int>(level));
+  const std::string indent(static_cast<std::size_t>(width) + 1, ' ');
+  const std::string shown = RepairUtf8(text);
+  out.write(prefix, width);
+  // Lines as getline splits them: a last newline ends a line, it starts none.
+  for (std::size_t start = 0; start < shown.size();) {
+    const std::size_t end = std::min(shown.find('\n', start), shown.size());
+    if (end != start) {
+      out << (start == 0 ? " " : indent);
+      out << NZARNCORE::Printable(std::string_view(shown).substr(start, end - start));
+    }
+    out << '\n';
+    start = end + 1;
+  }
+  if (text.empty()) out << '\n';
+}
+
+}  // namespace
+
+void CountLine(TLineCounts& counts, std::int32_t level) {
+  switch (level) {
+    case kLevelFinding:
+      ++counts.findings;
+      break;
+    case kLevelAdvice:
+      ++counts.advice;
+      break;
+    case kLevelError:
+      ++counts.errors;
+      break;
+    case kLevelDiagnostic:
+      ++counts.diagnostics;
+      break;
+    default:
+      ++counts.otherLevels;
+  }
+}
+
+std::string CountsText(const TLineCounts& counts) {
+  std::ostringstream text;
+  text << "findings " << counts.findings << ", advice " << counts.advice << ", errors "
+       << counts.errors << ", diagnostics " << counts.diagnostics;
+  if (counts.otherLevels != 0) text << ", other levels " << counts.otherLevels;
+  if (counts.hidden != 0) text << "; " << counts.hidden << " not shown (--levels)";
+  return text.str();
+}
+
+std::string Summary(const TLineCounts& counts) { return "Summary: " + CountsText(counts); }
+
+TOutputWriter::TOutputWriter(std::ostream& out, EFormat format,
+                             std::optional<std::set<std::int32_t>> shownLevels,
+                             std::string recordPrefix, EFlush flush)
+    : m_out(out),
+      m_format(format),
+      m_shownLevels(std::move(shownLevels)),
+      m_recordPrefix(std::move(recordPrefix)),
+      m_flush(flush) {}
+
+void TOutputWriter::OnLog(std::int32_t level, const std::string& text) {
+  CountLine(m_counts, level);
+  if (!Shows(level)) {
+    ++m_counts.hidden;
+    return;
+  }
+  if (m_format == EFormat::Jsonl) {
+    m_line.clear();
+    AppendJsonLog(m_line, m_recordPrefix, level, text);
+    m_out.write(m_line.data(), static_cast<std::streamsize>(m_line.size()));
+  } else {
+    WriteTextLog(m_out, level, text);
+  }
+  LineEnded();
+}
+
+void TOutputWriter::OnHostCall(const THostCall& call) {
+  if (m_format == EFormat::Jsonl) {
+    m_line.clear();
+    AppendJsonCall(m_line, m_recordPrefix, call);
+    m_out.write(m_line.data(), static_cast<std::streamsize>(m_line.size()));
+  } else {
+    WriteTextCall(m_out, call);
+  }
+  LineEnded();
+}
+
+void TOutputWriter::LineEnded() {
+  if (m_flush == EFlush::EachLine) m_out.flush();
+}
+
+bool TOutputWriter::Shows(std::int32_t level) const {
+  return !m_shownLevels || m_shownLevels->count(level) != 0;
+}
+
+}  // namespace NZARN

@@ -1,0 +1,70 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <ostream>
+#include <set>
+#include <string>
+
+#include <optional>
+
+#include "zarncore/HostCall.h"
+
+namespace NZARN {
+
+enum class EFormat { Text, Jsonl };
+
+// When written lines leave the stream's buffer: when the stream is flushed,
+// or as each line ends.
+enum class EFlush { AtEnd, EachLine };
+
+// How many lines the plug-in wrote, by level, whether shown or not.
+struct TLineCounts {
+  std::size_t findings = 0;
+  std::size_t advice = 0;
+  std::size_t errors = 0;
+  std::size_t diagnostics = 0;
+  std::size_t otherLevels = 0;
+  std::size_t hidden = 0;  // left out by the level filter
+};
+
+// Counts a line the plug-in wrote at that level.
+void CountLine(TLineCounts& counts, std::int32_t level);
+
+// "findings 2, advice 1, errors 0, diagnostics 3", with the other levels and
+// the hidden lines when there were any.
+std::string CountsText(const TLineCounts& counts);
+
+// The one-line account of what was written, for the end of text output.
+std::string Summary(const TLineCounts& counts);
+
+// Writes logged lines and host calls as they happen, in the chosen format,
+// and counts the lines.
+class TOutputWriter : public NZARNCORE::IHostObserver {
+ public:
+  // shownLevels: the levels whose lines are written; none means all.
+  // recordPrefix: JSON members written first in every JSONL object, each
+  // followed by ", ".
+  TOutputWriter(std::ostream& out, EFormat format,
+                std::optional<std::set<std::int32_t>> shownLevels,
+                std::string recordPrefix = std::string(), EFlush flush = EFlush::AtEnd);
+
+  void OnLog(std::int32_t level, const std::string& text) override;
+  void OnHostCall(const NZARNCORE::THostCall& call) override;
+
+  const TLineCounts& Counts() const { return m_counts; }
+
+ private:
+  void LineEnded();
+  bool Shows(std::int32_t level) const;
+
+  std::ostream& m_out;
+  EFormat m_format;
+  std::optional<std::set<std::int32_t>> m_shownLevels;
+  std::string m_recordPrefix;
+  EFlush m_flush;
+  TLineCounts m_counts;
+  std::string m_line;  // a JSONL line, made whole before it is written
+};
+
+}  // namespace NZARN

@@ -1,0 +1,86 @@
+#include "zarncore/loader/PieceSources.h"
+
+#include <cerrno>
+
+#if !defined(_WIN32)
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "zarncore/Files.h"
+#include "zarncore/Text.h"
+
+namespace NZARNCORE {
+
+namespace {
+
+// A descriptor that is not open can only be a standard stream the caller
+// closed.
+std::string ReadFailure(const std::string& path, int error) {
+  const std::string reason = error == EBADF ? "not open" : ErrorReason(error);
+  return path + ": cannot read: " + reason;
+}
+
+// Whether a read that found nothing yet may wait for more: a pipe that
+// whoever made it left non-blocking says so, and is waited on.
+bool WaitedForMore([[maybe_unused]] std::FILE* file) {
+#if defined(_WIN32)
+  return false;
+#else
+  if (errno != EAGAIN && errno != EWOULDBLOCK) return false;
+  pollfd readable{fileno(file), POLLIN, 0};
+  return poll(&readable, 1, -1) >= 0 || errno == EINTR;
+#endif
+}
+
+std::FILE* OpenFile(const std::string& path, [[maybe_unused]] EFileKind kind) {
+#if !defined(_WIN32)
+  if (kind == EFileKind::Regular) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat status = {};
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+      close(fd);
+      throw TInventoryError(path + ": cannot read: not a regular file");
+    }
+    std::FILE* const file = fdopen(fd, "rb");
+    if (!file) close(fd);
+    return file;
+  }
+#endif
+  return std::fopen(path.c_str(), "rb");
+}
+
+}  // namespace
+
+TFileSource::TFileSource(std::FILE* file, const std::string& path)
+    : m_file(file), m_path(path), m_buffer(new char[kPieceSize]) {}
+
+std::string_view TFileSource::Next() {
+  for (;;) {
+    std::clearerr(m_file);
+    const std::size_t read = std::fread(m_buffer.get(), 1, kPieceSize, m_file);
+    if (read != 0 || !std::ferror(m_file)) return std::string_view(m_buffer.get(), read);
+    if (!WaitedForMore(m_file)) throw TInventoryError(ReadFailure(m_path, errno));
+  }
+}
+
+std::string_view TTextSource::Next() {
+  const std::string_view piece = m_rest.substr(0, kPieceSize);
+  m_rest.remove_prefix(piece.size());
+  return piece;
+}
+
+// Windows refuses to open a folder as a file and reports "permission
+// denied"; the user is told that the path is a folder, as on Linux.
+TFile OpenInventoryFile(const std::string& path, EFileKind kind) {
+  if (IsFolder(path)) throw TInventoryError(ReadFailure(path, EISDIR));
+  TFile file(OpenFile(path, kind));
+  if (!file) throw TInventoryError(ReadFailure(path, errno));
+  std::setvbuf(file.get(), nullptr, _IONBF, 0);
+  return file;
+}
+
+}  // namespace NZARNCORE
