@@ -151,10 +151,15 @@ package: windows-build
 
 # What a user installs: the .deb installed and used, the .rpm held to it,
 # the zip unpacked and run under Wine, the .msi installed, upgraded and
-# removed by Wine's msiexec.
+# removed by Wine's msiexec. Wine now and then crashes a program it starts
+# and leaves it hanging (each step has a time limit), so a pass that fails
+# runs once more, in a new prefix; a real failure fails twice.
+PACKAGE_PASS = $(1) $(PACKAGE_BUILD) $(WINDOWS_BUILD) || \
+	  { echo "== $(notdir $(1)) failed; once more, in case Wine failed it"; \
+	    $(1) $(PACKAGE_BUILD) $(WINDOWS_BUILD); }
 package-check: package
-	@tests/package/check-packages $(PACKAGE_BUILD) $(WINDOWS_BUILD)
-	@tests/package/check-msi $(PACKAGE_BUILD) $(WINDOWS_BUILD)
+	@$(call PACKAGE_PASS,tests/package/check-packages)
+	@$(call PACKAGE_PASS,tests/package/check-msi)
 
 # Times zarn against jq, Python and a simdjson parse on generated inventories,
 # then zarn analyze over an archive of FLEET_INVENTORIES inventories against a
