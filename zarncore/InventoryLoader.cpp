@@ -68,6 +68,9 @@ boost::shared_ptr<TInventory> Load(const std::string& source, IPieceSource& inpu
 
 boost::shared_ptr<TInventory> LoadInventoryFile(const std::string& path, EFileKind kind) {
   const TFile file = OpenInventoryFile(path, kind);
+  if (const std::unique_ptr<TMappedSource> mapped = TMappedSource::Map(file.get())) {
+    return Load(path, *mapped);
+  }
   TFileSource input(file.get(), path);
   return Load(path, input);
 }

@@ -1,10 +1,12 @@
 #include "zarncore/loader/PieceSources.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #if !defined(_WIN32)
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -66,6 +68,37 @@ std::string_view TFileSource::Next() {
     if (!WaitedForMore(m_file)) throw TInventoryError(ReadFailure(m_path, errno));
   }
 }
+
+#if defined(_WIN32)
+std::unique_ptr<TMappedSource> TMappedSource::Map(std::FILE*) { return nullptr; }
+
+TMappedSource::~TMappedSource() = default;
+
+std::string_view TMappedSource::Next() { return std::string_view(); }
+#else
+std::unique_ptr<TMappedSource> TMappedSource::Map(std::FILE* file) {
+  struct stat status = {};
+  if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size <= 0) {
+    return nullptr;
+  }
+  const auto size = static_cast<std::size_t>(status.st_size);
+  void* const data = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fileno(file), 0);
+  if (data == MAP_FAILED) return nullptr;
+  return std::make_unique<TMappedSource>(static_cast<const char*>(data), size);
+}
+
+TMappedSource::~TMappedSource() { munmap(const_cast<char*>(m_data), m_size); }
+
+// Pieces start a whole number of pages into the mapping, so the one before
+// is let go exactly.
+std::string_view TMappedSource::Next() {
+  if (m_next != m_start)
+    madvise(const_cast<char*>(m_data) + m_start, m_next - m_start, MADV_DONTNEED);
+  m_start = m_next;
+  m_next = std::min(m_size, m_next + kPieceSize);
+  return std::string_view(m_data + m_start, m_next - m_start);
+}
+#endif
 
 std::string_view TTextSource::Next() {
   const std::string_view piece = m_rest.substr(0, kPieceSize);

@@ -45,6 +45,28 @@ class TTextSource : public IPieceSource {
   std::string_view m_rest;
 };
 
+// A regular file mapped read-only and handed out a piece at a time, each
+// piece let go once the next is asked for: it is read from the system's
+// cache where it lies, without the copy that reading it into a buffer
+// costs, and never held whole.
+class TMappedSource : public IPieceSource {
+ public:
+  // Null where the file cannot be mapped (not a regular file, empty, or a
+  // system without mappings); it is then read into a buffer.
+  static std::unique_ptr<TMappedSource> Map(std::FILE* file);
+  TMappedSource(const char* data, std::size_t size) : m_data(data), m_size(size) {}
+  ~TMappedSource() override;
+  TMappedSource(const TMappedSource&) = delete;
+  TMappedSource& operator=(const TMappedSource&) = delete;
+  std::string_view Next() override;
+
+ private:
+  const char* m_data;
+  std::size_t m_size;
+  std::size_t m_start = 0;  // of the piece handed out last
+  std::size_t m_next = 0;   // where the next piece starts
+};
+
 struct TFileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
 };
