@@ -59,9 +59,23 @@ EAnalysisOutcome RunAll(const TAnalysisPlan& plan, NZARNCORE::TLoadedPlugin& plu
 
 }  // namespace
 
+std::unique_ptr<TPreloadedPlugin> TPreloadedPlugin::Load(const std::string& path) {
+  std::unique_ptr<TPreloadedPlugin> preloaded(new TPreloadedPlugin());
+  preloaded->m_plugin = LoadPlugin(path, [](const std::string&) {});
+  if (!preloaded->m_plugin) return nullptr;
+  return preloaded;
+}
+
 EAnalysisOutcome AnalyzeInventory(const boost::shared_ptr<NZARNCORE::TInventory>& inventory,
                                   const TAnalysisPlan& plan, NZARNCORE::IHostObserver& observer,
-                                  const TErrorSink& report) {
+                                  const TErrorSink& report, TPreloadedPlugin* preloaded) {
+  if (preloaded != nullptr) {
+    TRepository repository(inventory);
+    if (const std::unique_ptr<NZARNCORE::TLoadedPlugin> plugin = preloaded->Take(observer)) {
+      if (plan.trace) repository.SetCallObserver(&observer);
+      return RunAll(plan, *plugin, repository, report);
+    }
+  }
   THostSession session(observer);
   TRepository repository(inventory);
   const std::unique_ptr<NZARNCORE::TLoadedPlugin> plugin = LoadPlugin(plan.plugin, report);

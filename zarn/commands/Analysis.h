@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,15 +21,45 @@ struct TAnalysisPlan {
   bool trace = false;  // the observer also sees every host call
 };
 
+// A plug-in loaded once by a process that forks a child per inventory:
+// each child analyses with its own copy, untouched as loading left it, so
+// that it loads nothing again and stays as isolated as if it had. Lines the
+// plug-in logs go to the observer of the analysis that runs.
+class TPreloadedPlugin : public NZARNCORE::IHostObserver {
+ public:
+  // Null when the plug-in cannot be loaded; each analysis then tries and
+  // says why.
+  static std::unique_ptr<TPreloadedPlugin> Load(const std::string& path);
+
+  void OnLog(std::int32_t level, const std::string& text) override {
+    m_observer->OnLog(level, text);
+  }
+  void OnHostCall(const NZARNCORE::THostCall& call) override { m_observer->OnHostCall(call); }
+
+  // The plug-in, once; what it logs goes to observer from now on.
+  std::unique_ptr<NZARNCORE::TLoadedPlugin> Take(NZARNCORE::IHostObserver& observer) {
+    m_observer = &observer;
+    return std::move(m_plugin);
+  }
+
+ private:
+  TPreloadedPlugin() : m_session(*this) {}
+
+  NZARNCORE::IHostObserver* m_observer = nullptr;
+  THostSession m_session;
+  std::unique_ptr<NZARNCORE::TLoadedPlugin> m_plugin;
+};
+
 // How an analysis ended.
 enum class EAnalysisOutcome { PluginNotLoaded, Completed, Threw, ReferencesHeld };
 
-// Loads the plug-in in a host session of its own and runs its analysis over
-// the inventory, until the first run that goes wrong; the observer sees what
-// the plug-in logs. Each problem goes to report as one message, such as
-// "run 2: exception left RunAnalysis: status 22: status 22".
+// Loads the plug-in in a host session of its own (or takes the one
+// preloaded, once) and runs its analysis over the inventory, until the
+// first run that goes wrong; the observer sees what the plug-in logs. Each
+// problem goes to report as one message, such as "run 2: exception left
+// RunAnalysis: status 22: status 22".
 EAnalysisOutcome AnalyzeInventory(const boost::shared_ptr<NZARNCORE::TInventory>& inventory,
                                   const TAnalysisPlan& plan, NZARNCORE::IHostObserver& observer,
-                                  const TErrorSink& report);
+                                  const TErrorSink& report, TPreloadedPlugin* preloaded = nullptr);
 
 }  // namespace NZARN

@@ -36,7 +36,8 @@ int MoreImportantStatus(int first, int second) {
   return first;
 }
 
-int RunAnalyzeOne(const TAnalyzeOptions& options, const TListedInventory& listed, bool partOfRun) {
+int RunAnalyzeOne(const TAnalyzeOptions& options, const TListedInventory& listed, bool partOfRun,
+                  TPreloadedPlugin* preloaded) {
   TInventorySummary summary;
   summary.path = listed.path;
   boost::shared_ptr<NZARNCORE::TInventory> inventory;
@@ -53,9 +54,9 @@ int RunAnalyzeOne(const TAnalyzeOptions& options, const TListedInventory& listed
                        partOfRun ? JsonlPrefix(summary.path, summary.host) : std::string(),
                        partOfRun ? EFlush::EachLine : EFlush::AtEnd);
   const std::string prefix = partOfRun ? summary.path + ": " : std::string();
-  const EAnalysisOutcome outcome =
-      AnalyzeInventory(inventory, options.plan, writer,
-                       [&prefix](const std::string& m) { ReportError(prefix + m); });
+  const EAnalysisOutcome outcome = AnalyzeInventory(
+      inventory, options.plan, writer, [&prefix](const std::string& m) { ReportError(prefix + m); },
+      preloaded);
   const bool outputWritten = FinishOutput();
   const bool analyzed = outcome != EAnalysisOutcome::PluginNotLoaded;
   const bool unreadClasses = analyzed && NoteUnreadableClasses(*inventory, prefix) != 0;

@@ -178,6 +178,11 @@ class TFleetRun {
     m_signals.async_wait([this](const boost::system::error_code& error, int signal) {
       if (!error) Interrupt(signal);
     });
+#if !defined(_WIN32)
+    // Each child is a copy of this process: loaded here once, the plug-in
+    // is loaded in none of them.
+    m_preloaded = TPreloadedPlugin::Load(m_options.plan.plugin);
+#endif
     StartMore();
     m_context.run();
     m_progress.Clear();
@@ -198,8 +203,9 @@ class TFleetRun {
 
   void Start(std::size_t index) {
     const TListedInventory& inventory = m_inventories[index];
-    const TChildWork work{[this, &inventory] { return RunAnalyzeOne(m_options, inventory, true); },
-                          MemberArguments(m_options, inventory.path)};
+    const TChildWork work{
+        [this, &inventory] { return RunAnalyzeOne(m_options, inventory, true, m_preloaded.get()); },
+        MemberArguments(m_options, inventory.path)};
     try {
       m_children[index] = std::make_unique<TChildProcess>(
           m_context, work, [this, index](TChildResult result) { Ended(index, std::move(result)); });
@@ -295,6 +301,7 @@ class TFleetRun {
 
   const TAnalyzeOptions& m_options;
   const std::vector<TListedInventory>& m_inventories;
+  std::unique_ptr<TPreloadedPlugin> m_preloaded;
   boost::asio::io_context m_context;
   boost::asio::signal_set m_signals;
   std::vector<std::unique_ptr<TChildProcess>> m_children;

@@ -66,9 +66,10 @@ int RunAnalyze(const TAnalyzeOptions& options);
 // summary line; or, partOfRun, as one of several for the parent that runs
 // them: its messages and JSONL lines name it, each line leaves at once (so
 // that a crash or a kill later loses none), and its summary ends its
-// stderr.
-int RunAnalyzeOne(const TAnalyzeOptions& options, const TListedInventory& inventory,
-                  bool partOfRun);
+// stderr. A plug-in the parent preloaded is analysed with instead of
+// loading it again.
+int RunAnalyzeOne(const TAnalyzeOptions& options, const TListedInventory& inventory, bool partOfRun,
+                  TPreloadedPlugin* preloaded = nullptr);
 int RunAnalyzeMany(const TAnalyzeOptions& options);
 int RunMonitoringCheck(const TCheckOptions& options);
 int RunValidate(const std::string& inventory);
