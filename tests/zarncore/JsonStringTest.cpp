@@ -1,0 +1,46 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include <boost/json/serialize.hpp>
+
+#include "zarncore/Text.h"
+
+namespace {
+
+// What the JSON library writes for text, its UTF-8 repaired first.
+std::string LibraryJson(const std::string& text) {
+  const std::string repaired = NZARNCORE::RepairUtf8(text);
+  return boost::json::serialize(boost::json::string_view(repaired.data(), repaired.size()));
+}
+
+std::string Written(const std::string& text) {
+  std::string out = "prefix ";
+  NZARNCORE::AppendJsonString(out, text);
+  return out.substr(7);
+}
+
+// Every byte, alone and at each place in and around the runs of eight that
+// are copied whole, is written as the library writes it.
+TEST(JsonString, WritesEveryByteAsTheLibraryDoes) {
+  const std::string around = "0123456789abcdefghij";
+  for (int byte = 0; byte < 256; ++byte) {
+    for (std::size_t at = 0; at <= around.size(); at += 3) {
+      std::string text = around;
+      text.insert(at, 1, static_cast<char>(byte));
+      ASSERT_EQ(Written(text), LibraryJson(text)) << "byte " << byte << " at " << at;
+    }
+  }
+}
+
+TEST(JsonString, WritesMixedTextsAsTheLibraryDoes) {
+  const std::string texts[] = {"",
+                               "\"",
+                               "C:\\Windows\\system32\\drivers\\zelk412.sys\r\n",
+                               "Administr\xC3\xA1tor \xE2\x82\xAC \xF0\x9F\x98\x80 \x7F\x1B[0m",
+                               "cut \xE2\x82 sequence and a lone \x80 byte then more text",
+                               std::string("nul \0 inside and after the eighth byte", 39)};
+  for (const std::string& text : texts) EXPECT_EQ(Written(text), LibraryJson(text)) << text;
+}
+
+}  // namespace
