@@ -7,7 +7,7 @@ PACKAGE_BUILD ?= build-package
 BENCH_BUILD ?= build-bench
 BENCH_RUNS ?= 3
 BENCH_BASELINE ?=
-FLEET_INVENTORIES ?= 10000
+FLEET_INVENTORIES ?= 2000
 SAMPLES ?= examples/sample-server.json examples/linux-server.json
 CMAKE_FLAGS ?=
 FUZZ_SECONDS ?= 60
@@ -161,18 +161,17 @@ package-check: package
 	@$(call PACKAGE_PASS,tests/package/check-packages)
 	@$(call PACKAGE_PASS,tests/package/check-msi)
 
-# Times zarn against jq, Python and a simdjson parse on generated inventories,
-# then zarn analyze over an archive of FLEET_INVENTORIES inventories against a
-# shell loop and GNU parallel (all kept in the bench build's folder, never in
-# the tree). The build is the one users get; BENCH_BASELINE names an earlier
+# Times zarn against jq, Python, a simdjson parse and the bare JSON parse on
+# generated inventories, then zarn analyze over an archive of
+# FLEET_INVENTORIES inventories against a shell loop and GNU parallel, all in
+# one table (kept in the bench build's folder, never in the tree). The build is the one users get; BENCH_BASELINE names an earlier
 # run's results.json to judge validate by.
 bench:
 	@scripts/install-deps bench
 	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DZARN_BUILD_TESTS=OFF -DZARN_BUILD_BENCH=ON > /dev/null
 	@cmake --build $(BENCH_BUILD)
-	@python3 bench/run-bench.py --build $(BENCH_BUILD) --runs $(BENCH_RUNS) \
+	@python3 bench/run-bench.py --build $(BENCH_BUILD) --runs $(BENCH_RUNS) --fleet $(FLEET_INVENTORIES) \
 	  $(if $(BENCH_BASELINE),--baseline $(BENCH_BASELINE))
-	@python3 bench/fleet-bench.py --build $(BENCH_BUILD) --inventories $(FLEET_INVENTORIES)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
