@@ -30,7 +30,7 @@ constexpr TTypeForm kTypeForms[] = {
     {TypeName(NQELZARN20::eCIMTypeDateTime), NQELZARN20::eCIMTypeDateTime, EValueKind::String},
 };
 
-bool IsDateTimeDigit(char c) { return (c >= '0' && c <= '9') || c == '*'; }
+constexpr bool IsDateTimeDigit(char c) { return (c >= '0' && c <= '9') || c == '*'; }
 
 }  // namespace
 
@@ -110,14 +110,29 @@ std::string Char16Problem(std::string_view text) {
   return std::string();
 }
 
+struct TDateTimeDigits {
+  bool is[256];
+  constexpr TDateTimeDigits() : is() {
+    for (unsigned byte = 0; byte < 256; ++byte) is[byte] = IsDateTimeDigit(static_cast<char>(byte));
+  }
+};
+constexpr TDateTimeDigits kDateTimeDigits;
+
+// Whether the bytes [from, to) of text are each a digit or '*'.
+bool DateTimeDigits(std::string_view text, std::size_t from, std::size_t to) {
+  bool digits = true;
+  for (std::size_t offset = from; offset < to; ++offset)
+    digits &= kDateTimeDigits.is[static_cast<unsigned char>(text[offset])];
+  return digits;
+}
+
 // Whether text has the form of a CIM datetime; DateTimeProblem says why not.
+// Every record of an event log holds one: the three runs of digits are
+// checked without a branch per character, which took a twelfth of a load.
 bool IsDateTime(std::string_view text) {
   if (text.size() != 25 || text[14] != '.') return false;
   if (text[21] != '+' && text[21] != '-' && text[21] != ':') return false;
-  for (std::size_t offset = 0; offset < text.size(); ++offset) {
-    if (offset != 14 && offset != 21 && !IsDateTimeDigit(text[offset])) return false;
-  }
-  return true;
+  return DateTimeDigits(text, 0, 14) & DateTimeDigits(text, 15, 21) & DateTimeDigits(text, 22, 25);
 }
 
 // Why text is no CIM datetime: yyyymmddhhmmss.mmmmmm then the UTC offset in
