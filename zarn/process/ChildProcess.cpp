@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <iostream>
+#include <optional>
+#include <string>
 #include <system_error>
 #include <utility>
 
@@ -15,6 +17,7 @@
 #include <boost/process/io.hpp>
 #else
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,8 +32,9 @@ namespace NZARN {
 
 namespace {
 
-// The part every system shares: both streams read to their ends, then the
-// child reaped and done posted, so that done may destroy the child object.
+// The part every system shares: the streams that are pipes read to their
+// ends, then the child reaped (which gives what it wrote elsewhere) and
+// done posted, so that done may destroy the child object.
 template <class TStream, class TSystemPart>
 class TReadChild : public TSystemPart {
   using TReader = NZARNCOLLECT::TPipeReader<TStream>;
@@ -41,16 +45,18 @@ class TReadChild : public TSystemPart {
       : TSystemPart(context, std::forward<TArgs>(args)...),
         m_context(context),
         m_done(std::move(done)),
-        m_out(this->OutStream(), TReader::kNoLimit, [this] { OneEnded(); }),
         m_err(this->ErrStream(), TReader::kNoLimit, [this] { OneEnded(); }) {
-    m_out.Start();
+    if constexpr (TSystemPart::kOutPiped) {
+      m_out.emplace(this->OutStream(), TReader::kNoLimit, [this] { OneEnded(); });
+      m_out->Start();
+    }
     m_err.Start();
   }
 
  private:
   void OneEnded() {
     if (--m_open != 0) return;
-    m_result.out = m_out.TakeText();
+    if (m_out) m_result.out = m_out->TakeText();
     m_result.err = m_err.TakeText();
     this->Reap(m_result);
     boost::asio::post(m_context, [done = m_done, result = std::move(m_result)]() mutable {
@@ -61,8 +67,8 @@ class TReadChild : public TSystemPart {
   boost::asio::io_context& m_context;
   TChildProcess::TDone m_done;
   TChildResult m_result;
-  int m_open = 2;
-  TReader m_out;
+  int m_open = TSystemPart::kOutPiped ? 2 : 1;
+  std::optional<TReader> m_out;
   TReader m_err;
 };
 
@@ -81,6 +87,8 @@ std::string FromTextMode(std::string text) {
 // zarn started again, with pipes for its output.
 class TWindowsPart {
  public:
+  static constexpr bool kOutPiped = true;
+
   TWindowsPart(boost::asio::io_context& context, const TChildWork& work)
       : m_outPipe(context),
         m_errPipe(context),
@@ -158,20 +166,53 @@ class TPipe {
   int m_ends[2];
 };
 
+// A file in memory, with no name, that this process closes.
+class TMemoryFile {
+ public:
+  TMemoryFile() : m_fd(memfd_create("zarn-child-output", MFD_CLOEXEC)) {
+    if (m_fd < 0) ThrowSystemError("cannot make a file for a child's output");
+  }
+  ~TMemoryFile() { Close(); }
+  TMemoryFile(const TMemoryFile&) = delete;
+  TMemoryFile& operator=(const TMemoryFile&) = delete;
+
+  int Descriptor() const { return m_fd; }
+  void Close() {
+    if (m_fd >= 0) close(m_fd);
+    m_fd = -1;
+  }
+  // Everything written to it.
+  std::string Text() const {
+    std::string text;
+    char buffer[65536];
+    for (off_t at = 0;;) {
+      const ssize_t read = pread(m_fd, buffer, sizeof buffer, at);
+      if (read < 0 && errno == EINTR) continue;
+      if (read <= 0) return text;
+      text.append(buffer, static_cast<std::size_t>(read));
+      at += read;
+    }
+  }
+
+ private:
+  int m_fd;
+};
+
 // In the child: the signals this process caught take their default action
-// again (those it ignores stay ignored), its output goes to the pipes, and
-// it never returns to the parent's code, whose objects belong to the parent.
-[[noreturn]] void RunInChild(const TChildWork& work, const TPipe& out, const TPipe& err) {
+// again (those it ignores stay ignored), its output goes to the file and
+// the pipe, and it never returns to the parent's code, whose objects belong
+// to the parent.
+[[noreturn]] void RunInChild(const TChildWork& work, const TMemoryFile& out, const TPipe& err) {
   for (const int signal : {SIGINT, SIGTERM}) {
     if (!IgnoresSignal(signal)) std::signal(signal, SIG_DFL);
   }
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
-  if (dup2(out.WriteEnd(), 1) < 0 || dup2(err.WriteEnd(), 2) < 0) _exit(127);
+  if (dup2(out.Descriptor(), 1) < 0 || dup2(err.WriteEnd(), 2) < 0) _exit(127);
   // However many descriptors this process held (it starts no more children
   // than it has room for), the child then has room for its own files.
-  out.CloseEnds();
+  if (out.Descriptor() > 2) close(out.Descriptor());
   err.CloseEnds();
   const int empty = open("/dev/null", O_RDONLY | O_CLOEXEC);
   if (empty < 0 || dup2(empty, 0) < 0) _exit(127);
@@ -185,32 +226,37 @@ class TPipe {
   _exit(status);
 }
 
-// A copy of this process, with pipes for its output.
+// A copy of this process. Its output goes to a file in memory, read once
+// it has ended: each line it writes leaves it at once, so that a crash
+// loses none, yet wakes nobody; through a pipe, this process woke to read
+// every line, which cost more than many a small inventory's analysis. Its
+// messages, a few lines, come through a pipe, whose end tells that the
+// child is ending.
 class TPosixPart {
  public:
-  TPosixPart(boost::asio::io_context& context, const TChildWork& work)
-      : m_outStream(context), m_errStream(context) {
-    TPipe out;
+  static constexpr bool kOutPiped = false;
+
+  TPosixPart(boost::asio::io_context& context, const TChildWork& work) : m_errStream(context) {
     TPipe err;
     // The child starts with nothing of the parent's left to write.
     std::cout.flush();
     std::cerr.flush();
     m_pid = fork();
-    if (m_pid == 0) RunInChild(work, out, err);
+    if (m_pid == 0) RunInChild(work, m_out, err);
     if (m_pid < 0) ThrowSystemError("cannot start a child process");
-    out.GiveReadEnd(m_outStream);
     err.GiveReadEnd(m_errStream);
   }
 
-  TDescriptor& OutStream() { return m_outStream; }
   TDescriptor& ErrStream() { return m_errStream; }
 
-  // Both pipes are closed, so the child is ending.
+  // Its stderr is closed, so the child is ending.
   void Reap(TChildResult& result) {
     int status = 0;
     while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
     }
     m_pid = -1;
+    result.out = m_out.Text();
+    m_out.Close();
     if (WIFEXITED(status)) {
       result.status = WEXITSTATUS(status);
     } else {
@@ -224,13 +270,13 @@ class TPosixPart {
     if (m_pid > 0) kill(m_pid, SIGKILL);
     m_pid = -1;
     boost::system::error_code ignored;
-    m_outStream.close(ignored);
+    m_out.Close();
     m_errStream.close(ignored);
   }
 
  private:
   pid_t m_pid = -1;
-  TDescriptor m_outStream;
+  TMemoryFile m_out;
   TDescriptor m_errStream;
 };
 
