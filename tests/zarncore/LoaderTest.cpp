@@ -402,6 +402,26 @@ TEST(Loader, LoadsAHugeFileWholeAndPlacesItsErrors) {
                                         std::to_string(longText + 22) + ": unexpected ']'");
 }
 
+// A file is read in pieces of a mebibyte: one that ends just before, on or
+// just after a piece's end, whole or cut short, loads as its text does.
+TEST(Loader, ReadsAFileToItsLastByteWhereverThePiecesEnd) {
+  const std::size_t piece = std::size_t(1) << 20;
+  const std::string frame = WithValue("\"\"");
+  for (const std::size_t size : {piece - 1, piece, piece + 1, 2 * piece}) {
+    const std::string text = WithValue("\"" + std::string(size - frame.size(), 'x') + "\"");
+    const std::string cut = text.substr(0, text.size() - 1);
+    for (const std::string& content : {text, cut}) {
+      const TTempFile file;
+      file.Write(content);
+      const std::string expected = ErrorOf([&] { LoadInventoryText(content, file.path); });
+      EXPECT_EQ(FileErrorOf(file.path), expected) << content.size() << " bytes";
+      if (expected != "(loaded)") continue;
+      EXPECT_EQ(LoadInventoryFile(file.path)->Properties(0).at(0).value.ToString(10),
+                std::string(size - frame.size(), 'x'));
+    }
+  }
+}
+
 TEST(Loader, NamesFileThatCannotBeRead) {
   const std::string missing = TTempFile().path;
   EXPECT_EQ(FileErrorOf(missing), missing + ": cannot read: no such file or directory");
