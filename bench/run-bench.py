@@ -219,7 +219,7 @@ def print_table(results, target_rows, load):
         print("%-22s" % entry["name"] + "".join(
             " %15.2f" % entry["ratios"][name] for name in names)
             + "  %17.3f" % entry["analyze_us_per_record"])
-    print("\nTargets, on the million-record inventories:")
+    print("\nTargets, on the million-record inventories and the archive:")
     for target, met, figure in target_rows:
         print("  %-62s %-8s %s" % (target, "met" if met else "NOT MET", figure))
 
@@ -228,7 +228,7 @@ def plot(results, path):
     """Wall time against file size, both on log scales, one line per tool."""
     width, height, margin = 720, 460, 70
     colours = {"validate": "#1f77b4", "analyze": "#d62728", "analyze-jsonl": "#8c564b",
-               "simdjson": "#2ca02c",
+               "simdjson": "#2ca02c", "floor": "#7f7f7f",
                "jq": "#9467bd", "python": "#ff7f0e"}
     points = sorted(results, key=lambda entry: entry["bytes"])
     sizes = [megabytes(entry["bytes"]) for entry in points]
