@@ -225,6 +225,10 @@ const std::vector<TBadCase> kBadCases = {
           "0.000000+060\"}",
           "bad datetime '202612060830\xC3\xA9"
           "0.000000+060': expected a digit or '*' at offset 12"),
+    Value("DateTimeMicrosecondDigit", R"({"datetime": "20261206083000.00000x+060"})",
+          "bad datetime '20261206083000.00000x+060': expected a digit or '*' at offset 20"),
+    Value("DateTimeOffsetDigit", R"({"datetime": "20261206083000.000000+06x"})",
+          "bad datetime '20261206083000.000000+06x': expected a digit or '*' at offset 24"),
     Top("AssociationsObject", R"("associations": {})",
         ": associations: expected an array of [id, id] pairs, got an object"),
     Top("DeepAssociations", R"("associations": )" + kDeepArrays,
