@@ -19,7 +19,7 @@ namespace {
 const char kVersion[] = "zarn check " ZARN_VERSION;
 const char kUsage[] =
     "Usage: zarn check [--root DIR | --inventory FILE] [-w RANGE] [-c RANGE] [-t SECONDS]\n"
-    "                  [--plugin PATH] [--prometheus FILE]";
+    "                  [--plugin PATH] [--prometheus FILE] [--known FILE]";
 const char kUsageErrorStart[] = "TVXANAL UNKNOWN: ";
 
 const char kHelp[] =
@@ -51,6 +51,9 @@ const char kHelp[] =
     " --prometheus FILE\n"
     "    Also write the state and the figures of the run to FILE, whole, in\n"
     "    Prometheus' text format, for node_exporter's textfile collector\n"
+    " --known FILE\n"
+    "    Show the findings and advice FILE acknowledges as known, and leave\n"
+    "    them out of the state; one that cannot be loaded is UNKNOWN\n"
     "\n"
     "RANGE is [@][START:][END]: START is 0 when left out and ~ for minus\n"
     "infinity, END infinity when left out after the colon. A number outside\n"
@@ -90,6 +93,7 @@ void AddOptions(CLI::App& check, TCheckOptions& options) {
   AddParsedOption(check, "--prometheus", options.prometheus, AnyText, "")
       ->type_name("FILE")
       ->check(CLI::Validator(OutputPathProblem, ""));
+  AddParsedOption(check, "--known", options.known, AnyText, "")->type_name("FILE");
   check.add_flag("--part-of-run", options.partOfRun);
 }
 

@@ -41,6 +41,7 @@ const char kCollector[] = "zarn check";
 const char kCollectedName[] = "the collected inventory";
 const char kCollectionFailed[] = "the collection failed: ";
 const char kInventoryFailed[] = "the inventory could not be loaded: ";
+const char kKnownFailed[] = "the known file could not be loaded: ";
 const char kCheckFailed[] = "the check failed: ";
 const char kNotStarted[] = "the check could not start: ";
 const char kEndedAbnormally[] = "the check ended abnormally";
@@ -135,6 +136,7 @@ std::string SummaryOf(const TCheckResult& result) {
   const std::size_t errors = result.lines.Count(kLevelError);
   if (errors != 0) summary += Counted(errors, "error", "errors") + kIncomplete + ", ";
   summary += FindingsText(result.lines.Count(kLevelFinding), result.lines.Count(kLevelAdvice));
+  summary += result.lines.KnownSummary();
   const TUnreadClasses& unread = result.unread;
   if (unread.unreadable != 0) {
     summary += " (" + Counted(unread.unreadable, "class", "classes") + " could not be read";
@@ -156,8 +158,11 @@ std::string PerfData(const TCheckResult& result, const TThresholds& thresholds) 
       {"collect time", CSeconds(result.collectSeconds), "s", "", "", "0"},
       {"analyse time", CSeconds(result.analyzeSeconds), "s", "", "", "0"}};
   std::string perfData;
-  for (const TPerfValue& value : values)
+  for (const TPerfValue& value : values) {
     perfData += (perfData.empty() ? "" : " ") + PerfText(value);
+    if (value.label == "advice" && result.lines.KnownPerfValue())
+      perfData += " " + PerfText(*result.lines.KnownPerfValue());
+  }
   return perfData;
 }
 
@@ -167,6 +172,7 @@ int WriteReport(const TCheckResult& result, const TThresholds& thresholds) {
             << " | " << PerfData(result, thresholds) << '\n';
   for (const std::string& line : result.lines.LongOutput()) std::cout << line << '\n';
   for (const std::string& line : result.unread.lines) std::cout << line << '\n';
+  for (const std::string& line : result.lines.UnusedLines()) std::cout << line << '\n';
   std::cout.flush();
   return static_cast<int>(state);
 }
@@ -176,6 +182,8 @@ TRunFigures FiguresOf(const TCheckResult& result, const NZARNCORE::TInventory& i
                      result.lines.Count(kLevelAdvice),
                      result.lines.Count(kLevelError),
                      result.lines.Count(kLevelDiagnostic),
+                     result.lines.CountKnown(),
+                     result.lines.FindingsByClass(),
                      result.collectSeconds,
                      result.analyzeSeconds,
                      TriedClasses(inventory)};
@@ -199,6 +207,10 @@ boost::shared_ptr<NZARNCORE::TInventory> InventoryToCheck(const TCheckOptions& o
   }
 }
 
+std::string HostOf(const NZARNCORE::TInventory& inventory) {
+  return inventory.Collection() ? inventory.Collection()->host : std::string();
+}
+
 // Collects this machine, or loads the inventory given, and analyses it, in
 // this process.
 int CheckHere(const TCheckOptions& options) {
@@ -210,6 +222,15 @@ int CheckHere(const TCheckOptions& options) {
   } catch (const std::exception& error) {
     return WriteStateLine(EMonitoringState::Unknown, error.what());
   }
+  std::optional<TKnownFile> known;
+  std::optional<TAcknowledgements> acknowledgements;
+  try {
+    if (options.known) known = LoadKnownFile(*options.known);
+  } catch (const TKnownFileError& error) {
+    return WriteStateLine(EMonitoringState::Unknown, kKnownFailed + std::string(error.what()));
+  }
+  if (known)
+    result.lines.Acknowledge(acknowledgements.emplace(*known, HostOf(*inventory), TodayUtc()));
   result.collectSeconds = SecondsSince(started);
   const TClock::time_point analysing = TClock::now();
   const TAnalysisPlan plan{options.plugin, {NQELZARN20::kHeavyHittersAnalysisClass}, 1, false};
@@ -247,6 +268,7 @@ std::vector<std::string> CheckArguments(const TCheckOptions& options) {
   if (options.thresholds.critical)
     args.push_back("--critical=" + RangeText(*options.thresholds.critical));
   if (options.prometheus) args.insert(args.end(), {"--prometheus", *options.prometheus});
+  if (options.known) args.insert(args.end(), {"--known", *options.known});
   return args;
 }
 

@@ -8,6 +8,7 @@
 
 #include <optional>
 
+#include "zarn/known/Acknowledgements.h"
 #include "zarncore/HostCall.h"
 #include "zarncore/Inventory.h"
 #include "zarncore/LineAttribution.h"
@@ -28,13 +29,16 @@ struct TLineCounts {
   std::size_t diagnostics = 0;
   std::size_t otherLevels = 0;
   std::size_t hidden = 0;  // left out by the level filter
+  // Findings and advice that a known file acknowledges, counted here only;
+  // one whose acknowledgement ended counts as a finding or advice again.
+  std::size_t known = 0;
 };
 
 // Counts a line the plug-in wrote at that level.
 void CountLine(TLineCounts& counts, std::int32_t level);
 
-// "findings 2, advice 1, errors 0, diagnostics 3", with the other levels and
-// the hidden lines when there were any.
+// "findings 2, advice 1, errors 0, diagnostics 3", with the known lines,
+// the other levels and the hidden lines when there were any.
 std::string CountsText(const TLineCounts& counts);
 
 // The one-line account of what was written, for the end of text output.
@@ -56,6 +60,9 @@ class TOutputWriter : public NZARNCORE::IHostObserver {
   // Each JSONL line of a logged text then names the class and the instance
   // it concerns, from this inventory, which must outlive the writer's use.
   void NameConcerned(const NZARNCORE::TInventory& inventory) { m_inventory = &inventory; }
+  // Findings and advice these acknowledge are shown as known, and counted
+  // so; they must outlive the writer's use.
+  void Acknowledge(TAcknowledgements& acknowledgements) { m_acknowledgements = &acknowledgements; }
 
   void OnLog(std::int32_t level, const std::string& text) override;
   void OnHostCall(const NZARNCORE::THostCall& call) override;
@@ -73,6 +80,7 @@ class TOutputWriter : public NZARNCORE::IHostObserver {
   EFlush m_flush;
   bool m_showCalls = false;
   const NZARNCORE::TInventory* m_inventory = nullptr;
+  TAcknowledgements* m_acknowledgements = nullptr;
   NZARNCORE::TLineAttribution m_attribution;
   TLineCounts m_counts;
   std::string m_line;  // a JSONL line, made whole before it is written
