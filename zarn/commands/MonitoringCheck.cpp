@@ -3,6 +3,7 @@
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -15,6 +16,7 @@
 #include "collectors/Collector.h"
 #include "host/Analysis.h"
 #include "zarn/commands/Analysis.h"
+#include "zarn/commands/CheckLines.h"
 #include "zarn/commands/Commands.h"
 #include "zarn/output/CheckMetrics.h"
 #include "zarn/output/MonitoringOutput.h"
@@ -38,6 +40,8 @@ const char kServiceName[] = "TVXANAL";
 const char kCollector[] = "zarn check";
 const char kCollectedName[] = "the collected inventory";
 const char kCollectionFailed[] = "the collection failed: ";
+const char kInventoryFailed[] = "the inventory could not be loaded: ";
+const char kKnownFailed[] = "the known file could not be loaded: ";
 const char kCheckFailed[] = "the check failed: ";
 const char kNotStarted[] = "the check could not start: ";
 const char kEndedAbnormally[] = "the check ended abnormally";
@@ -48,37 +52,6 @@ int WriteStateLine(EMonitoringState state, const std::string& summary) {
             << std::flush;
   return static_cast<int>(state);
 }
-
-// The lines the plug-in logged, as the check reports them.
-class TLoggedLines : public NZARNCORE::IHostObserver {
- public:
-  void OnLog(std::int32_t level, const std::string& text) override {
-    m_lines.emplace_back(level, text);
-  }
-  void OnHostCall(const NZARNCORE::THostCall&) override {}
-
-  std::size_t Count(std::int32_t level) const {
-    std::size_t count = 0;
-    for (const auto& line : m_lines) count += line.first == level ? 1 : 0;
-    return count;
-  }
-
-  // Findings, advice and errors, in the order they were logged.
-  std::vector<std::string> LongOutput() const {
-    std::vector<std::string> output;
-    for (const auto& line : m_lines) {
-      const char* kind = line.first == kLevelFinding  ? "finding: "
-                         : line.first == kLevelAdvice ? "advice: "
-                         : line.first == kLevelError  ? "error: "
-                                                      : nullptr;
-      if (kind) output.push_back(kind + OutputLine(line.second));
-    }
-    return output;
-  }
-
- private:
-  std::vector<std::pair<std::int32_t, std::string>> m_lines;
-};
 
 // The classes the collector did not read in full, as the check reports them.
 struct TUnreadClasses {
@@ -163,6 +136,7 @@ std::string SummaryOf(const TCheckResult& result) {
   const std::size_t errors = result.lines.Count(kLevelError);
   if (errors != 0) summary += Counted(errors, "error", "errors") + kIncomplete + ", ";
   summary += FindingsText(result.lines.Count(kLevelFinding), result.lines.Count(kLevelAdvice));
+  summary += result.lines.KnownSummary();
   const TUnreadClasses& unread = result.unread;
   if (unread.unreadable != 0) {
     summary += " (" + Counted(unread.unreadable, "class", "classes") + " could not be read";
@@ -184,8 +158,11 @@ std::string PerfData(const TCheckResult& result, const TThresholds& thresholds) 
       {"collect time", CSeconds(result.collectSeconds), "s", "", "", "0"},
       {"analyse time", CSeconds(result.analyzeSeconds), "s", "", "", "0"}};
   std::string perfData;
-  for (const TPerfValue& value : values)
+  for (const TPerfValue& value : values) {
     perfData += (perfData.empty() ? "" : " ") + PerfText(value);
+    if (value.label == "advice" && result.lines.KnownPerfValue())
+      perfData += " " + PerfText(*result.lines.KnownPerfValue());
+  }
   return perfData;
 }
 
@@ -195,6 +172,7 @@ int WriteReport(const TCheckResult& result, const TThresholds& thresholds) {
             << " | " << PerfData(result, thresholds) << '\n';
   for (const std::string& line : result.lines.LongOutput()) std::cout << line << '\n';
   for (const std::string& line : result.unread.lines) std::cout << line << '\n';
+  for (const std::string& line : result.lines.UnusedLines()) std::cout << line << '\n';
   std::cout.flush();
   return static_cast<int>(state);
 }
@@ -204,24 +182,59 @@ TRunFigures FiguresOf(const TCheckResult& result, const NZARNCORE::TInventory& i
                      result.lines.Count(kLevelAdvice),
                      result.lines.Count(kLevelError),
                      result.lines.Count(kLevelDiagnostic),
+                     result.lines.CountKnown(),
+                     result.lines.FindingsByClass(),
                      result.collectSeconds,
                      result.analyzeSeconds,
                      TriedClasses(inventory)};
 }
 
-// Collects this machine and analyses it, in this process.
+// The inventory to analyse: one collected elsewhere (--inventory), or this
+// machine's, collected now. Throws with what went wrong, prefixed so.
+boost::shared_ptr<NZARNCORE::TInventory> InventoryToCheck(const TCheckOptions& options,
+                                                          TClock::time_point started) {
+  if (options.inventory) {
+    try {
+      return LoadInventory(TListedInventory{*options.inventory, false});
+    } catch (const NZARNCORE::TInventoryError& error) {
+      throw std::runtime_error(kInventoryFailed + std::string(error.what()));
+    }
+  }
+  try {
+    return CollectInventory(options, started);
+  } catch (const std::exception& error) {
+    throw std::runtime_error(kCollectionFailed + std::string(error.what()));
+  }
+}
+
+std::string HostOf(const NZARNCORE::TInventory& inventory) {
+  return inventory.Collection() ? inventory.Collection()->host : std::string();
+}
+
+// Collects this machine, or loads the inventory given, and analyses it, in
+// this process.
 int CheckHere(const TCheckOptions& options) {
   TCheckResult result;
   const TClock::time_point started = TClock::now();
   boost::shared_ptr<NZARNCORE::TInventory> inventory;
   try {
-    inventory = CollectInventory(options, started);
+    inventory = InventoryToCheck(options, started);
   } catch (const std::exception& error) {
-    return WriteStateLine(EMonitoringState::Unknown, kCollectionFailed + std::string(error.what()));
+    return WriteStateLine(EMonitoringState::Unknown, error.what());
   }
+  std::optional<TKnownFile> known;
+  std::optional<TAcknowledgements> acknowledgements;
+  try {
+    if (options.known) known = LoadKnownFile(*options.known);
+  } catch (const TKnownFileError& error) {
+    return WriteStateLine(EMonitoringState::Unknown, kKnownFailed + std::string(error.what()));
+  }
+  if (known)
+    result.lines.Acknowledge(acknowledgements.emplace(*known, HostOf(*inventory), TodayUtc()));
   result.collectSeconds = SecondsSince(started);
   const TClock::time_point analysing = TClock::now();
   const TAnalysisPlan plan{options.plugin, {NQELZARN20::kHeavyHittersAnalysisClass}, 1, false};
+  result.lines.NameConcerned(*inventory);
   result.outcome = AnalyzeInventory(inventory, plan, result.lines, [&result](const std::string& m) {
     result.problems.push_back(m);
   });
@@ -249,11 +262,13 @@ std::vector<std::string> CheckArguments(const TCheckOptions& options) {
                                    "--plugin",  options.plugin,
                                    "--timeout", std::to_string(options.timeoutSeconds)};
   if (options.root) args.insert(args.end(), {"--root", *options.root});
+  if (options.inventory) args.insert(args.end(), {"--inventory", *options.inventory});
   if (options.thresholds.warning)
     args.push_back("--warning=" + RangeText(*options.thresholds.warning));
   if (options.thresholds.critical)
     args.push_back("--critical=" + RangeText(*options.thresholds.critical));
   if (options.prometheus) args.insert(args.end(), {"--prometheus", *options.prometheus});
+  if (options.known) args.insert(args.end(), {"--known", *options.known});
   return args;
 }
 
@@ -296,7 +311,8 @@ int RunMonitoringCheck(const TCheckOptions& options) {
   std::optional<TChildResult> result;
   std::unique_ptr<TChildProcess> child;
   try {
-    const TChildWork work{[&options] { return CheckWork(options); }, CheckArguments(options)};
+    TChildWork work{[&options] { return CheckWork(options); }, CheckArguments(options)};
+    work.keepInput = options.inventory == std::string(kStandardInput);
     child = std::make_unique<TChildProcess>(
         context, work, [&result](TChildResult ended) { result = std::move(ended); });
   } catch (const std::exception& error) {
