@@ -16,7 +16,9 @@ struct TAnalysisPlan {
   std::string plugin;
   std::vector<std::string> classes;
   int runs = 1;
-  bool trace = false;  // the observer also sees every host call
+  // The observer sees every host call with its names; otherwise only those
+  // that name an instance, to tell which instance a logged line concerns.
+  bool trace = false;
 };
 
 // How an analysis ended.

@@ -52,6 +52,8 @@ int RunAnalyzeOne(const TAnalyzeOptions& options, const TListedInventory& listed
   TOutputWriter writer(std::cout, options.format, options.levels,
                        partOfRun ? JsonlPrefix(summary.path, summary.host) : std::string(),
                        partOfRun ? EFlush::EachLine : EFlush::AtEnd);
+  writer.NameConcerned(*inventory);
+  if (options.plan.trace) writer.ShowCalls();
   const std::string prefix = partOfRun ? summary.path + ": " : std::string();
   const EAnalysisOutcome outcome =
       AnalyzeInventory(inventory, options.plan, writer,

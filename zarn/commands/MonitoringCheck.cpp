@@ -15,6 +15,7 @@
 #include "collectors/Collector.h"
 #include "host/Analysis.h"
 #include "zarn/commands/Analysis.h"
+#include "zarn/commands/CheckLines.h"
 #include "zarn/commands/Commands.h"
 #include "zarn/output/CheckMetrics.h"
 #include "zarn/output/MonitoringOutput.h"
@@ -48,37 +49,6 @@ int WriteStateLine(EMonitoringState state, const std::string& summary) {
             << std::flush;
   return static_cast<int>(state);
 }
-
-// The lines the plug-in logged, as the check reports them.
-class TLoggedLines : public NZARNCORE::IHostObserver {
- public:
-  void OnLog(std::int32_t level, const std::string& text) override {
-    m_lines.emplace_back(level, text);
-  }
-  void OnHostCall(const NZARNCORE::THostCall&) override {}
-
-  std::size_t Count(std::int32_t level) const {
-    std::size_t count = 0;
-    for (const auto& line : m_lines) count += line.first == level ? 1 : 0;
-    return count;
-  }
-
-  // Findings, advice and errors, in the order they were logged.
-  std::vector<std::string> LongOutput() const {
-    std::vector<std::string> output;
-    for (const auto& line : m_lines) {
-      const char* kind = line.first == kLevelFinding  ? "finding: "
-                         : line.first == kLevelAdvice ? "advice: "
-                         : line.first == kLevelError  ? "error: "
-                                                      : nullptr;
-      if (kind) output.push_back(kind + OutputLine(line.second));
-    }
-    return output;
-  }
-
- private:
-  std::vector<std::pair<std::int32_t, std::string>> m_lines;
-};
 
 // The classes the collector did not read in full, as the check reports them.
 struct TUnreadClasses {
@@ -222,6 +192,7 @@ int CheckHere(const TCheckOptions& options) {
   result.collectSeconds = SecondsSince(started);
   const TClock::time_point analysing = TClock::now();
   const TAnalysisPlan plan{options.plugin, {NQELZARN20::kHeavyHittersAnalysisClass}, 1, false};
+  result.lines.NameConcerned(*inventory);
   result.outcome = AnalyzeInventory(inventory, plan, result.lines, [&result](const std::string& m) {
     result.problems.push_back(m);
   });

@@ -86,13 +86,22 @@ void AppendJsonCall(std::string& line, const std::string& prefix, const THostCal
   line += "}\n";
 }
 
+// The instance as the trace names it: its $id, or Class[index].
+void AppendJsonConcerned(std::string& line, const NZARNCORE::TInventory& inventory,
+                         std::size_t instance) {
+  line += ", \"class\": ";
+  AppendJsonString(line, inventory.Class(inventory.ClassOf(instance)).name);
+  line += ", \"instance\": ";
+  const std::string_view id = inventory.Id(instance);
+  AppendJsonString(line, id.empty() ? std::string_view(inventory.Label(instance)) : id);
+}
+
 void AppendJsonLog(std::string& line, const std::string& prefix, std::int32_t level,
                    const std::string& text) {
   line += '{';
   line += prefix;
   line += "\"level\": " + std::to_string(level) + ", \"text\": ";
   AppendJsonString(line, text);
-  line += "}\n";
 }
 
 // "status 15 (class or property not available)"; codes without a text of
@@ -208,6 +217,9 @@ void TOutputWriter::OnLog(std::int32_t level, const std::string& text) {
   if (m_format == EFormat::Jsonl) {
     m_line.clear();
     AppendJsonLog(m_line, m_recordPrefix, level, text);
+    if (m_inventory && m_attribution.Concerned())
+      AppendJsonConcerned(m_line, *m_inventory, *m_attribution.Concerned());
+    m_line += "}\n";
     m_out.write(m_line.data(), static_cast<std::streamsize>(m_line.size()));
   } else {
     WriteTextLog(m_out, level, text);
@@ -216,6 +228,8 @@ void TOutputWriter::OnLog(std::int32_t level, const std::string& text) {
 }
 
 void TOutputWriter::OnHostCall(const THostCall& call) {
+  m_attribution.OnHostCall(call);
+  if (!m_showCalls) return;
   if (m_format == EFormat::Jsonl) {
     m_line.clear();
     AppendJsonCall(m_line, m_recordPrefix, call);

@@ -9,6 +9,8 @@
 #include <optional>
 
 #include "zarncore/HostCall.h"
+#include "zarncore/Inventory.h"
+#include "zarncore/LineAttribution.h"
 
 namespace NZARN {
 
@@ -39,7 +41,8 @@ std::string CountsText(const TLineCounts& counts);
 std::string Summary(const TLineCounts& counts);
 
 // Writes logged lines and host calls as they happen, in the chosen format,
-// and counts the lines.
+// and counts the lines. Host calls are written only when shown (a trace);
+// the writer still follows them to tell which instance a line concerns.
 class TOutputWriter : public NZARNCORE::IHostObserver {
  public:
   // shownLevels: the levels whose lines are written; none means all.
@@ -48,6 +51,11 @@ class TOutputWriter : public NZARNCORE::IHostObserver {
   TOutputWriter(std::ostream& out, EFormat format,
                 std::optional<std::set<std::int32_t>> shownLevels,
                 std::string recordPrefix = std::string(), EFlush flush = EFlush::AtEnd);
+
+  void ShowCalls() { m_showCalls = true; }
+  // Each JSONL line of a logged text then names the class and the instance
+  // it concerns, from this inventory, which must outlive the writer's use.
+  void NameConcerned(const NZARNCORE::TInventory& inventory) { m_inventory = &inventory; }
 
   void OnLog(std::int32_t level, const std::string& text) override;
   void OnHostCall(const NZARNCORE::THostCall& call) override;
@@ -63,6 +71,9 @@ class TOutputWriter : public NZARNCORE::IHostObserver {
   std::optional<std::set<std::int32_t>> m_shownLevels;
   std::string m_recordPrefix;
   EFlush m_flush;
+  bool m_showCalls = false;
+  const NZARNCORE::TInventory* m_inventory = nullptr;
+  NZARNCORE::TLineAttribution m_attribution;
   TLineCounts m_counts;
   std::string m_line;  // a JSONL line, made whole before it is written
 };
