@@ -18,15 +18,16 @@ namespace {
 
 const char kVersion[] = "zarn check " ZARN_VERSION;
 const char kUsage[] =
-    "Usage: zarn check [--root DIR] [-w RANGE] [-c RANGE] [-t SECONDS] [--plugin PATH]\n"
-    "                  [--prometheus FILE]";
+    "Usage: zarn check [--root DIR | --inventory FILE] [-w RANGE] [-c RANGE] [-t SECONDS]\n"
+    "                  [--plugin PATH] [--prometheus FILE]";
 const char kUsageErrorStart[] = "TVXANAL UNKNOWN: ";
 
 const char kHelp[] =
-    "Collects this machine and analyses it with the plug-in, and reports as a\n"
-    "monitoring plug-in: a line with the state, a summary and the performance\n"
-    "data, then a line for each finding, advice and error of the plug-in and for\n"
-    "each class the collector could not read, or read only in part.\n"
+    "Collects this machine, or loads an inventory collected elsewhere, analyses\n"
+    "it with the plug-in, and reports as a monitoring plug-in: a line with the\n"
+    "state, a summary and the performance data, then a line for each finding,\n"
+    "advice and error of the plug-in and for each class the collector could not\n"
+    "read, or read only in part.\n"
     "\n"
     "Options:\n"
     " -h, --help\n"
@@ -35,6 +36,9 @@ const char kHelp[] =
     "    Print the version and exit\n"
     " --root DIR\n"
     "    Collect the machine image under DIR instead of this machine\n"
+    " --inventory FILE\n"
+    "    Analyse the inventory in FILE (- for standard input), collected\n"
+    "    elsewhere, instead of collecting; one that cannot be loaded is UNKNOWN\n"
     " -w, --warning=RANGE\n"
     "    WARNING when the number of findings lies outside RANGE\n"
     "    (default: WARNING for any finding or advice)\n"
@@ -57,11 +61,12 @@ const char kHelp[] =
     "  -c @1:5   1 to 5\n"
     "\n"
     "Exit status: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN. UNKNOWN when the\n"
-    "collection fails, the plug-in cannot be loaded or fails, it writes an error\n"
-    "(it could not look at everything), the time limit passes, or the figures\n"
-    "cannot be written; also for --help, --version and a command line that is\n"
-    "wrong, which write no figures. Never OK without having\n"
-    "looked: a class of the machine (PCI devices, packages, services) that could\n"
+    "collection fails or the inventory cannot be loaded, the plug-in cannot be\n"
+    "loaded or fails, it writes an error (it could not look at everything), the\n"
+    "time limit passes, or the figures cannot be written; also for --help,\n"
+    "--version and a command line that is wrong, which write no figures. Never\n"
+    "OK without having looked: a class of the machine (PCI devices, packages, services) that "
+    "could\n"
     "not be read, wholly or in part, is UNKNOWN unless the findings make it\n"
     "WARNING or CRITICAL. The adapter's own records, which only its management\n"
     "software reports, are named and change no state.\n";
@@ -69,7 +74,11 @@ const char kHelp[] =
 const char kRangeExpected[] = "a range such as 3, 3:, ~:3, 2:10 or @1:5";
 
 void AddOptions(CLI::App& check, TCheckOptions& options) {
-  AddParsedOption(check, "--root", options.root, AnyText, "")->type_name("DIR");
+  CLI::Option* root = AddParsedOption(check, "--root", options.root, AnyText, "");
+  root->type_name("DIR");
+  AddParsedOption(check, "--inventory", options.inventory, AnyText, "")
+      ->type_name("FILE")
+      ->excludes(root);
   AddParsedOption(check, "-w,--warning", options.thresholds.warning, ParseRange, kRangeExpected)
       ->type_name("RANGE");
   AddParsedOption(check, "-c,--critical", options.thresholds.critical, ParseRange, kRangeExpected)

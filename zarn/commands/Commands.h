@@ -52,6 +52,7 @@ struct TCollectOptions {
 
 struct TCheckOptions {
   std::optional<std::string> root;
+  std::optional<std::string> inventory;  // a file or "-", analysed instead of this machine
   std::string plugin;
   TThresholds thresholds;
   int timeoutSeconds = 10;

@@ -3,6 +3,7 @@
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -39,6 +40,7 @@ const char kServiceName[] = "TVXANAL";
 const char kCollector[] = "zarn check";
 const char kCollectedName[] = "the collected inventory";
 const char kCollectionFailed[] = "the collection failed: ";
+const char kInventoryFailed[] = "the inventory could not be loaded: ";
 const char kCheckFailed[] = "the check failed: ";
 const char kNotStarted[] = "the check could not start: ";
 const char kEndedAbnormally[] = "the check ended abnormally";
@@ -179,15 +181,34 @@ TRunFigures FiguresOf(const TCheckResult& result, const NZARNCORE::TInventory& i
                      TriedClasses(inventory)};
 }
 
-// Collects this machine and analyses it, in this process.
+// The inventory to analyse: one collected elsewhere (--inventory), or this
+// machine's, collected now. Throws with what went wrong, prefixed so.
+boost::shared_ptr<NZARNCORE::TInventory> InventoryToCheck(const TCheckOptions& options,
+                                                          TClock::time_point started) {
+  if (options.inventory) {
+    try {
+      return LoadInventory(TListedInventory{*options.inventory, false});
+    } catch (const NZARNCORE::TInventoryError& error) {
+      throw std::runtime_error(kInventoryFailed + std::string(error.what()));
+    }
+  }
+  try {
+    return CollectInventory(options, started);
+  } catch (const std::exception& error) {
+    throw std::runtime_error(kCollectionFailed + std::string(error.what()));
+  }
+}
+
+// Collects this machine, or loads the inventory given, and analyses it, in
+// this process.
 int CheckHere(const TCheckOptions& options) {
   TCheckResult result;
   const TClock::time_point started = TClock::now();
   boost::shared_ptr<NZARNCORE::TInventory> inventory;
   try {
-    inventory = CollectInventory(options, started);
+    inventory = InventoryToCheck(options, started);
   } catch (const std::exception& error) {
-    return WriteStateLine(EMonitoringState::Unknown, kCollectionFailed + std::string(error.what()));
+    return WriteStateLine(EMonitoringState::Unknown, error.what());
   }
   result.collectSeconds = SecondsSince(started);
   const TClock::time_point analysing = TClock::now();
@@ -220,6 +241,7 @@ std::vector<std::string> CheckArguments(const TCheckOptions& options) {
                                    "--plugin",  options.plugin,
                                    "--timeout", std::to_string(options.timeoutSeconds)};
   if (options.root) args.insert(args.end(), {"--root", *options.root});
+  if (options.inventory) args.insert(args.end(), {"--inventory", *options.inventory});
   if (options.thresholds.warning)
     args.push_back("--warning=" + RangeText(*options.thresholds.warning));
   if (options.thresholds.critical)
@@ -267,7 +289,8 @@ int RunMonitoringCheck(const TCheckOptions& options) {
   std::optional<TChildResult> result;
   std::unique_ptr<TChildProcess> child;
   try {
-    const TChildWork work{[&options] { return CheckWork(options); }, CheckArguments(options)};
+    TChildWork work{[&options] { return CheckWork(options); }, CheckArguments(options)};
+    work.keepInput = options.inventory == std::string(kStandardInput);
     child = std::make_unique<TChildProcess>(
         context, work, [&result](TChildResult ended) { result = std::move(ended); });
   } catch (const std::exception& error) {
