@@ -2,6 +2,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,7 @@ struct TCheckLine {
   std::string text;
   std::string className;  // empty when the line concerns no instance
   std::string instance;   // its $id, or Class[index]; empty as className
+  std::optional<NZARNCORE::TInventory::TInstanceIndex> concerned;
 };
 
 // The lines the plug-in logged, as the check reports them. It follows the
@@ -33,6 +36,8 @@ class TLoggedLines : public NZARNCORE::IHostObserver {
 
   const std::vector<TCheckLine>& Lines() const { return m_lines; }
   std::size_t Count(std::int32_t level) const;
+  // Leaves out the lines for which leave gives true; gives how many.
+  std::size_t LeaveOut(const std::function<bool(const TCheckLine&)>& leave);
 
   // Findings, advice and errors, in the order they were logged.
   std::vector<std::string> LongOutput() const;

@@ -57,7 +57,9 @@ struct TCheckOptions {
   TThresholds thresholds;
   int timeoutSeconds = 10;
   std::optional<std::string> prometheus;  // the file for the figures, if any
-  bool partOfRun = false;                 // zarn does the check's work for its parent
+  std::optional<std::string> state;       // the file of the events reported, if any
+  unsigned maxEventDays = NZARNCOLLECT::kDefaultMaxEventDays;
+  bool partOfRun = false;  // zarn does the check's work for its parent
 };
 
 // One inventory as a file or standard input, or several (or a folder), each
