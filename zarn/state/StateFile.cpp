@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <thread>
@@ -157,6 +158,15 @@ std::optional<std::string> ReadState(const std::string& path) {
   return text;
 }
 
+// Written through, a pipe or a device would take the state, or make the
+// check wait for a reader; only a regular file is replaced.
+void RefuseIrregular(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+    throw TStateError("cannot write " + path + ": not a regular file");
+}
+
 TEventState ParseState(const std::string& path, const std::string& text) {
   try {
     return TEventState::Parse(text);
@@ -181,6 +191,7 @@ TLoadedState LoadEventState(const std::string& path) {
 std::string SaveEventState(const std::string& path, const TEventState& run, unsigned maxEventDays) {
   try {
     const TStateLock lock(path);
+    RefuseIrregular(path);
     TEventState state;
     try {
       if (const std::optional<std::string> text = ReadState(path)) state = ParseState(path, *text);
