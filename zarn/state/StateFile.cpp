@@ -29,7 +29,6 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-// Another run holds the lock only while it reads or writes the file.
 constexpr std::chrono::seconds kLockWait{5};
 constexpr std::chrono::milliseconds kLockRetry{20};
 // Far more than a state file of a month's records of a busy log.
@@ -53,37 +52,39 @@ std::string ReadFailure(const std::string& path, int error) {
   return "cannot read " + path + ": " + NZARNCORE::ErrorReason(error);
 }
 
+std::string OpenFailure(const std::string& lockPath, const std::string& reason) {
+  return "cannot open " + lockPath + ": " + reason;
+}
+
+std::string LockFailure(const std::string& lockPath, const std::string& reason) {
+  return "cannot lock " + lockPath + ": " + reason;
+}
+
 #if defined(_WIN32)
 
-class TStateLock {
- public:
-  explicit TStateLock(const std::string& path)
-      : m_handle(CreateFileW(NZARNCORE::Utf16(path + ".lock").c_str(), GENERIC_READ | GENERIC_WRITE,
-                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)) {
-    if (m_handle == INVALID_HANDLE_VALUE)
-      throw TStateError("cannot open " + path +
-                        ".lock: " + NZARNCORE::SystemMessage(GetLastError()));
-    const TClock::time_point until = TClock::now() + kLockWait;
-    for (;;) {
-      OVERLAPPED start{};
-      if (LockFileEx(m_handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
-                     &start))
-        return;
-      if (TClock::now() >= until) {
-        CloseHandle(m_handle);
-        throw TStateError(Busy(path));
-      }
-      std::this_thread::sleep_for(kLockRetry);
-    }
-  }
-  ~TStateLock() { CloseHandle(m_handle); }
-  TStateLock(const TStateLock&) = delete;
-  TStateLock& operator=(const TStateLock&) = delete;
+using TLockHandle = HANDLE;
 
- private:
-  HANDLE m_handle;
-};
+TLockHandle OpenLockFile(const std::string& lockPath) {
+  const HANDLE handle =
+      CreateFileW(NZARNCORE::Utf16(lockPath).c_str(), GENERIC_READ | GENERIC_WRITE,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE)
+    throw TStateError(OpenFailure(lockPath, NZARNCORE::SystemMessage(GetLastError())));
+  return handle;
+}
+
+// False while another run holds the lock.
+bool TryLock(TLockHandle handle, const std::string& lockPath) {
+  OVERLAPPED start{};
+  if (LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &start))
+    return true;
+  const DWORD error = GetLastError();
+  if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) return false;
+  throw TStateError(LockFailure(lockPath, NZARNCORE::SystemMessage(error)));
+}
+
+void CloseLockFile(TLockHandle handle) { CloseHandle(handle); }
 
 std::FILE* OpenState(const std::string& path) {
   if (NZARNCORE::IsFolder(path)) throw TStateError(ReadFailure(path, EISDIR));
@@ -92,31 +93,22 @@ std::FILE* OpenState(const std::string& path) {
 
 #else
 
-class TStateLock {
- public:
-  explicit TStateLock(const std::string& path)
-      : m_fd(open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_NOCTTY | O_CLOEXEC, 0666)) {
-    if (m_fd < 0)
-      throw TStateError("cannot open " + path + ".lock: " + NZARNCORE::ErrorReason(errno));
-    const TClock::time_point until = TClock::now() + kLockWait;
-    while (flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
-      if ((errno != EWOULDBLOCK && errno != EINTR) || TClock::now() >= until) {
-        const int error = errno;
-        close(m_fd);
-        throw TStateError(error == EWOULDBLOCK
-                              ? Busy(path)
-                              : "cannot lock " + path + ".lock: " + NZARNCORE::ErrorReason(error));
-      }
-      std::this_thread::sleep_for(kLockRetry);
-    }
-  }
-  ~TStateLock() { close(m_fd); }
-  TStateLock(const TStateLock&) = delete;
-  TStateLock& operator=(const TStateLock&) = delete;
+using TLockHandle = int;
 
- private:
-  int m_fd;
-};
+TLockHandle OpenLockFile(const std::string& lockPath) {
+  const int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOCTTY | O_CLOEXEC, 0666);
+  if (fd < 0) throw TStateError(OpenFailure(lockPath, NZARNCORE::ErrorReason(errno)));
+  return fd;
+}
+
+// False while another run holds the lock.
+bool TryLock(TLockHandle fd, const std::string& lockPath) {
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+  if (errno == EWOULDBLOCK || errno == EINTR) return false;
+  throw TStateError(LockFailure(lockPath, NZARNCORE::ErrorReason(errno)));
+}
+
+void CloseLockFile(TLockHandle fd) { close(fd); }
 
 // Only a regular file: a pipe or a device named by mistake must not make
 // the check wait.
@@ -134,6 +126,32 @@ std::FILE* OpenState(const std::string& path) {
 }
 
 #endif
+
+// The lock on FILE.lock, held while it lives; another run holds it only
+// while it reads or writes the file.
+class TStateLock {
+ public:
+  explicit TStateLock(const std::string& path)
+      : m_lockPath(path + ".lock"), m_handle(OpenLockFile(m_lockPath)) {
+    const TClock::time_point until = TClock::now() + kLockWait;
+    try {
+      while (!TryLock(m_handle, m_lockPath)) {
+        if (TClock::now() >= until) throw TStateError(Busy(path));
+        std::this_thread::sleep_for(kLockRetry);
+      }
+    } catch (const TStateError&) {
+      CloseLockFile(m_handle);
+      throw;
+    }
+  }
+  ~TStateLock() { CloseLockFile(m_handle); }
+  TStateLock(const TStateLock&) = delete;
+  TStateLock& operator=(const TStateLock&) = delete;
+
+ private:
+  std::string m_lockPath;
+  TLockHandle m_handle;
+};
 
 struct TFileClose {
   void operator()(std::FILE* file) const { std::fclose(file); }
