@@ -19,7 +19,8 @@ namespace {
 const char kVersion[] = "zarn check " ZARN_VERSION;
 const char kUsage[] =
     "Usage: zarn check [--root DIR | --inventory FILE] [-w RANGE] [-c RANGE] [-t SECONDS]\n"
-    "                  [--plugin PATH] [--prometheus FILE] [--known FILE]";
+    "                  [--plugin PATH] [--prometheus FILE] [--known FILE]\n"
+    "                  [--state FILE] [--max-event-age DAYS]";
 const char kUsageErrorStart[] = "TVXANAL UNKNOWN: ";
 
 const char kHelp[] =
@@ -54,6 +55,14 @@ const char kHelp[] =
     " --known FILE\n"
     "    Show the findings and advice FILE acknowledges as known, and leave\n"
     "    them out of the state; one that cannot be loaded is UNKNOWN\n"
+    " --state FILE\n"
+    "    Report a finding about a record of the System event log once: keep\n"
+    "    in FILE the records reported, and leave out those an earlier run\n"
+    "    reported; on Windows, read only the records newer than those seen\n"
+    " --max-event-age DAYS\n"
+    "    Read the System event log's records of the last DAYS days only, and\n"
+    "    keep a record in the state file that long after a run last saw it\n"
+    "    (default: 30)\n"
     "\n"
     "RANGE is [@][START:][END]: START is 0 when left out and ~ for minus\n"
     "infinity, END infinity when left out after the colon. A number outside\n"
@@ -66,13 +75,14 @@ const char kHelp[] =
     "Exit status: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN. UNKNOWN when the\n"
     "collection fails or the inventory cannot be loaded, the plug-in cannot be\n"
     "loaded or fails, it writes an error (it could not look at everything), the\n"
-    "time limit passes, or the figures cannot be written; also for --help,\n"
-    "--version and a command line that is wrong, which write no figures. Never\n"
-    "OK without having looked: a class of the machine (PCI devices, packages, services) that "
-    "could\n"
-    "not be read, wholly or in part, is UNKNOWN unless the findings make it\n"
-    "WARNING or CRITICAL. The adapter's own records, which only its management\n"
-    "software reports, are named and change no state.\n";
+    "time limit passes, or the figures or the state file cannot be written; also\n"
+    "for --help, --version and a command line that is wrong, which write no\n"
+    "figures. A run that ends UNKNOWN leaves the state file as it was: the next\n"
+    "run reports its events again. Never OK without having looked: a class of\n"
+    "the machine (PCI devices, packages, services) that could not be read,\n"
+    "wholly or in part, is UNKNOWN unless the findings make it WARNING or\n"
+    "CRITICAL. The adapter's own records, which only its management software\n"
+    "reports, are named and change no state.\n";
 
 const char kRangeExpected[] = "a range such as 3, 3:, ~:3, 2:10 or @1:5";
 
@@ -94,6 +104,11 @@ void AddOptions(CLI::App& check, TCheckOptions& options) {
       ->type_name("FILE")
       ->check(CLI::Validator(OutputPathProblem, ""));
   AddParsedOption(check, "--known", options.known, AnyText, "")->type_name("FILE");
+  AddParsedOption(check, "--state", options.state, AnyText, "")
+      ->type_name("FILE")
+      ->check(CLI::Validator(OutputPathProblem, ""));
+  AddParsedOption(check, "--max-event-age", options.maxEventDays, ParseCount, CountOf("days"))
+      ->type_name("DAYS");
   check.add_flag("--part-of-run", options.partOfRun);
 }
 

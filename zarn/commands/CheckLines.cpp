@@ -13,12 +13,13 @@ using NQELZARN20::kLevelError;
 using NQELZARN20::kLevelFinding;
 
 void TLoggedLines::OnLog(std::int32_t level, const std::string& text) {
-  TCheckLine line{level, text, std::string(), std::string(), std::nullopt};
+  TCheckLine line{level, text, std::string(), std::string(), std::nullopt, std::nullopt};
   if (m_acknowledgements) line.acknowledgement = m_acknowledgements->Match(level, text);
   const std::optional<std::size_t>& concerned = m_attribution.Concerned();
   if (m_inventory && concerned) {
     line.className = m_inventory->Class(m_inventory->ClassOf(*concerned)).name;
     line.instance = m_inventory->Label(*concerned);
+    line.concerned = concerned;
   }
   m_lines.push_back(std::move(line));
 }
@@ -45,6 +46,12 @@ std::vector<std::pair<std::string, std::size_t>> TLoggedLines::FindingsByClass()
     ++found->second;
   }
   return counts;
+}
+
+std::size_t TLoggedLines::LeaveOut(const std::function<bool(const TCheckLine&)>& leave) {
+  const std::size_t before = m_lines.size();
+  m_lines.erase(std::remove_if(m_lines.begin(), m_lines.end(), leave), m_lines.end());
+  return before - m_lines.size();
 }
 
 std::vector<std::string> TLoggedLines::LongOutput() const {

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -20,8 +21,9 @@ namespace NZARN {
 struct TCheckLine {
   std::int32_t level;
   std::string text;
-  std::string className;                            // empty when the line concerns no instance
-  std::string instance;                             // its $id, or Class[index]; empty as className
+  std::string className;  // empty when the line concerns no instance
+  std::string instance;   // its $id, or Class[index]; empty as className
+  std::optional<NZARNCORE::TInventory::TInstanceIndex> concerned;
   std::optional<TAcknowledgement> acknowledgement;  // an entry of the known file names it
   // Known, so that it counts toward nothing.
   bool Known() const { return acknowledgement && !acknowledgement->ended; }
@@ -47,6 +49,8 @@ class TLoggedLines : public NZARNCORE::IHostObserver {
   // The findings that count, by the class of the instance they concern, in
   // the order first seen; "" for those that concern none.
   std::vector<std::pair<std::string, std::size_t>> FindingsByClass() const;
+  // Leaves out the lines for which leave gives true; gives how many.
+  std::size_t LeaveOut(const std::function<bool(const TCheckLine&)>& leave);
 
   // Findings, advice and errors, in the order they were logged; known
   // ones as "known finding: TEXT (until DATE: REASON)", those whose

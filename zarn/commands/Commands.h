@@ -70,6 +70,8 @@ struct TCheckOptions {
   int timeoutSeconds = 10;
   std::optional<std::string> prometheus;  // the file for the figures, if any
   std::optional<std::string> known;       // the known file, if any
+  std::optional<std::string> state;       // the file of the events reported, if any
+  unsigned maxEventDays = NZARNCOLLECT::kDefaultMaxEventDays;
   bool partOfRun = false;                 // zarn does the check's work for its parent
 };
 

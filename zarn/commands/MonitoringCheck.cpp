@@ -21,6 +21,7 @@
 #include "zarn/output/CheckMetrics.h"
 #include "zarn/output/MonitoringOutput.h"
 #include "zarn/process/ChildProcess.h"
+#include "zarn/state/EventsOnce.h"
 #include "zarncore/InventoryLoader.h"
 #include "zarncore/Text.h"
 
@@ -46,6 +47,7 @@ const char kCheckFailed[] = "the check failed: ";
 const char kNotStarted[] = "the check could not start: ";
 const char kEndedAbnormally[] = "the check ended abnormally";
 const char kIncomplete[] = ": the plug-in could not look at everything";
+const char kRepeated[] = " already reported";
 
 int WriteStateLine(EMonitoringState state, const std::string& summary) {
   std::cout << kServiceName << ' ' << StateName(state) << ": " << SummaryLine(summary) << '\n'
@@ -70,6 +72,8 @@ struct TCheckResult {
   TUnreadClasses unread;
   double collectSeconds = 0;
   double analyzeSeconds = 0;
+  std::size_t repeated = 0;  // event findings left out, reported by an earlier run
+  std::string stateNote;     // why --state's file counted as a first run
 };
 
 double SecondsSince(TClock::time_point start) {
@@ -79,10 +83,13 @@ double SecondsSince(TClock::time_point start) {
 // The sources get nine tenths of the time limit, so that a slow one ends as
 // a class that timed out, and the analysis and the report still come in
 // time.
-boost::shared_ptr<NZARNCORE::TInventory> CollectInventory(const TCheckOptions& options,
-                                                          TClock::time_point started) {
+boost::shared_ptr<NZARNCORE::TInventory> CollectInventory(
+    const TCheckOptions& options, TClock::time_point started,
+    const std::optional<std::string>& bookmark) {
   NZARNCOLLECT::TCollectSettings settings;
   settings.root = options.root;
+  settings.maxEventDays = options.maxEventDays;
+  settings.eventBookmark = bookmark;
   settings.deadline = started + std::chrono::milliseconds(options.timeoutSeconds) * 900;
   const NZARNCOLLECT::TCollectedInventory collected = NZARNCOLLECT::CollectMachine(settings);
   const std::string text = NZARNCOLLECT::InventoryText(
@@ -137,6 +144,8 @@ std::string SummaryOf(const TCheckResult& result) {
   if (errors != 0) summary += Counted(errors, "error", "errors") + kIncomplete + ", ";
   summary += FindingsText(result.lines.Count(kLevelFinding), result.lines.Count(kLevelAdvice));
   summary += result.lines.KnownSummary();
+  if (result.repeated != 0)
+    summary += ", " + Counted(result.repeated, "event finding", "event findings") + kRepeated;
   const TUnreadClasses& unread = result.unread;
   if (unread.unreadable != 0) {
     summary += " (" + Counted(unread.unreadable, "class", "classes") + " could not be read";
@@ -170,6 +179,7 @@ int WriteReport(const TCheckResult& result, const TThresholds& thresholds) {
   const EMonitoringState state = StateOf(result, thresholds);
   std::cout << kServiceName << ' ' << StateName(state) << ": " << SummaryLine(SummaryOf(result))
             << " | " << PerfData(result, thresholds) << '\n';
+  if (!result.stateNote.empty()) std::cout << "note: " << OutputLine(result.stateNote) << '\n';
   for (const std::string& line : result.lines.LongOutput()) std::cout << line << '\n';
   for (const std::string& line : result.unread.lines) std::cout << line << '\n';
   for (const std::string& line : result.lines.UnusedLines()) std::cout << line << '\n';
@@ -191,8 +201,9 @@ TRunFigures FiguresOf(const TCheckResult& result, const NZARNCORE::TInventory& i
 
 // The inventory to analyse: one collected elsewhere (--inventory), or this
 // machine's, collected now. Throws with what went wrong, prefixed so.
-boost::shared_ptr<NZARNCORE::TInventory> InventoryToCheck(const TCheckOptions& options,
-                                                          TClock::time_point started) {
+boost::shared_ptr<NZARNCORE::TInventory> InventoryToCheck(
+    const TCheckOptions& options, TClock::time_point started,
+    const std::optional<std::string>& bookmark) {
   if (options.inventory) {
     try {
       return LoadInventory(TListedInventory{*options.inventory, false});
@@ -201,7 +212,7 @@ boost::shared_ptr<NZARNCORE::TInventory> InventoryToCheck(const TCheckOptions& o
     }
   }
   try {
-    return CollectInventory(options, started);
+    return CollectInventory(options, started, bookmark);
   } catch (const std::exception& error) {
     throw std::runtime_error(kCollectionFailed + std::string(error.what()));
   }
@@ -216,9 +227,11 @@ std::string HostOf(const NZARNCORE::TInventory& inventory) {
 int CheckHere(const TCheckOptions& options) {
   TCheckResult result;
   const TClock::time_point started = TClock::now();
+  std::optional<TEventsOnce> events;
+  if (options.state) events.emplace(*options.state);
   boost::shared_ptr<NZARNCORE::TInventory> inventory;
   try {
-    inventory = InventoryToCheck(options, started);
+    inventory = InventoryToCheck(options, started, events ? events->Bookmark() : std::nullopt);
   } catch (const std::exception& error) {
     return WriteStateLine(EMonitoringState::Unknown, error.what());
   }
@@ -242,7 +255,15 @@ int CheckHere(const TCheckOptions& options) {
   if (result.outcome == EAnalysisOutcome::PluginNotLoaded)
     return WriteStateLine(EMonitoringState::Unknown, result.problems.front());
   result.unread = UnreadClasses(*inventory);
+  if (events) {
+    result.repeated = result.lines.LeaveOut([&](const TCheckLine& line) {
+      return (line.level == kLevelFinding || line.level == kLevelAdvice) &&
+             events->Repeats(*inventory, line.concerned);
+    });
+    result.stateNote = events->Note();
+  }
   const int state = WriteReport(result, options.thresholds);
+  if (events) events->WriteRun(std::cout, *inventory);
   if (options.prometheus) WriteRunFigures(std::cout, FiguresOf(result, *inventory));
   return state;
 }
@@ -269,6 +290,8 @@ std::vector<std::string> CheckArguments(const TCheckOptions& options) {
     args.push_back("--critical=" + RangeText(*options.thresholds.critical));
   if (options.prometheus) args.insert(args.end(), {"--prometheus", *options.prometheus});
   if (options.known) args.insert(args.end(), {"--known", *options.known});
+  if (options.state) args.insert(args.end(), {"--state", *options.state});
+  args.insert(args.end(), {"--max-event-age", std::to_string(options.maxEventDays)});
   return args;
 }
 
@@ -282,6 +305,15 @@ std::string WriteFigures(const TCheckOptions& options, EMonitoringState state,
                          const std::string& runFigures) {
   if (!options.prometheus) return std::string();
   return WriteCheckMetrics(*options.prometheus, state, runFigures);
+}
+
+// A run that ends UNKNOWN leaves the state file as it was: the operator
+// may not have been shown its events, so the next run reports them again.
+// Gives why the file could not be written; empty when it was, or when
+// nothing was to be written.
+std::string SaveState(const TCheckOptions& options, int status, const std::string& runState) {
+  if (!options.state || status == static_cast<int>(EMonitoringState::Unknown)) return std::string();
+  return SaveRunState(*options.state, runState, options.maxEventDays);
 }
 
 // The check reports UNKNOWN without its work's report, and its figures say
@@ -325,12 +357,19 @@ int RunMonitoringCheck(const TCheckOptions& options) {
   }
   std::string report = result->out;
   std::string figures;
-  if (options.prometheus) std::tie(report, figures) = SplitRunFigures(result->out);
+  std::string runState;
+  if (options.prometheus) std::tie(report, figures) = SplitRunFigures(report);
+  if (options.state) std::tie(report, runState) = SplitRunState(report);
   if (result->status < 0 || result->status > 3 || report.empty()) {
     const std::string how = result->status < 0 ? " (" + result->abnormal + ")" : std::string();
     return ReportUnknown(options, kEndedAbnormally + how);
   }
   int status = result->status;
+  const std::string unsaved = SaveState(options, status, runState);
+  if (!unsaved.empty()) {
+    report = UnknownFirst(report, unsaved);
+    status = static_cast<int>(EMonitoringState::Unknown);
+  }
   const std::string unwritten =
       WriteFigures(options, static_cast<EMonitoringState>(status), figures);
   if (!unwritten.empty()) {
