@@ -27,6 +27,9 @@ struct TCollectSettings {
   std::optional<std::string> root;  // a machine image instead of this machine
   unsigned maxEvents = kDefaultMaxEvents;
   unsigned maxEventDays = kDefaultMaxEventDays;
+  // The time of the newest record an earlier run collected: the log is
+  // read from there on.
+  std::optional<std::string> eventBookmark;
   // When the whole collection must have ended; each source that waits gets
   // what remains, or its own limit when that is shorter.
   std::optional<std::chrono::steady_clock::time_point> deadline;

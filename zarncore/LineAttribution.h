@@ -12,8 +12,9 @@ namespace NZARNCORE {
 // property or for its associated instances, whether the call succeeded or
 // threw. A line logged before any such call concerns none. It needs every
 // host call of the analysis, in order, as the repository reports them to
-// its call observer; the inventory names the instance (TInventory::Label,
-// ClassOf).
+// its call observer (the calls that name an instance are enough:
+// TRepository::ECallDetail::InstancesOnly); the inventory names the
+// instance (TInventory::Label, ClassOf).
 class TLineAttribution {
  public:
   void OnHostCall(const THostCall& call) {

@@ -75,6 +75,7 @@ class TObjectPool {
 struct TRepository::TState {
   boost::shared_ptr<const TInventory> inventory;
   IHostObserver* observer = nullptr;
+  bool named = true;            // calls are reported with their names (ECallDetail::Full)
   std::size_t outstanding = 0;  // handed-out objects alive
   std::size_t blocks = 0;       // pool blocks in use, control blocks included
   bool orphaned = false;        // the repository is gone
@@ -157,8 +158,10 @@ class TCounted {
 
   const TInventory& Inventory() const { return *m_state->inventory; }
   bool Tracing() const { return m_state->observer != nullptr; }
+  // Calls that name no instance are reported only with their names.
+  bool TracingNamed() const { return Tracing() && m_state->named; }
   void Trace(const THostCall& call) const {
-    if (m_state->observer != nullptr) m_state->observer->OnHostCall(call);
+    if (TracingNamed() || (Tracing() && call.instanceIndex)) m_state->observer->OnHostCall(call);
   }
   // Reports the call as failed with the status, then throws it.
   [[noreturn]] void Fail(THostCall call, NQELZARN20::TZARNStatusCode status) const {
@@ -207,7 +210,8 @@ class TRepositoryInstance : public ICIMInstance, private TCounted {
       if (!completed) break;
     }
     if (Tracing()) {
-      THostCall call(THostCall::EnumerateAssociatedInstances, resultClass, Label());
+      THostCall call(THostCall::EnumerateAssociatedInstances,
+                     TracingNamed() ? resultClass : std::string(), Label());
       call.instanceIndex = m_index;
       call.count = delivered;
       Trace(call);
@@ -227,10 +231,10 @@ class TRepositoryInstance : public ICIMInstance, private TCounted {
   }
 
  private:
-  std::string Label() const { return Inventory().Label(m_index); }
+  std::string Label() const { return TracingNamed() ? Inventory().Label(m_index) : std::string(); }
   THostCall Call(const std::string& name) const {
-    THostCall call(THostCall::GetProperty, std::string(), Tracing() ? Label() : std::string(),
-                   name);
+    THostCall call(THostCall::GetProperty, std::string(), Label(),
+                   TracingNamed() ? name : std::string());
     call.instanceIndex = m_index;
     return call;
   }
@@ -308,7 +312,10 @@ TRepository::~TRepository() {
   if (m_state->blocks == 0) delete m_state;
 }
 
-void TRepository::SetCallObserver(IHostObserver* observer) { m_state->observer = observer; }
+void TRepository::SetCallObserver(IHostObserver* observer, ECallDetail detail) {
+  m_state->observer = observer;
+  m_state->named = detail == ECallDetail::Full;
+}
 
 boost::shared_ptr<ICIMNamespace> TRepository::OpenNamespace() {
   return Make<TRepositoryNamespace>(m_state);

@@ -23,8 +23,14 @@ class ZARN_API TRepository {
   TRepository(const TRepository&) = delete;
   TRepository& operator=(const TRepository&) = delete;
 
+  // What the observer is told of the calls: every call with its names, for
+  // a trace; or only the calls that name an instance, by its place in the
+  // inventory alone, which is all that telling which instance a logged line
+  // concerns needs (TLineAttribution) and costs no text per call.
+  enum class ECallDetail { Full, InstancesOnly };
+
   // Calls are reported to the observer only while one is set.
-  void SetCallObserver(IHostObserver* observer);
+  void SetCallObserver(IHostObserver* observer, ECallDetail detail = ECallDetail::Full);
 
   boost::shared_ptr<NQELZARN20::ICIMNamespace> OpenNamespace();
   // A class object for the list given to RunAnalysis; the name need not be

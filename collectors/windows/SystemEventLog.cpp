@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "collectors/SourceError.h"
+#include "collectors/windows/EventQuery.h"
 #include "collectors/windows/RenderedEvent.h"
 #include "collectors/windows/WindowsSources.h"
 #include "zarncore/Schema.h"
@@ -28,7 +29,6 @@ const char kNoReason[] = "the System event log could not be read, and the system
 // take seconds.
 constexpr std::chrono::seconds kLogLimit{60};
 constexpr DWORD kBatch = 64;
-constexpr std::uint64_t kMillisecondsADay = 24 * 60 * 60 * 1000;
 
 struct THandleClose {
   void operator()(EVT_HANDLE handle) const { EvtClose(handle); }
@@ -41,13 +41,11 @@ using THandle = std::unique_ptr<std::remove_pointer_t<EVT_HANDLE>, THandleClose>
   throw TSourceError(kFailed + SystemMessage(error));
 }
 
-// The log's records of the last `days` days, newest first.
-THandle Query(unsigned days) {
-  const std::wstring xpath = L"*[System[TimeCreated[timediff(@SystemTime) <= " +
-                             std::to_wstring(days * kMillisecondsADay) + L"]]]";
+// The log's records that the query asks for, newest first.
+THandle Query(const TEventQuery& query) {
   SetLastError(ERROR_SUCCESS);
-  THandle results(
-      EvtQuery(nullptr, kChannel, xpath.c_str(), EvtQueryChannelPath | EvtQueryReverseDirection));
+  THandle results(EvtQuery(nullptr, kChannel, Utf16(query.xpath).c_str(),
+                           EvtQueryChannelPath | EvtQueryReverseDirection));
   if (!results) Fail(GetLastError());
   return results;
 }
@@ -119,10 +117,9 @@ boost::json::object Record(EVT_HANDLE event, TPublishers& publishers) {
 
 // What the record of the class says: the bounds, and the records that
 // could not be read, which leave the class read in part.
-std::string Note(unsigned maxEvents, unsigned maxDays, unsigned skipped,
+std::string Note(const TEventQuery& query, unsigned maxEvents, unsigned skipped,
                  const std::string& firstSkip) {
-  std::string note = "the newest records of the last " + std::to_string(maxDays) +
-                     " days, at most " + std::to_string(maxEvents);
+  std::string note = query.bounds + ", at most " + std::to_string(maxEvents);
   if (skipped != 0) {
     note += "; " + std::to_string(skipped) + " could not be read: " + firstSkip;
   }
@@ -131,15 +128,18 @@ std::string Note(unsigned maxEvents, unsigned maxDays, unsigned skipped,
 
 }  // namespace
 
-// The walk ends at the count, at the log's oldest record within the age, or
+// The walk ends at the count, at the bookmark, at the log's oldest record within the age, or
 // at the time limit, which makes the class unreadable.
-TClassResult ReadSystemEventLog(unsigned maxEvents, unsigned maxDays, const TDeadline& collection) {
+TClassResult ReadSystemEventLog(unsigned maxEvents, unsigned maxDays,
+                                const std::optional<std::string>& bookmark,
+                                const TDeadline& collection) {
   const TDeadline deadline = collection.ForSource(kSource, kLogLimit);
   TInstanceList records;
   unsigned skipped = 0;
   std::string firstSkip;
+  const TEventQuery query = SystemEventQuery(maxDays, bookmark);
   try {
-    const THandle results = Query(maxDays);
+    const THandle results = Query(query);
     TPublishers publishers;
     while (records.Size() + skipped < maxEvents) {
       const DWORD wanted =
@@ -163,7 +163,7 @@ TClassResult ReadSystemEventLog(unsigned maxEvents, unsigned maxDays, const TDea
   } catch (const TSourceError& error) {
     return UnreadableClass(kClass, kSource, error.what());
   }
-  const std::string note = Note(maxEvents, maxDays, skipped, firstSkip);
+  const std::string note = Note(query, maxEvents, skipped, firstSkip);
   if (skipped != 0) return PartialClass(kClass, kSource, std::move(records), note);
   return ReadClass(kClass, kSource, std::move(records), note);
 }

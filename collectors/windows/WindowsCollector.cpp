@@ -42,7 +42,7 @@ TCollectedInventory CollectMachine(const TCollectSettings& settings) {
       AbsentClass(TInstalledRpm::kClass, kLinuxSoftwareSource,
                   kLinuxSoftwareReason + std::string(TInstalledApplication::kClass)));
   inventory.classes.push_back(
-      ReadSystemEventLog(settings.maxEvents, settings.maxEventDays, deadline));
+      ReadSystemEventLog(settings.maxEvents, settings.maxEventDays, settings.eventBookmark, deadline));
   AddAdapterClasses(inventory);
   return inventory;
 }

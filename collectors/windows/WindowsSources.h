@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "collectors/Deadline.h"
 #include "collectors/InventoryDocument.h"
@@ -27,7 +28,10 @@ TClassResult ReadServices(const TWmiConnection& wmi);
 // The programs of the registry's Uninstall keys, as NSchema::TInstalledApplication.
 TClassResult ReadInstalledPrograms(const TDeadline& collection);
 
-// The newest records of the System event log, as NSchema::TEventLogRecord.
-TClassResult ReadSystemEventLog(unsigned maxEvents, unsigned maxDays, const TDeadline& collection);
+// The newest records of the System event log, as NSchema::TEventLogRecord;
+// with a bookmark, only those no older than it (see SystemEventQuery).
+TClassResult ReadSystemEventLog(unsigned maxEvents, unsigned maxDays,
+                                const std::optional<std::string>& bookmark,
+                                const TDeadline& collection);
 
 }  // namespace NZARNCOLLECT

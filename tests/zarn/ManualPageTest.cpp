@@ -67,7 +67,7 @@ TEST_P(ManualPage, ListsEveryOptionOfTheCommandsHelp) {
 
 INSTANTIATE_TEST_SUITE_P(Zarn, ManualPage,
                          testing::Values(TCommand{"analyze"}, TCommand{"report"},
-                                         TCommand{"validate"}, TCommand{"plugins"},
+                                         TCommand{"validate"}, TCommand{"plugins"}, TCommand{"known"},
                                          TCommand{"collect"}, TCommand{"check"}),
                          NTESTS::TCaseName());
 

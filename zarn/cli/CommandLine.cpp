@@ -50,6 +50,14 @@ const char kCollectFooter[] =
     "7 the output could not be written. A class that could not be read, or was\n"
     "read only in part, is no failure: the inventory's collection record says why.\n";
 
+const char kKnownFooter[] =
+    "Writes a known file to stdout: an entry for each finding and advice of the\n"
+    "JSONL that is not known yet, each text (and host) once, e.g.\n"
+    "  zarn analyze server.json --format jsonl | zarn known --reason 'spare\n"
+    "  ordered' --until 2027-01-31 > known.json\n"
+    "Exit status: 0 written, 2 usage error or a line that is no JSONL of\n"
+    "zarn analyze, 7 the output could not be written.\n";
+
 const char kReportFooter[] =
     "Exit status, the first that applies:\n"
     "  2  usage error, or an inventory cannot be loaded\n"
@@ -110,6 +118,10 @@ void AddAnalyzeOptions(CLI::App& analyze, TAnalyzeOptions& options) {
       ->type_name("L,L...");
   analyze.add_flag("--trace", options.plan.trace,
                    "Show the host calls the plug-in makes, in order");
+  AddParsedOption(analyze, "--known", options.known, AnyText, "",
+                  "Show the findings and advice FILE acknowledges as known, and\n"
+                  "leave them out of the exit status")
+      ->type_name("FILE");
   AddRunOptions(analyze, options.jobs, options.partOfRun);
   analyze.footer(kAnalyzeFooter);
 }
@@ -133,6 +145,32 @@ void AddCollectOptions(CLI::App& collect, TCollectOptions& options) {
                       std::to_string(machine.maxEventDays) + "; Windows only)")
       ->type_name("DAYS");
   collect.footer(kCollectFooter);
+}
+
+std::optional<std::string> ParseDateText(const std::string& text) {
+  if (!ParseDate(text)) return std::nullopt;
+  return text;
+}
+
+std::optional<std::string> ParseReason(const std::string& text) {
+  if (text.empty()) return std::nullopt;
+  return text;
+}
+
+void AddKnownOptions(CLI::App& known, TKnownOptions& options) {
+  known.add_option("JSONL", options.input,
+                   "The output of zarn analyze --format jsonl, or - for standard\n"
+                   "input (the default)");
+  AddParsedOption(known, "--reason", options.reason, ParseReason, "a reason",
+                  "Why the findings are known (default: left empty, for you to\n"
+                  "fill in; the file is refused until you do)")
+      ->type_name("TEXT");
+  AddParsedOption(known, "--until", options.until, ParseDateText, "a date written YYYY-MM-DD",
+                  "The last day they are known (default: YYYY-MM-DD, as --reason)")
+      ->type_name("DATE");
+  known.add_flag("--any-host", options.anyHost,
+                 "Write entries for any host, not for the host each was found on");
+  known.footer(kKnownFooter);
 }
 
 void AddReportOptions(CLI::App& report, TReportOptions& options) {
@@ -160,7 +198,7 @@ std::string UsageError(const CLI::App* app, const CLI::Error& error) {
 // CLI11 alone would only say that a command is required.
 void CheckCommandWord(const CLI::App& app, int argc, char** argv) {
   const std::string commands =
-      "; the commands are analyze, report, validate, plugins, collect and check";
+      "; the commands are analyze, report, validate, plugins, known, collect and check";
   if (argc < 2) throw CLI::ParseError("no command given" + commands, CLI::ExitCodes::RequiredError);
   const std::string word = argv[1];
   if (!word.empty() && word[0] == '-') return;
@@ -211,6 +249,11 @@ int RunCommandLine(int argc, char** argv) {
   std::string plugin;
   AddPluginOption(plugins, plugin);
 
+  CLI::App& known =
+      *app.add_subcommand("known", "Write acknowledgements for the findings analyze wrote");
+  TKnownOptions knownOptions;
+  AddKnownOptions(known, knownOptions);
+
   CLI::App& collect = *app.add_subcommand("collect", "Write an inventory of this machine");
   TCollectOptions collectOptions;
   AddCollectOptions(collect, collectOptions);
@@ -233,6 +276,7 @@ int RunCommandLine(int argc, char** argv) {
   if (report.parsed()) return RunReport(reportOptions);
   if (validate.parsed()) return RunValidate(inventory);
   if (collect.parsed()) return RunCollect(collectOptions);
+  if (known.parsed()) return RunKnown(knownOptions);
   return RunPlugins(plugin);
 }
 

@@ -18,15 +18,17 @@ namespace {
 
 const char kVersion[] = "zarn check " ZARN_VERSION;
 const char kUsage[] =
-    "Usage: zarn check [--root DIR] [-w RANGE] [-c RANGE] [-t SECONDS] [--plugin PATH]\n"
-    "                  [--prometheus FILE]";
+    "Usage: zarn check [--root DIR | --inventory FILE] [-w RANGE] [-c RANGE] [-t SECONDS]\n"
+    "                  [--plugin PATH] [--prometheus FILE] [--known FILE]\n"
+    "                  [--state FILE] [--max-event-age DAYS]";
 const char kUsageErrorStart[] = "TVXANAL UNKNOWN: ";
 
 const char kHelp[] =
-    "Collects this machine and analyses it with the plug-in, and reports as a\n"
-    "monitoring plug-in: a line with the state, a summary and the performance\n"
-    "data, then a line for each finding, advice and error of the plug-in and for\n"
-    "each class the collector could not read, or read only in part.\n"
+    "Collects this machine, or loads an inventory collected elsewhere, analyses\n"
+    "it with the plug-in, and reports as a monitoring plug-in: a line with the\n"
+    "state, a summary and the performance data, then a line for each finding,\n"
+    "advice and error of the plug-in and for each class the collector could not\n"
+    "read, or read only in part.\n"
     "\n"
     "Options:\n"
     " -h, --help\n"
@@ -35,6 +37,9 @@ const char kHelp[] =
     "    Print the version and exit\n"
     " --root DIR\n"
     "    Collect the machine image under DIR instead of this machine\n"
+    " --inventory FILE\n"
+    "    Analyse the inventory in FILE (- for standard input), collected\n"
+    "    elsewhere, instead of collecting; one that cannot be loaded is UNKNOWN\n"
     " -w, --warning=RANGE\n"
     "    WARNING when the number of findings lies outside RANGE\n"
     "    (default: WARNING for any finding or advice)\n"
@@ -47,6 +52,17 @@ const char kHelp[] =
     " --prometheus FILE\n"
     "    Also write the state and the figures of the run to FILE, whole, in\n"
     "    Prometheus' text format, for node_exporter's textfile collector\n"
+    " --known FILE\n"
+    "    Show the findings and advice FILE acknowledges as known, and leave\n"
+    "    them out of the state; one that cannot be loaded is UNKNOWN\n"
+    " --state FILE\n"
+    "    Report a finding about a record of the System event log once: keep\n"
+    "    in FILE the records reported, and leave out those an earlier run\n"
+    "    reported; on Windows, read only the records newer than those seen\n"
+    " --max-event-age DAYS\n"
+    "    Read the System event log's records of the last DAYS days only, and\n"
+    "    keep a record in the state file that long after a run last saw it\n"
+    "    (default: 30)\n"
     "\n"
     "RANGE is [@][START:][END]: START is 0 when left out and ~ for minus\n"
     "infinity, END infinity when left out after the colon. A number outside\n"
@@ -57,19 +73,25 @@ const char kHelp[] =
     "  -c @1:5   1 to 5\n"
     "\n"
     "Exit status: 0 OK, 1 WARNING, 2 CRITICAL, 3 UNKNOWN. UNKNOWN when the\n"
-    "collection fails, the plug-in cannot be loaded or fails, it writes an error\n"
-    "(it could not look at everything), the time limit passes, or the figures\n"
-    "cannot be written; also for --help, --version and a command line that is\n"
-    "wrong, which write no figures. Never OK without having\n"
-    "looked: a class of the machine (PCI devices, packages, services) that could\n"
-    "not be read, wholly or in part, is UNKNOWN unless the findings make it\n"
-    "WARNING or CRITICAL. The adapter's own records, which only its management\n"
-    "software reports, are named and change no state.\n";
+    "collection fails or the inventory cannot be loaded, the plug-in cannot be\n"
+    "loaded or fails, it writes an error (it could not look at everything), the\n"
+    "time limit passes, or the figures or the state file cannot be written; also\n"
+    "for --help, --version and a command line that is wrong, which write no\n"
+    "figures. A run that ends UNKNOWN leaves the state file as it was: the next\n"
+    "run reports its events again. Never OK without having looked: a class of\n"
+    "the machine (PCI devices, packages, services) that could not be read,\n"
+    "wholly or in part, is UNKNOWN unless the findings make it WARNING or\n"
+    "CRITICAL. The adapter's own records, which only its management software\n"
+    "reports, are named and change no state.\n";
 
 const char kRangeExpected[] = "a range such as 3, 3:, ~:3, 2:10 or @1:5";
 
 void AddOptions(CLI::App& check, TCheckOptions& options) {
-  AddParsedOption(check, "--root", options.root, AnyText, "")->type_name("DIR");
+  CLI::Option* root = AddParsedOption(check, "--root", options.root, AnyText, "");
+  root->type_name("DIR");
+  AddParsedOption(check, "--inventory", options.inventory, AnyText, "")
+      ->type_name("FILE")
+      ->excludes(root);
   AddParsedOption(check, "-w,--warning", options.thresholds.warning, ParseRange, kRangeExpected)
       ->type_name("RANGE");
   AddParsedOption(check, "-c,--critical", options.thresholds.critical, ParseRange, kRangeExpected)
@@ -81,6 +103,12 @@ void AddOptions(CLI::App& check, TCheckOptions& options) {
   AddParsedOption(check, "--prometheus", options.prometheus, AnyText, "")
       ->type_name("FILE")
       ->check(CLI::Validator(OutputPathProblem, ""));
+  AddParsedOption(check, "--known", options.known, AnyText, "")->type_name("FILE");
+  AddParsedOption(check, "--state", options.state, AnyText, "")
+      ->type_name("FILE")
+      ->check(CLI::Validator(OutputPathProblem, ""));
+  AddParsedOption(check, "--max-event-age", options.maxEventDays, ParseCount, CountOf("days"))
+      ->type_name("DAYS");
   check.add_flag("--part-of-run", options.partOfRun);
 }
 

@@ -80,7 +80,8 @@ EAnalysisOutcome AnalyzeInventory(const boost::shared_ptr<NZARNCORE::TInventory>
   TRepository repository(inventory);
   const std::unique_ptr<NZARNCORE::TLoadedPlugin> plugin = LoadPlugin(plan.plugin, report);
   if (!plugin) return EAnalysisOutcome::PluginNotLoaded;
-  if (plan.trace) repository.SetCallObserver(&observer);
+  repository.SetCallObserver(&observer, plan.trace ? TRepository::ECallDetail::Full
+                                                   : TRepository::ECallDetail::InstancesOnly);
   return RunAll(plan, *plugin, repository, report);
 }
 

@@ -18,7 +18,9 @@ struct TAnalysisPlan {
   std::string plugin;
   std::vector<std::string> classes;
   int runs = 1;
-  bool trace = false;  // the observer also sees every host call
+  // The observer sees every host call with its names; otherwise only those
+  // that name an instance, to tell which instance a logged line concerns.
+  bool trace = false;
 };
 
 // A plug-in loaded once by a process that forks a child per inventory:

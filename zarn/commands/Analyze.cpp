@@ -1,5 +1,9 @@
 #include <iostream>
+#include <memory>
+#include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 #include <boost/shared_ptr.hpp>
 
@@ -11,6 +15,7 @@
 #include "zarn/output/InventorySummary.h"
 #include "zarncore/Files.h"
 #include "zarncore/InventoryLoader.h"
+#include "zarncore/Text.h"
 
 namespace NZARN {
 
@@ -53,6 +58,13 @@ int RunAnalyzeOne(const TAnalyzeOptions& options, const TListedInventory& listed
   TOutputWriter writer(std::cout, options.format, options.levels,
                        partOfRun ? JsonlPrefix(summary.path, summary.host) : std::string(),
                        partOfRun ? EFlush::EachLine : EFlush::AtEnd);
+  writer.NameConcerned(*inventory);
+  if (options.plan.trace) writer.ShowCalls();
+  std::optional<TAcknowledgements> acknowledgements;
+  if (options.knownFile) {
+    const std::string host = inventory->Collection() ? inventory->Collection()->host : "";
+    writer.Acknowledge(acknowledgements.emplace(*options.knownFile, host, TodayUtc()));
+  }
   const std::string prefix = partOfRun ? summary.path + ": " : std::string();
   const EAnalysisOutcome outcome = AnalyzeInventory(
       inventory, options.plan, writer, [&prefix](const std::string& m) { ReportError(prefix + m); },
@@ -62,6 +74,9 @@ int RunAnalyzeOne(const TAnalyzeOptions& options, const TListedInventory& listed
   const bool unreadClasses = analyzed && NoteUnreadableClasses(*inventory, prefix) != 0;
   summary.counts = writer.Counts();
   summary.status = ExitStatus(outcome, outputWritten, writer.Counts(), unreadClasses);
+  if (acknowledgements && partOfRun) summary.knownUsed = acknowledgements->Used();
+  if (acknowledgements && !partOfRun && analyzed)
+    NoteUnusedEntries(*options.knownFile, {acknowledgements->Host()}, acknowledgements->Used());
   if (partOfRun) {
     WriteInventorySummary(std::cerr, summary);
   } else if (analyzed && options.format == EFormat::Text) {
@@ -70,9 +85,25 @@ int RunAnalyzeOne(const TAnalyzeOptions& options, const TListedInventory& listed
   return summary.status;
 }
 
+void NoteUnusedEntries(const TKnownFile& file, const std::set<std::string>& hosts,
+                       const std::vector<std::size_t>& used) {
+  for (const std::string& text : UnusedTexts(file, hosts, used))
+    std::cerr << "zarn: note: " << NZARNCORE::Displayed(file.path + ": " + text) << '\n';
+}
+
 // zarn.exe started again for an inventory of several; a Windows folder
-// holds no FIFO to guard against.
-int RunAnalyze(const TAnalyzeOptions& options) {
+// holds no FIFO to guard against. The known file is read once, before
+// any inventory.
+int RunAnalyze(const TAnalyzeOptions& given) {
+  TAnalyzeOptions options = given;
+  if (options.known && !options.knownFile) {
+    try {
+      options.knownFile = std::make_shared<const TKnownFile>(LoadKnownFile(*options.known));
+    } catch (const TKnownFileError& error) {
+      ReportError(error.what());
+      return eExitUsage;
+    }
+  }
   const std::string& first = options.inventories.front();
   if (options.partOfRun) return RunAnalyzeOne(options, {first, false}, true);
   if (options.inventories.size() == 1 && !NZARNCORE::IsFolder(first))

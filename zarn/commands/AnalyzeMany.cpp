@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <iostream>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -55,6 +56,7 @@ std::vector<std::string> MemberArguments(const TAnalyzeOptions& options,
     args.push_back(levels);
   }
   if (options.plan.trace) args.push_back("--trace");
+  if (options.known) args.insert(args.end(), {"--known", *options.known});
   return args;
 }
 
@@ -152,6 +154,7 @@ void AddCounts(TLineCounts& total, const TLineCounts& counts) {
   total.diagnostics += counts.diagnostics;
   total.otherLevels += counts.otherLevels;
   total.hidden += counts.hidden;
+  total.known += counts.known;
 }
 
 // Analyses the inventories, each in a child process, options.jobs at a
@@ -248,8 +251,11 @@ class TFleetRun {
     }
   }
 
-  void Write(const TMemberOutcome& outcome) {
-    const TInventorySummary& record = outcome.record;
+  void Write(TMemberOutcome& outcome) {
+    TInventorySummary& record = outcome.record;
+    m_knownUsed.insert(m_knownUsed.end(), record.knownUsed.begin(), record.knownUsed.end());
+    record.knownUsed.clear();
+    if (record.counts) m_hosts.insert(record.host);
     m_progress.Clear();
     if (m_options.format == EFormat::Text) {
       std::cout << "== " << Displayed(record.path);
@@ -294,6 +300,8 @@ class TFleetRun {
       ReportError(kOutputFailed);
       m_status = MoreImportantStatus(m_status, eExitOutputFailed);
     }
+    if (m_options.knownFile && m_written == m_inventories.size())
+      NoteUnusedEntries(*m_options.knownFile, m_hosts, m_knownUsed);
     std::cerr << "Summary of the run: " << Counted(m_inventories.size(), "inventory", "inventories")
               << m_tally.Text(notAnalyzed) << "; " << CountsText(m_total) << '\n';
     return m_status;
@@ -318,6 +326,8 @@ class TFleetRun {
   int m_status = eExitClean;
   TLineCounts m_total;
   TTally m_tally;
+  std::vector<std::size_t> m_knownUsed;  // entries of the known file that matched
+  std::set<std::string> m_hosts;         // of the inventories analysed; "" for none named
 };
 
 }  // namespace

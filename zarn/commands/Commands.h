@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -10,6 +11,7 @@
 #include "collectors/Collector.h"
 #include "zarn/commands/Analysis.h"
 #include "zarn/commands/InventoryInput.h"
+#include "zarn/known/KnownFile.h"
 #include "zarn/output/MonitoringOutput.h"
 #include "zarn/output/OutputWriter.h"
 
@@ -41,8 +43,18 @@ struct TAnalyzeOptions {
   TAnalysisPlan plan;
   EFormat format = EFormat::Text;
   std::optional<std::set<std::int32_t>> levels;
+  std::optional<std::string> known;  // the known file, if any
+  // What it holds, once loaded; the inventories of a run share it.
+  std::shared_ptr<const TKnownFile> knownFile;
   int jobs = 1;            // inventories analysed at a time, when there are several
   bool partOfRun = false;  // zarn analyses one inventory of several for its parent
+};
+
+struct TKnownOptions {
+  std::string input = kStandardInput;  // analyze's JSONL
+  std::optional<std::string> reason;   // none: left for a person to fill in
+  std::optional<std::string> until;    // YYYY-MM-DD, or as reason
+  bool anyHost = false;                // entries name no host
 };
 
 struct TCollectOptions {
@@ -52,10 +64,14 @@ struct TCollectOptions {
 
 struct TCheckOptions {
   std::optional<std::string> root;
+  std::optional<std::string> inventory;  // a file or "-", analysed instead of this machine
   std::string plugin;
   TThresholds thresholds;
   int timeoutSeconds = 10;
   std::optional<std::string> prometheus;  // the file for the figures, if any
+  std::optional<std::string> known;       // the known file, if any
+  std::optional<std::string> state;       // the file of the events reported, if any
+  unsigned maxEventDays = NZARNCOLLECT::kDefaultMaxEventDays;
   bool partOfRun = false;                 // zarn does the check's work for its parent
 };
 
@@ -71,8 +87,16 @@ int RunAnalyze(const TAnalyzeOptions& options);
 int RunAnalyzeOne(const TAnalyzeOptions& options, const TListedInventory& inventory, bool partOfRun,
                   TPreloadedPlugin* preloaded = nullptr);
 int RunAnalyzeMany(const TAnalyzeOptions& options);
+// "zarn: note: known.json: known[2] matched no finding: TEXT" on stderr for
+// each entry of the file that applies to one of the hosts analysed and is
+// not among used (see UnusedTexts).
+void NoteUnusedEntries(const TKnownFile& file, const std::set<std::string>& hosts,
+                       const std::vector<std::size_t>& used);
 int RunMonitoringCheck(const TCheckOptions& options);
 int RunValidate(const std::string& inventory);
+// Writes a known file with an entry for each finding and advice of analyze's
+// JSONL that is not known yet.
+int RunKnown(const TKnownOptions& options);
 int RunPlugins(const std::string& plugin);
 int RunCollect(const TCollectOptions& options);
 

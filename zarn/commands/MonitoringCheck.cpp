@@ -3,6 +3,7 @@
 #include <exception>
 #include <iostream>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -15,10 +16,12 @@
 #include "collectors/Collector.h"
 #include "host/Analysis.h"
 #include "zarn/commands/Analysis.h"
+#include "zarn/commands/CheckLines.h"
 #include "zarn/commands/Commands.h"
 #include "zarn/output/CheckMetrics.h"
 #include "zarn/output/MonitoringOutput.h"
 #include "zarn/process/ChildProcess.h"
+#include "zarn/state/EventsOnce.h"
 #include "zarncore/InventoryLoader.h"
 #include "zarncore/Text.h"
 
@@ -38,47 +41,19 @@ const char kServiceName[] = "TVXANAL";
 const char kCollector[] = "zarn check";
 const char kCollectedName[] = "the collected inventory";
 const char kCollectionFailed[] = "the collection failed: ";
+const char kInventoryFailed[] = "the inventory could not be loaded: ";
+const char kKnownFailed[] = "the known file could not be loaded: ";
 const char kCheckFailed[] = "the check failed: ";
 const char kNotStarted[] = "the check could not start: ";
 const char kEndedAbnormally[] = "the check ended abnormally";
 const char kIncomplete[] = ": the plug-in could not look at everything";
+const char kRepeated[] = " already reported";
 
 int WriteStateLine(EMonitoringState state, const std::string& summary) {
   std::cout << kServiceName << ' ' << StateName(state) << ": " << SummaryLine(summary) << '\n'
             << std::flush;
   return static_cast<int>(state);
 }
-
-// The lines the plug-in logged, as the check reports them.
-class TLoggedLines : public NZARNCORE::IHostObserver {
- public:
-  void OnLog(std::int32_t level, const std::string& text) override {
-    m_lines.emplace_back(level, text);
-  }
-  void OnHostCall(const NZARNCORE::THostCall&) override {}
-
-  std::size_t Count(std::int32_t level) const {
-    std::size_t count = 0;
-    for (const auto& line : m_lines) count += line.first == level ? 1 : 0;
-    return count;
-  }
-
-  // Findings, advice and errors, in the order they were logged.
-  std::vector<std::string> LongOutput() const {
-    std::vector<std::string> output;
-    for (const auto& line : m_lines) {
-      const char* kind = line.first == kLevelFinding  ? "finding: "
-                         : line.first == kLevelAdvice ? "advice: "
-                         : line.first == kLevelError  ? "error: "
-                                                      : nullptr;
-      if (kind) output.push_back(kind + OutputLine(line.second));
-    }
-    return output;
-  }
-
- private:
-  std::vector<std::pair<std::int32_t, std::string>> m_lines;
-};
 
 // The classes the collector did not read in full, as the check reports them.
 struct TUnreadClasses {
@@ -97,6 +72,8 @@ struct TCheckResult {
   TUnreadClasses unread;
   double collectSeconds = 0;
   double analyzeSeconds = 0;
+  std::size_t repeated = 0;  // event findings left out, reported by an earlier run
+  std::string stateNote;     // why --state's file counted as a first run
 };
 
 double SecondsSince(TClock::time_point start) {
@@ -106,10 +83,13 @@ double SecondsSince(TClock::time_point start) {
 // The sources get nine tenths of the time limit, so that a slow one ends as
 // a class that timed out, and the analysis and the report still come in
 // time.
-boost::shared_ptr<NZARNCORE::TInventory> CollectInventory(const TCheckOptions& options,
-                                                          TClock::time_point started) {
+boost::shared_ptr<NZARNCORE::TInventory> CollectInventory(
+    const TCheckOptions& options, TClock::time_point started,
+    const std::optional<std::string>& bookmark) {
   NZARNCOLLECT::TCollectSettings settings;
   settings.root = options.root;
+  settings.maxEventDays = options.maxEventDays;
+  settings.eventBookmark = bookmark;
   settings.deadline = started + std::chrono::milliseconds(options.timeoutSeconds) * 900;
   const NZARNCOLLECT::TCollectedInventory collected = NZARNCOLLECT::CollectMachine(settings);
   const std::string text = NZARNCOLLECT::InventoryText(
@@ -163,6 +143,9 @@ std::string SummaryOf(const TCheckResult& result) {
   const std::size_t errors = result.lines.Count(kLevelError);
   if (errors != 0) summary += Counted(errors, "error", "errors") + kIncomplete + ", ";
   summary += FindingsText(result.lines.Count(kLevelFinding), result.lines.Count(kLevelAdvice));
+  summary += result.lines.KnownSummary();
+  if (result.repeated != 0)
+    summary += ", " + Counted(result.repeated, "event finding", "event findings") + kRepeated;
   const TUnreadClasses& unread = result.unread;
   if (unread.unreadable != 0) {
     summary += " (" + Counted(unread.unreadable, "class", "classes") + " could not be read";
@@ -184,8 +167,11 @@ std::string PerfData(const TCheckResult& result, const TThresholds& thresholds) 
       {"collect time", CSeconds(result.collectSeconds), "s", "", "", "0"},
       {"analyse time", CSeconds(result.analyzeSeconds), "s", "", "", "0"}};
   std::string perfData;
-  for (const TPerfValue& value : values)
+  for (const TPerfValue& value : values) {
     perfData += (perfData.empty() ? "" : " ") + PerfText(value);
+    if (value.label == "advice" && result.lines.KnownPerfValue())
+      perfData += " " + PerfText(*result.lines.KnownPerfValue());
+  }
   return perfData;
 }
 
@@ -193,8 +179,10 @@ int WriteReport(const TCheckResult& result, const TThresholds& thresholds) {
   const EMonitoringState state = StateOf(result, thresholds);
   std::cout << kServiceName << ' ' << StateName(state) << ": " << SummaryLine(SummaryOf(result))
             << " | " << PerfData(result, thresholds) << '\n';
+  if (!result.stateNote.empty()) std::cout << "note: " << OutputLine(result.stateNote) << '\n';
   for (const std::string& line : result.lines.LongOutput()) std::cout << line << '\n';
   for (const std::string& line : result.unread.lines) std::cout << line << '\n';
+  for (const std::string& line : result.lines.UnusedLines()) std::cout << line << '\n';
   std::cout.flush();
   return static_cast<int>(state);
 }
@@ -204,24 +192,62 @@ TRunFigures FiguresOf(const TCheckResult& result, const NZARNCORE::TInventory& i
                      result.lines.Count(kLevelAdvice),
                      result.lines.Count(kLevelError),
                      result.lines.Count(kLevelDiagnostic),
+                     result.lines.CountKnown(),
+                     result.lines.FindingsByClass(),
                      result.collectSeconds,
                      result.analyzeSeconds,
                      TriedClasses(inventory)};
 }
 
-// Collects this machine and analyses it, in this process.
+// The inventory to analyse: one collected elsewhere (--inventory), or this
+// machine's, collected now. Throws with what went wrong, prefixed so.
+boost::shared_ptr<NZARNCORE::TInventory> InventoryToCheck(
+    const TCheckOptions& options, TClock::time_point started,
+    const std::optional<std::string>& bookmark) {
+  if (options.inventory) {
+    try {
+      return LoadInventory(TListedInventory{*options.inventory, false});
+    } catch (const NZARNCORE::TInventoryError& error) {
+      throw std::runtime_error(kInventoryFailed + std::string(error.what()));
+    }
+  }
+  try {
+    return CollectInventory(options, started, bookmark);
+  } catch (const std::exception& error) {
+    throw std::runtime_error(kCollectionFailed + std::string(error.what()));
+  }
+}
+
+std::string HostOf(const NZARNCORE::TInventory& inventory) {
+  return inventory.Collection() ? inventory.Collection()->host : std::string();
+}
+
+// Collects this machine, or loads the inventory given, and analyses it, in
+// this process.
 int CheckHere(const TCheckOptions& options) {
   TCheckResult result;
   const TClock::time_point started = TClock::now();
+  std::optional<TEventsOnce> events;
+  if (options.state) events.emplace(*options.state);
   boost::shared_ptr<NZARNCORE::TInventory> inventory;
   try {
-    inventory = CollectInventory(options, started);
+    inventory = InventoryToCheck(options, started, events ? events->Bookmark() : std::nullopt);
   } catch (const std::exception& error) {
-    return WriteStateLine(EMonitoringState::Unknown, kCollectionFailed + std::string(error.what()));
+    return WriteStateLine(EMonitoringState::Unknown, error.what());
   }
+  std::optional<TKnownFile> known;
+  std::optional<TAcknowledgements> acknowledgements;
+  try {
+    if (options.known) known = LoadKnownFile(*options.known);
+  } catch (const TKnownFileError& error) {
+    return WriteStateLine(EMonitoringState::Unknown, kKnownFailed + std::string(error.what()));
+  }
+  if (known)
+    result.lines.Acknowledge(acknowledgements.emplace(*known, HostOf(*inventory), TodayUtc()));
   result.collectSeconds = SecondsSince(started);
   const TClock::time_point analysing = TClock::now();
   const TAnalysisPlan plan{options.plugin, {NQELZARN20::kHeavyHittersAnalysisClass}, 1, false};
+  result.lines.NameConcerned(*inventory);
   result.outcome = AnalyzeInventory(inventory, plan, result.lines, [&result](const std::string& m) {
     result.problems.push_back(m);
   });
@@ -229,7 +255,15 @@ int CheckHere(const TCheckOptions& options) {
   if (result.outcome == EAnalysisOutcome::PluginNotLoaded)
     return WriteStateLine(EMonitoringState::Unknown, result.problems.front());
   result.unread = UnreadClasses(*inventory);
+  if (events) {
+    result.repeated = result.lines.LeaveOut([&](const TCheckLine& line) {
+      return (line.level == kLevelFinding || line.level == kLevelAdvice) &&
+             events->Repeats(*inventory, line.concerned);
+    });
+    result.stateNote = events->Note();
+  }
   const int state = WriteReport(result, options.thresholds);
+  if (events) events->WriteRun(std::cout, *inventory);
   if (options.prometheus) WriteRunFigures(std::cout, FiguresOf(result, *inventory));
   return state;
 }
@@ -249,11 +283,15 @@ std::vector<std::string> CheckArguments(const TCheckOptions& options) {
                                    "--plugin",  options.plugin,
                                    "--timeout", std::to_string(options.timeoutSeconds)};
   if (options.root) args.insert(args.end(), {"--root", *options.root});
+  if (options.inventory) args.insert(args.end(), {"--inventory", *options.inventory});
   if (options.thresholds.warning)
     args.push_back("--warning=" + RangeText(*options.thresholds.warning));
   if (options.thresholds.critical)
     args.push_back("--critical=" + RangeText(*options.thresholds.critical));
   if (options.prometheus) args.insert(args.end(), {"--prometheus", *options.prometheus});
+  if (options.known) args.insert(args.end(), {"--known", *options.known});
+  if (options.state) args.insert(args.end(), {"--state", *options.state});
+  args.insert(args.end(), {"--max-event-age", std::to_string(options.maxEventDays)});
   return args;
 }
 
@@ -267,6 +305,15 @@ std::string WriteFigures(const TCheckOptions& options, EMonitoringState state,
                          const std::string& runFigures) {
   if (!options.prometheus) return std::string();
   return WriteCheckMetrics(*options.prometheus, state, runFigures);
+}
+
+// A run that ends UNKNOWN leaves the state file as it was: the operator
+// may not have been shown its events, so the next run reports them again.
+// Gives why the file could not be written; empty when it was, or when
+// nothing was to be written.
+std::string SaveState(const TCheckOptions& options, int status, const std::string& runState) {
+  if (!options.state || status == static_cast<int>(EMonitoringState::Unknown)) return std::string();
+  return SaveRunState(*options.state, runState, options.maxEventDays);
 }
 
 // The check reports UNKNOWN without its work's report, and its figures say
@@ -296,7 +343,8 @@ int RunMonitoringCheck(const TCheckOptions& options) {
   std::optional<TChildResult> result;
   std::unique_ptr<TChildProcess> child;
   try {
-    const TChildWork work{[&options] { return CheckWork(options); }, CheckArguments(options)};
+    TChildWork work{[&options] { return CheckWork(options); }, CheckArguments(options)};
+    work.keepInput = options.inventory == std::string(kStandardInput);
     child = std::make_unique<TChildProcess>(
         context, work, [&result](TChildResult ended) { result = std::move(ended); });
   } catch (const std::exception& error) {
@@ -309,12 +357,19 @@ int RunMonitoringCheck(const TCheckOptions& options) {
   }
   std::string report = result->out;
   std::string figures;
-  if (options.prometheus) std::tie(report, figures) = SplitRunFigures(result->out);
+  std::string runState;
+  if (options.prometheus) std::tie(report, figures) = SplitRunFigures(report);
+  if (options.state) std::tie(report, runState) = SplitRunState(report);
   if (result->status < 0 || result->status > 3 || report.empty()) {
     const std::string how = result->status < 0 ? " (" + result->abnormal + ")" : std::string();
     return ReportUnknown(options, kEndedAbnormally + how);
   }
   int status = result->status;
+  const std::string unsaved = SaveState(options, status, runState);
+  if (!unsaved.empty()) {
+    report = UnknownFirst(report, unsaved);
+    status = static_cast<int>(EMonitoringState::Unknown);
+  }
   const std::string unwritten =
       WriteFigures(options, static_cast<EMonitoringState>(status), figures);
   if (!unwritten.empty()) {

@@ -18,13 +18,11 @@ namespace NZARN {
 
 namespace {
 
-// The plug-in's own analysis, once, with every host call observed, so that
-// each line finds the instance it concerns.
+// The plug-in's own analysis, once.
 TAnalysisPlan ReportPlan(const std::string& plugin) {
   TAnalysisPlan plan;
   plan.plugin = plugin;
   plan.classes.push_back(NQELZARN20::kHeavyHittersAnalysisClass);
-  plan.trace = true;
   return plan;
 }
 

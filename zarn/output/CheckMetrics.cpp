@@ -28,6 +28,13 @@ const TMetric kLastRun = {"tvxanal_last_run_timestamp_seconds",
                           "When zarn check last ended, in seconds since the Unix epoch."};
 const TMetric kFindings = {"tvxanal_findings",
                            "Findings (level 100) the plug-in wrote in the last run."};
+const TMetric kKnown = {"tvxanal_findings_known",
+                        "Findings and advice of the last run that the known file acknowledges; "
+                        "they count toward nothing else."};
+const TMetric kClassFindings = {"tvxanal_class_findings",
+                                "Findings (level 100) of the last run by the class of the "
+                                "instance they concern; without the label, those that concern "
+                                "none."};
 const TMetric kAdvice = {"tvxanal_advice", "Advice (level 101) the plug-in wrote in the last run."};
 const TMetric kErrors = {"tvxanal_errors",
                          "Errors (level 0) the plug-in wrote in the last run: it could not look "
@@ -64,6 +71,16 @@ TMetricFamily ClassesReadable(const std::vector<std::pair<std::string, bool>>& c
   return Gauge(kClassReadable, std::move(samples));
 }
 
+TMetricFamily ClassFindings(const std::vector<std::pair<std::string, std::size_t>>& classes) {
+  std::vector<TMetricSample> samples;
+  for (const auto& cls : classes) {
+    TMetricSample sample{{}, std::to_string(cls.second)};
+    if (!cls.first.empty()) sample.labels.push_back({kClassLabel, cls.first});
+    samples.push_back(std::move(sample));
+  }
+  return Gauge(kClassFindings, std::move(samples));
+}
+
 std::string UnixSecondsNow() {
   const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
   return CSeconds(std::chrono::duration<double>(sinceEpoch).count());
@@ -89,7 +106,8 @@ std::vector<std::pair<std::string, bool>> TriedClasses(const NZARNCORE::TInvento
 
 void WriteRunFigures(std::ostream& out, const TRunFigures& figures) {
   out << kFiguresStart
-      << Text({Gauge(kFindings, figures.findings), Gauge(kAdvice, figures.advice),
+      << Text({Gauge(kFindings, figures.findings), Gauge(kKnown, figures.known),
+               ClassFindings(figures.findingsByClass), Gauge(kAdvice, figures.advice),
                Gauge(kErrors, figures.errors), Gauge(kDiagnostics, figures.diagnostics),
                ClassesReadable(figures.classes),
                Gauge(kCollectDuration, CSeconds(figures.collectSeconds)),

@@ -22,6 +22,10 @@ struct TRunFigures {
   std::size_t advice = 0;
   std::size_t errors = 0;
   std::size_t diagnostics = 0;
+  std::size_t known = 0;  // findings and advice a known file acknowledges
+  // Findings that count, by the class of the instance they concern, in
+  // the order first seen; "" for those that concern none.
+  std::vector<std::pair<std::string, std::size_t>> findingsByClass;
   double collectSeconds = 0;
   double analyzeSeconds = 0;
   // Each class the collector tried to read, and whether it read it in full.

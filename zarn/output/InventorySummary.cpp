@@ -19,6 +19,9 @@ const std::pair<const char*, std::size_t TLineCounts::*> kCountKeys[] = {
     {"errors", &TLineCounts::errors},           {"diagnostics", &TLineCounts::diagnostics},
     {"otherLevels", &TLineCounts::otherLevels}, {"hidden", &TLineCounts::hidden}};
 
+const char kKnownKey[] = "known";
+const char kKnownUsedKey[] = "knownUsed";
+
 std::optional<std::size_t> Count(const boost::json::object& object, const char* key) {
   const boost::json::value* value = object.if_contains(key);
   if (!value || !value->is_int64() || value->as_int64() < 0) return std::nullopt;
@@ -33,6 +36,7 @@ std::optional<TLineCounts> Counts(const boost::json::object& object) {
     if (!count) return std::nullopt;
     counts.*key.second = *count;
   }
+  if (object.contains(kKnownKey)) counts.known = Count(object, kKnownKey).value_or(0);
   return counts;
 }
 
@@ -55,6 +59,13 @@ void WriteInventorySummary(std::ostream& out, const TInventorySummary& record) {
   if (record.counts) {
     for (const auto& key : kCountKeys)
       out << ", \"" << key.first << "\": " << (*record.counts).*key.second;
+    if (record.counts->known != 0) out << ", \"" << kKnownKey << "\": " << record.counts->known;
+  }
+  if (!record.knownUsed.empty()) {
+    out << ", \"" << kKnownUsedKey << "\": [";
+    for (std::size_t i = 0; i < record.knownUsed.size(); ++i)
+      out << (i == 0 ? "" : ", ") << record.knownUsed[i];
+    out << ']';
   }
   out << "}\n";
 }
@@ -74,6 +85,13 @@ std::optional<TInventorySummary> ParseInventorySummary(const std::string& line) 
   if (host) record.host = std::string(host->get_string());
   record.status = static_cast<int>(status->get_int64());
   record.counts = Counts(object);
+  const boost::json::value* used = object.if_contains(kKnownUsedKey);
+  if (used && used->is_array()) {
+    for (const boost::json::value& index : used->get_array()) {
+      if (index.is_int64() && index.get_int64() >= 0)
+        record.knownUsed.push_back(static_cast<std::size_t>(index.get_int64()));
+    }
+  }
   return record;
 }
 

@@ -2,6 +2,7 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include <optional>
 
@@ -16,6 +17,9 @@ struct TInventorySummary {
   std::string host;  // empty when its collection record names none
   int status = 0;
   std::optional<TLineCounts> counts;  // none when it was not analysed
+  // The entries of the known file that matched its lines, for the parent
+  // to tell which matched nothing at all; no member of the JSONL output.
+  std::vector<std::size_t> knownUsed;
 };
 
 // The members every JSONL record of the inventory starts with:

@@ -86,13 +86,32 @@ void AppendJsonCall(std::string& line, const std::string& prefix, const THostCal
   line += "}\n";
 }
 
+// The instance as the trace names it: its $id, or Class[index].
+void AppendJsonConcerned(std::string& line, const NZARNCORE::TInventory& inventory,
+                         std::size_t instance) {
+  line += ", \"class\": ";
+  AppendJsonString(line, inventory.Class(inventory.ClassOf(instance)).name);
+  line += ", \"instance\": ";
+  const std::string_view id = inventory.Id(instance);
+  AppendJsonString(line, id.empty() ? std::string_view(inventory.Label(instance)) : id);
+}
+
+// "known": {...} for an acknowledgement in force, "ended": {...} for one
+// whose day has passed.
+void AppendJsonAcknowledgement(std::string& line, const TAcknowledgement& acknowledgement) {
+  line += acknowledgement.ended ? ", \"ended\": {\"reason\": " : ", \"known\": {\"reason\": ";
+  AppendJsonString(line, acknowledgement.entry->reason);
+  line += ", \"until\": \"";
+  line += DateText(acknowledgement.entry->until);
+  line += "\"}";
+}
+
 void AppendJsonLog(std::string& line, const std::string& prefix, std::int32_t level,
                    const std::string& text) {
   line += '{';
   line += prefix;
   line += "\"level\": " + std::to_string(level) + ", \"text\": ";
   AppendJsonString(line, text);
-  line += "}\n";
 }
 
 // "status 15 (class or property not available)"; codes without a text of
@@ -183,6 +202,7 @@ std::string CountsText(const TLineCounts& counts) {
   std::ostringstream text;
   text << "findings " << counts.findings << ", advice " << counts.advice << ", errors "
        << counts.errors << ", diagnostics " << counts.diagnostics;
+  if (counts.known != 0) text << ", known " << counts.known;
   if (counts.otherLevels != 0) text << ", other levels " << counts.otherLevels;
   if (counts.hidden != 0) text << "; " << counts.hidden << " not shown (--levels)";
   return text.str();
@@ -200,7 +220,13 @@ TOutputWriter::TOutputWriter(std::ostream& out, EFormat format,
       m_flush(flush) {}
 
 void TOutputWriter::OnLog(std::int32_t level, const std::string& text) {
-  CountLine(m_counts, level);
+  std::optional<TAcknowledgement> acknowledged;
+  if (m_acknowledgements) acknowledged = m_acknowledgements->Match(level, text);
+  if (acknowledged && !acknowledged->ended) {
+    ++m_counts.known;
+  } else {
+    CountLine(m_counts, level);
+  }
   if (!Shows(level)) {
     ++m_counts.hidden;
     return;
@@ -208,14 +234,22 @@ void TOutputWriter::OnLog(std::int32_t level, const std::string& text) {
   if (m_format == EFormat::Jsonl) {
     m_line.clear();
     AppendJsonLog(m_line, m_recordPrefix, level, text);
+    if (m_inventory && m_attribution.Concerned())
+      AppendJsonConcerned(m_line, *m_inventory, *m_attribution.Concerned());
+    if (acknowledged) AppendJsonAcknowledgement(m_line, *acknowledged);
+    m_line += "}\n";
     m_out.write(m_line.data(), static_cast<std::streamsize>(m_line.size()));
   } else {
     WriteTextLog(m_out, level, text);
+    if (acknowledged)
+      m_out << "  " << NZARNCORE::Printable(AcknowledgementText(*acknowledged)) << '\n';
   }
   LineEnded();
 }
 
 void TOutputWriter::OnHostCall(const THostCall& call) {
+  m_attribution.OnHostCall(call);
+  if (!m_showCalls) return;
   if (m_format == EFormat::Jsonl) {
     m_line.clear();
     AppendJsonCall(m_line, m_recordPrefix, call);

@@ -8,7 +8,10 @@
 
 #include <optional>
 
+#include "zarn/known/Acknowledgements.h"
 #include "zarncore/HostCall.h"
+#include "zarncore/Inventory.h"
+#include "zarncore/LineAttribution.h"
 
 namespace NZARN {
 
@@ -26,20 +29,24 @@ struct TLineCounts {
   std::size_t diagnostics = 0;
   std::size_t otherLevels = 0;
   std::size_t hidden = 0;  // left out by the level filter
+  // Findings and advice that a known file acknowledges, counted here only;
+  // one whose acknowledgement ended counts as a finding or advice again.
+  std::size_t known = 0;
 };
 
 // Counts a line the plug-in wrote at that level.
 void CountLine(TLineCounts& counts, std::int32_t level);
 
-// "findings 2, advice 1, errors 0, diagnostics 3", with the other levels and
-// the hidden lines when there were any.
+// "findings 2, advice 1, errors 0, diagnostics 3", with the known lines,
+// the other levels and the hidden lines when there were any.
 std::string CountsText(const TLineCounts& counts);
 
 // The one-line account of what was written, for the end of text output.
 std::string Summary(const TLineCounts& counts);
 
 // Writes logged lines and host calls as they happen, in the chosen format,
-// and counts the lines.
+// and counts the lines. Host calls are written only when shown (a trace);
+// the writer still follows them to tell which instance a line concerns.
 class TOutputWriter : public NZARNCORE::IHostObserver {
  public:
   // shownLevels: the levels whose lines are written; none means all.
@@ -48,6 +55,14 @@ class TOutputWriter : public NZARNCORE::IHostObserver {
   TOutputWriter(std::ostream& out, EFormat format,
                 std::optional<std::set<std::int32_t>> shownLevels,
                 std::string recordPrefix = std::string(), EFlush flush = EFlush::AtEnd);
+
+  void ShowCalls() { m_showCalls = true; }
+  // Each JSONL line of a logged text then names the class and the instance
+  // it concerns, from this inventory, which must outlive the writer's use.
+  void NameConcerned(const NZARNCORE::TInventory& inventory) { m_inventory = &inventory; }
+  // Findings and advice these acknowledge are shown as known, and counted
+  // so; they must outlive the writer's use.
+  void Acknowledge(TAcknowledgements& acknowledgements) { m_acknowledgements = &acknowledgements; }
 
   void OnLog(std::int32_t level, const std::string& text) override;
   void OnHostCall(const NZARNCORE::THostCall& call) override;
@@ -63,6 +78,10 @@ class TOutputWriter : public NZARNCORE::IHostObserver {
   std::optional<std::set<std::int32_t>> m_shownLevels;
   std::string m_recordPrefix;
   EFlush m_flush;
+  bool m_showCalls = false;
+  const NZARNCORE::TInventory* m_inventory = nullptr;
+  TAcknowledgements* m_acknowledgements = nullptr;
+  NZARNCORE::TLineAttribution m_attribution;
   TLineCounts m_counts;
   std::string m_line;  // a JSONL line, made whole before it is written
 };

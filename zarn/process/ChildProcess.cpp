@@ -90,10 +90,7 @@ class TWindowsPart {
   static constexpr bool kOutPiped = true;
 
   TWindowsPart(boost::asio::io_context& context, const TChildWork& work)
-      : m_outPipe(context),
-        m_errPipe(context),
-        m_child(boost::dll::program_location(), bp::args(work.args),
-                bp::std_in<bp::null, bp::std_out> m_outPipe, bp::std_err > m_errPipe) {}
+      : m_outPipe(context), m_errPipe(context), m_child(Start(work)) {}
 
   bp::async_pipe& OutStream() { return m_outPipe; }
   bp::async_pipe& ErrStream() { return m_errPipe; }
@@ -120,6 +117,15 @@ class TWindowsPart {
   }
 
  private:
+  bp::child Start(const TChildWork& work) {
+    if (work.keepInput) {
+      return bp::child(boost::dll::program_location(), bp::args(work.args),
+                       bp::std_in<stdin, bp::std_out> m_outPipe, bp::std_err > m_errPipe);
+    }
+    return bp::child(boost::dll::program_location(), bp::args(work.args),
+                     bp::std_in<bp::null, bp::std_out> m_outPipe, bp::std_err > m_errPipe);
+  }
+
   bp::async_pipe m_outPipe;
   bp::async_pipe m_errPipe;
   bp::child m_child;
@@ -214,8 +220,10 @@ class TMemoryFile {
   // than it has room for), the child then has room for its own files.
   if (out.Descriptor() > 2) close(out.Descriptor());
   err.CloseEnds();
-  const int empty = open("/dev/null", O_RDONLY | O_CLOEXEC);
-  if (empty < 0 || dup2(empty, 0) < 0) _exit(127);
+  if (!work.keepInput) {
+    const int empty = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (empty < 0 || dup2(empty, 0) < 0) _exit(127);
+  }
   int status = 3;
   try {
     status = work.run();

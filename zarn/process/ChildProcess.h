@@ -24,6 +24,7 @@ struct TChildResult {
 struct TChildWork {
   std::function<int()> run;
   std::vector<std::string> args;
+  bool keepInput = false;  // the child reads this process's stdin
 };
 
 // Whether this process ignores signal, as a shell has the commands it runs
@@ -32,7 +33,8 @@ bool IgnoresSignal(int signal);
 
 // A child process whose stdout and stderr are read, on the thread that runs
 // the context, until it has ended; done is then called, on that thread,
-// with what it wrote. Its stdin is empty.
+// with what it wrote. Its stdin is empty, unless the work keeps this
+// process's.
 class TChildProcess {
  public:
   using TDone = std::function<void(TChildResult)>;

@@ -58,8 +58,8 @@ TEST(Collect, AnImageWithoutTheSoftwareIsAnalyzedThroughAPipe) {
                                      "--levels 100,101");
   EXPECT_EQ(
       result.out,
-      R"({"level": 100, "text": "A Tarvex adapter is present but Tarvex Manager is not installed.Tarvex Manager may be obtained from the Qel Support site."}
-{"level": 101, "text": "\nA Tarvex adapter is present in the system but Tarvex Manager is not installed.\nIt is recommended to install Tarvex Manager before re-running Zarn and submitting the file to Qel.\nThis will enhance the information contained within the report.\nTarvex Manager may be obtained from the Qel Support site.\n"}
+      R"({"level": 100, "text": "A Tarvex adapter is present but Tarvex Manager is not installed.Tarvex Manager may be obtained from the Qel Support site.", "class": "QELSG_InstalledRPM", "instance": "QELSG_InstalledRPM[0]"}
+{"level": 101, "text": "\nA Tarvex adapter is present in the system but Tarvex Manager is not installed.\nIt is recommended to install Tarvex Manager before re-running Zarn and submitting the file to Qel.\nThis will enhance the information contained within the report.\nTarvex Manager may be obtained from the Qel Support site.\n", "class": "QELSG_InstalledRPM", "instance": "QELSG_InstalledRPM[0]"}
 )" + kNotes);
   EXPECT_EQ(result.status, 1);
 }
