@@ -57,6 +57,14 @@ EAnalysisOutcome RunAll(const TAnalysisPlan& plan, NZARNCORE::TLoadedPlugin& plu
   return EAnalysisOutcome::Completed;
 }
 
+// The observer sees the calls that tell which instance a logged line
+// concerns, or every call with --trace.
+void ObserveCalls(TRepository& repository, NZARNCORE::IHostObserver& observer,
+                  const TAnalysisPlan& plan) {
+  repository.SetCallObserver(&observer, plan.trace ? TRepository::ECallDetail::Full
+                                                   : TRepository::ECallDetail::InstancesOnly);
+}
+
 }  // namespace
 
 std::unique_ptr<TPreloadedPlugin> TPreloadedPlugin::Load(const std::string& path) {
@@ -72,7 +80,7 @@ EAnalysisOutcome AnalyzeInventory(const boost::shared_ptr<NZARNCORE::TInventory>
   if (preloaded != nullptr) {
     TRepository repository(inventory);
     if (const std::unique_ptr<NZARNCORE::TLoadedPlugin> plugin = preloaded->Take(observer)) {
-      if (plan.trace) repository.SetCallObserver(&observer);
+      ObserveCalls(repository, observer, plan);
       return RunAll(plan, *plugin, repository, report);
     }
   }
@@ -80,8 +88,7 @@ EAnalysisOutcome AnalyzeInventory(const boost::shared_ptr<NZARNCORE::TInventory>
   TRepository repository(inventory);
   const std::unique_ptr<NZARNCORE::TLoadedPlugin> plugin = LoadPlugin(plan.plugin, report);
   if (!plugin) return EAnalysisOutcome::PluginNotLoaded;
-  repository.SetCallObserver(&observer, plan.trace ? TRepository::ECallDetail::Full
-                                                   : TRepository::ECallDetail::InstancesOnly);
+  ObserveCalls(repository, observer, plan);
   return RunAll(plan, *plugin, repository, report);
 }
 
