@@ -22,6 +22,7 @@ class TLoader {
       : m_source(source), m_parser(boost::json::parse_options(), source, inventory) {}
 
   void Load(IPieceSource& input) {
+    m_input = &input;
     std::string_view piece = input.Next();
     // Editors on some systems start UTF-8 files with a byte order mark.
     if (piece.substr(0, 3) == "\xEF\xBB\xBF") piece.remove_prefix(3);
@@ -48,11 +49,13 @@ class TLoader {
 
   [[noreturn]] void Fail(std::string_view piece, std::size_t offset,
                          const TSyntaxError& error) const {
+    m_input->CheckUnchanged();
     throw TInventoryError(m_source + ":" + m_position.At(piece, offset, error.shift) + ": " +
                           error.message);
   }
 
   const std::string& m_source;
+  IPieceSource* m_input = nullptr;
   boost::json::basic_parser<THandler> m_parser;
   TTextPosition m_position;
   bool m_content = false;  // anything but blanks so far
@@ -68,7 +71,7 @@ boost::shared_ptr<TInventory> Load(const std::string& source, IPieceSource& inpu
 
 boost::shared_ptr<TInventory> LoadInventoryFile(const std::string& path, EFileKind kind) {
   const TFile file = OpenInventoryFile(path, kind);
-  if (const std::unique_ptr<TMappedSource> mapped = TMappedSource::Map(file.get())) {
+  if (const std::unique_ptr<TMappedSource> mapped = TMappedSource::Map(file.get(), path)) {
     return Load(path, *mapped);
   }
   TFileSource input(file.get(), path);

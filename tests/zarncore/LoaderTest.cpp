@@ -434,6 +434,25 @@ TEST(Loader, NamesFileThatCannotBeRead) {
 }
 
 #if !defined(_WIN32)
+// An inventory rewritten in place while it is read: the load says so and
+// the process lives on. Cut before it is opened, the file just ends early;
+// cut after it was read, it loaded whole.
+TEST(Loader, SaysWhenAFileIsCutShortWhileItIsRead) {
+  const TTempFile file;
+  file.Write(WithValue("\"" + std::string(std::size_t(96) << 20, 'x') + "\""));
+  std::thread cutter([&file] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::filesystem::resize_file(file.path, (std::size_t(1) << 20) + 100);
+  });
+  const std::string error = FileErrorOf(file.path);
+  cutter.join();
+  const std::string cutShort =
+      file.path + ": cannot read: the file was cut short while it was read";
+  EXPECT_TRUE(error == cutShort || error == "(loaded)" ||
+              error.find("unexpected end of input") != std::string::npos)
+      << error;
+}
+
 // Whoever made a pipe may have left it non-blocking: a read that finds it
 // empty waits for what is still to come.
 TEST(Loader, WaitsOnAPipeLeftNonBlocking) {

@@ -20,6 +20,9 @@ class IPieceSource {
   // The next piece, valid until the next call; empty at the end. Throws
   // TInventoryError when the source cannot be read.
   virtual std::string_view Next() = 0;
+  // Throws TInventoryError where what was read is not what the source held
+  // when it was opened, so that an error in it is not blamed on its text.
+  virtual void CheckUnchanged() const {}
 };
 
 // Reads an open file a piece at a time, waiting on a pipe that whoever
@@ -48,21 +51,28 @@ class TTextSource : public IPieceSource {
 // A regular file mapped read-only and handed out a piece at a time, each
 // piece let go once the next is asked for: it is read from the system's
 // cache where it lies, without the copy that reading it into a buffer
-// costs, and never held whole.
+// costs, and never held whole. A file cut short while it is read (rewritten
+// in place, say) reads as zeros past its new end instead of ending the
+// process, and CheckUnchanged says so.
 class TMappedSource : public IPieceSource {
  public:
-  // Null where the file cannot be mapped (not a regular file, empty, or a
-  // system without mappings); it is then read into a buffer.
-  static std::unique_ptr<TMappedSource> Map(std::FILE* file);
-  TMappedSource(const char* data, std::size_t size) : m_data(data), m_size(size) {}
+  // Null where the file cannot be mapped (not a regular file, empty,
+  // another file being read so, or a system without mappings); it is then
+  // read into a buffer.
+  static std::unique_ptr<TMappedSource> Map(std::FILE* file, const std::string& path);
+  TMappedSource(const char* data, std::size_t size, std::FILE* file, const std::string& path)
+      : m_data(data), m_size(size), m_file(file), m_path(path) {}
   ~TMappedSource() override;
   TMappedSource(const TMappedSource&) = delete;
   TMappedSource& operator=(const TMappedSource&) = delete;
   std::string_view Next() override;
+  void CheckUnchanged() const override;
 
  private:
   const char* m_data;
   std::size_t m_size;
+  std::FILE* m_file;
+  const std::string& m_path;
   std::size_t m_start = 0;  // of the piece handed out last
   std::size_t m_next = 0;   // where the next piece starts
 };
