@@ -237,11 +237,13 @@ class TFleetRun {
     m_children[index].reset();
     --m_running;
     ++m_ended;
+    // The next child starts before this one's output is written, so that
+    // the parent's share of the work leaves no core idle.
+    if (result.status == eExitPluginNotLoaded) m_stopStarting = true;
+    StartMore();
     m_outcomes[index] = Interpret(m_inventories[index].path, std::move(result));
-    if (m_outcomes[index]->record.status == eExitPluginNotLoaded) m_stopStarting = true;
     WriteReady();
     m_progress.Update(m_ended);
-    StartMore();
   }
 
   void WriteReady() {

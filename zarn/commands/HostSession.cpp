@@ -43,7 +43,7 @@ std::unique_ptr<NZARNCORE::TLoadedPlugin> LoadPlugin(const std::string& path,
 }
 
 void ReportError(const std::string& message) {
-  std::cerr << "zarn: error: " << Displayed(message) << '\n';
+  std::cerr << "zarn: error: " + Displayed(message) + '\n';
 }
 
 bool FinishOutput() {

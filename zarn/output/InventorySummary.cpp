@@ -1,5 +1,6 @@
 #include "zarn/output/InventorySummary.h"
 
+#include <string>
 #include <utility>
 
 #include <boost/json/parse.hpp>
@@ -54,20 +55,26 @@ std::string JsonlPrefix(const std::string& path, const std::string& host) {
   return prefix;
 }
 
+// The record is made whole before it is written: a child's stderr is a pipe
+// without a buffer, and each piece written alone would wake the parent.
 void WriteInventorySummary(std::ostream& out, const TInventorySummary& record) {
-  out << '{' << JsonlPrefix(record.path, record.host) << "\"status\": " << record.status;
+  std::string line = '{' + JsonlPrefix(record.path, record.host) + "\"status\": ";
+  line += std::to_string(record.status);
   if (record.counts) {
     for (const auto& key : kCountKeys)
-      out << ", \"" << key.first << "\": " << (*record.counts).*key.second;
-    if (record.counts->known != 0) out << ", \"" << kKnownKey << "\": " << record.counts->known;
+      line +=
+          ", \"" + std::string(key.first) + "\": " + std::to_string((*record.counts).*key.second);
+    if (record.counts->known != 0)
+      line += ", \"" + std::string(kKnownKey) + "\": " + std::to_string(record.counts->known);
   }
   if (!record.knownUsed.empty()) {
-    out << ", \"" << kKnownUsedKey << "\": [";
+    line += ", \"" + std::string(kKnownUsedKey) + "\": [";
     for (std::size_t i = 0; i < record.knownUsed.size(); ++i)
-      out << (i == 0 ? "" : ", ") << record.knownUsed[i];
-    out << ']';
+      line += (i == 0 ? "" : ", ") + std::to_string(record.knownUsed[i]);
+    line += ']';
   }
-  out << "}\n";
+  line += "}\n";
+  out << line;
 }
 
 std::optional<TInventorySummary> ParseInventorySummary(const std::string& line) {
