@@ -185,6 +185,12 @@ std::optional<TInventory::TInstanceIndex> TInventory::FindInstanceById(std::stri
 std::size_t TInventory::IndexInClass(TInstanceIndex instance) const {
   // A class lists its instances in the order they were added, so by index.
   const TSegmentedArray<std::uint32_t>& list = Class(ClassOf(instance)).instances;
+  // An inventory lists a class's instances together, so they follow its
+  // first without a gap, and each logged line that names one finds it at
+  // once: a search over a million event records was a twentieth of the
+  // analysis of a flooded log.
+  const std::size_t guess = instance - list[0];
+  if (guess < list.size() && list[guess] == instance) return guess;
   std::size_t low = 0;
   std::size_t high = list.size();
   while (high - low > 1) {

@@ -120,4 +120,19 @@ TEST_F(RepositoryTest, AnswersTheOperatingSystemTypeOnlyForItsOwnNamespaces) {
   EXPECT_EQ(StatusOf([&] { TCIMSchemaHelper::GetOperatingSystemType(manager); }), 15);
 }
 
+// A collector may add the instances of several classes in turn: each is
+// still named by its place in its own class.
+TEST(Inventory, NamesAnInstanceByItsPlaceInItsClassWhateverTheOrderOfAdding) {
+  NZARNCORE::TInventory inventory;
+  const std::size_t disk = inventory.AddClass("Disk");
+  const std::size_t bus = inventory.AddClass("Bus");
+  std::vector<NZARNCORE::TInventory::TInstanceIndex> added;
+  for (const std::size_t each : {disk, bus, disk, disk, bus, disk})
+    added.push_back(inventory.AddInstance(each));
+  std::vector<std::string> labels;
+  for (const auto instance : added) labels.push_back(inventory.Label(instance));
+  EXPECT_EQ(labels, (std::vector<std::string>{"Disk[0]", "Bus[0]", "Disk[1]", "Disk[2]", "Bus[1]",
+                                              "Disk[3]"}));
+}
+
 }  // namespace
