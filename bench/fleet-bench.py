@@ -45,7 +45,9 @@ def load_generator():
 def generate(folder, count):
     """The archive, generated again when missing, of another size or older
     than the generator; gives the inventories' paths in the archive's order."""
-    stamp = os.path.join(folder, "stamp.json")
+    # Beside the archive, not in it: zarn analyze on the folder would take
+    # it for an inventory that does not load.
+    stamp = folder + ".stamp.json"
     wanted = {"count": count, "server": TYPICAL_SERVER, "per_folder": PER_FOLDER}
     paths = [os.path.join(folder, "customer-%03d" % (index // PER_FOLDER),
                           "server-%05d.json" % index) for index in range(count)]
