@@ -2,14 +2,10 @@
 #include <cstddef>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
-
-#include <boost/asio/io_context.hpp>
-#include <boost/asio/signal_set.hpp>
-#include <optional>
 
 #include "zarn/commands/Commands.h"
 #include "zarn/commands/HostSession.h"
@@ -17,6 +13,7 @@
 #include "zarn/output/InventorySummary.h"
 #include "zarn/output/Progress.h"
 #include "zarn/process/ChildProcess.h"
+#include "zarn/process/ChildRun.h"
 #include "zarncore/Text.h"
 
 namespace NZARN {
@@ -60,10 +57,6 @@ std::vector<std::string> MemberArguments(const TAnalyzeOptions& options,
   return args;
 }
 
-void AddUnlessIgnored(boost::asio::signal_set& signals, int signal) {
-  if (!IgnoresSignal(signal)) signals.add(signal);
-}
-
 // What the analysis of one inventory left: its lines, its messages and its
 // record.
 struct TMemberOutcome {
@@ -72,19 +65,12 @@ struct TMemberOutcome {
   TInventorySummary record;
 };
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 // A child that ended without its record: its whole lines are kept, and its
 // end is reported as an exception that left the analysis.
 TMemberOutcome Abnormal(const std::string& path, TChildResult result, const std::string& how) {
   TMemberOutcome outcome;
   outcome.out = result.out.substr(0, result.out.rfind('\n') + 1);
-  outcome.messages = Lines(result.err);
+  outcome.messages = MessageLines(result.err);
   outcome.messages.push_back("zarn: error: " + Displayed(path + ": the analysis " + how));
   outcome.record.path = path;
   outcome.record.status = eExitException;
@@ -92,7 +78,7 @@ TMemberOutcome Abnormal(const std::string& path, TChildResult result, const std:
 }
 
 TMemberOutcome Interpret(const std::string& path, TChildResult result) {
-  std::vector<std::string> messages = Lines(result.err);
+  std::vector<std::string> messages = MessageLines(result.err);
   std::optional<TInventorySummary> record;
   if (!messages.empty()) record = ParseInventorySummary(messages.back());
   if (!record || result.status < 0) {
@@ -164,11 +150,10 @@ class TFleetRun {
   TFleetRun(const TAnalyzeOptions& options, const TInventoryList& list)
       : m_options(options),
         m_inventories(list.inventories),
-        m_signals(m_context),
-        m_children(m_inventories.size()),
+        m_run(m_inventories.size(), static_cast<std::size_t>(options.jobs), eExitPluginNotLoaded,
+              Handlers()),
         m_outcomes(m_inventories.size()),
-        m_progress(m_inventories.size()),
-        m_jobs(static_cast<std::size_t>(options.jobs)) {
+        m_progress(m_inventories.size()) {
     // A folder that could not be listed leaves its inventories out, as if
     // they could not be loaded.
     m_tally.unlisted = list.unlisted.size();
@@ -176,74 +161,48 @@ class TFleetRun {
   }
 
   int Run() {
-    AddUnlessIgnored(m_signals, SIGINT);
-    AddUnlessIgnored(m_signals, SIGTERM);
-    m_signals.async_wait([this](const boost::system::error_code& error, int signal) {
-      if (!error) Interrupt(signal);
-    });
 #if !defined(_WIN32)
     // Each child is a copy of this process: loaded here once, the plug-in
     // is loaded in none of them.
     m_preloaded = TPreloadedPlugin::Load(m_options.plan.plugin);
 #endif
-    StartMore();
-    m_context.run();
+    const int signal = m_run.Run();
     m_progress.Clear();
-    if (m_signal != 0) return Interrupted();
+    if (signal != 0) return Interrupted(signal);
     return Finish();
   }
 
  private:
-  void StartMore() {
-    while (m_running < m_jobs && m_started < m_inventories.size() && !m_stopStarting) {
-      Start(m_started++);
-    }
-    if (m_running == 0) {
-      m_signals.cancel();
-      m_signals.clear();
-    }
+  TChildRunHandlers Handlers() {
+    return {[this](std::size_t index) { return Work(m_inventories[index]); },
+            [this](std::size_t index, TChildResult result) { Ended(index, std::move(result)); },
+            [this](std::size_t index, const std::string& why) { NotStarted(index, why); },
+            [this](const std::string& why, std::size_t jobs) { Fewer(why, jobs); }};
   }
 
-  void Start(std::size_t index) {
-    const TListedInventory& inventory = m_inventories[index];
-    const TChildWork work{
+  TChildWork Work(const TListedInventory& inventory) {
+    return {
         [this, &inventory] { return RunAnalyzeOne(m_options, inventory, true, m_preloaded.get()); },
         MemberArguments(m_options, inventory.path)};
-    try {
-      m_children[index] = std::make_unique<TChildProcess>(
-          m_context, work, [this, index](TChildResult result) { Ended(index, std::move(result)); });
-      ++m_running;
-    } catch (const std::exception& error) {
-      if (m_running != 0) return StartFewer(error.what());
-      TChildResult failed;
-      failed.abnormal = error.what();
-      m_outcomes[index] =
-          Abnormal(inventory.path, failed, "could not start: " + std::string(error.what()));
-      WriteReady();
-    }
   }
 
-  // The system lets no more children run at once (open files, processes):
-  // the inventory waits for one of them to end, and -j is lowered to them.
-  void StartFewer(const std::string& why) {
-    --m_started;
-    m_jobs = m_running;
+  void NotStarted(std::size_t index, const std::string& why) {
+    TChildResult failed;
+    failed.abnormal = why;
+    m_outcomes[index] = Abnormal(m_inventories[index].path, failed, "could not start: " + why);
+    WriteReady();
+  }
+
+  void Fewer(const std::string& why, std::size_t jobs) {
     m_progress.Clear();
     std::cerr << "zarn: note: the system lets no more analyses run at once (" << why << "); "
-              << m_jobs << " at a time from now on\n";
+              << jobs << " at a time from now on\n";
   }
 
   void Ended(std::size_t index, TChildResult result) {
-    m_children[index].reset();
-    --m_running;
-    ++m_ended;
-    // The next child starts before this one's output is written, so that
-    // the parent's share of the work leaves no core idle.
-    if (result.status == eExitPluginNotLoaded) m_stopStarting = true;
-    StartMore();
     m_outcomes[index] = Interpret(m_inventories[index].path, std::move(result));
     WriteReady();
-    m_progress.Update(m_ended);
+    m_progress.Update(m_run.Ended());
   }
 
   void WriteReady() {
@@ -267,7 +226,10 @@ class TFleetRun {
       std::cout << outcome.out;
       WriteInventorySummary(std::cout, record);
     }
-    if (!std::cout.flush()) m_stopStarting = m_outputFailed = true;
+    if (!std::cout.flush()) {
+      m_outputFailed = true;
+      m_run.StopStarting();
+    }
     for (const std::string& message : outcome.messages) std::cerr << message << '\n';
     if (m_options.format == EFormat::Text) {
       std::cerr << "Summary of " << Displayed(record.path) << ": " << SummaryText(record) << '\n';
@@ -277,22 +239,14 @@ class TFleetRun {
     m_status = MoreImportantStatus(m_status, record.status);
   }
 
-  void Interrupt(int signal) {
-    m_signal = signal;
-    for (std::unique_ptr<TChildProcess>& child : m_children) {
-      if (child) child->Kill();
-    }
-    m_context.stop();
-  }
-
   // Ends as the signal would have ended zarn, once the output is whole.
-  int Interrupted() {
+  int Interrupted(int signal) {
     ReportError(kInterrupted + std::to_string(m_written) + " of " +
                 std::to_string(m_inventories.size()) + " inventories");
     std::cout.flush();
-    std::signal(m_signal, SIG_DFL);
-    std::raise(m_signal);
-    return 128 + m_signal;
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+    return 128 + signal;
   }
 
   int Finish() {
@@ -312,19 +266,11 @@ class TFleetRun {
   const TAnalyzeOptions& m_options;
   const std::vector<TListedInventory>& m_inventories;
   std::unique_ptr<TPreloadedPlugin> m_preloaded;
-  boost::asio::io_context m_context;
-  boost::asio::signal_set m_signals;
-  std::vector<std::unique_ptr<TChildProcess>> m_children;
+  TChildRun m_run;
   std::vector<std::optional<TMemberOutcome>> m_outcomes;
   TProgress m_progress;
-  std::size_t m_started = 0;
-  std::size_t m_running = 0;
-  std::size_t m_ended = 0;
   std::size_t m_written = 0;
-  std::size_t m_jobs;
-  bool m_stopStarting = false;
   bool m_outputFailed = false;
-  int m_signal = 0;
   int m_status = eExitClean;
   TLineCounts m_total;
   TTally m_tally;
@@ -335,17 +281,9 @@ class TFleetRun {
 }  // namespace
 
 int RunAnalyzeMany(const TAnalyzeOptions& options) {
-  TInventoryList list;
-  try {
-    list = ExpandInventories(options.inventories);
-  } catch (const TInventoryListError& error) {
-    ReportError(error.what());
-    return eExitUsage;
-  }
-  for (const std::string& folder : list.unlisted)
-    ReportError("cannot list " + folder + "; the inventories beneath it are left out");
-  if (list.inventories.empty()) return eExitUsage;
-  return TFleetRun(options, list).Run();
+  const std::optional<TInventoryList> list = ListInventories(options.inventories);
+  if (!list) return eExitUsage;
+  return TFleetRun(options, *list).Run();
 }
 
 }  // namespace NZARN

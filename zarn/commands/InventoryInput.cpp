@@ -6,6 +6,7 @@
 #include <new>
 #include <system_error>
 
+#include "zarn/commands/HostSession.h"
 #include "zarncore/Files.h"
 #include "zarncore/InventoryLoader.h"
 #include "zarncore/Text.h"
@@ -57,11 +58,14 @@ boost::shared_ptr<NZARNCORE::TInventory> LoadInventory(const TListedInventory& i
   }
 }
 
-TInventoryList ExpandInventories(const std::vector<std::string>& arguments) {
+std::optional<TInventoryList> ListInventories(const std::vector<std::string>& arguments) {
   TInventoryList list;
   std::string lastFolder;
   for (const std::string& argument : arguments) {
-    if (argument == kStandardInput) throw TInventoryListError(kStandardInputAmongMany);
+    if (argument == kStandardInput) {
+      ReportError(kStandardInputAmongMany);
+      return std::nullopt;
+    }
     if (!NZARNCORE::IsFolder(argument)) {
       list.inventories.push_back({argument, false});
       continue;
@@ -72,8 +76,11 @@ TInventoryList ExpandInventories(const std::vector<std::string>& arguments) {
     for (std::string& path : found) list.inventories.push_back({std::move(path), true});
     lastFolder = argument;
   }
+  for (const std::string& folder : list.unlisted)
+    ReportError("cannot list " + folder + "; the inventories beneath it are left out");
   if (list.inventories.empty() && list.unlisted.empty())
-    throw TInventoryListError(kNothingToAnalyze + lastFolder);
+    ReportError(kNothingToAnalyze + lastFolder);
+  if (list.inventories.empty()) return std::nullopt;
   return list;
 }
 

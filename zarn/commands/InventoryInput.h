@@ -1,6 +1,6 @@
 #pragma once
 
-#include <stdexcept>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,12 +15,6 @@ const char kStandardInput[] = "-";
 
 // What messages call it.
 std::string InventoryName(const std::string& argument);
-
-// Why a list of inventories cannot be analysed, such as '-' among several.
-class TInventoryListError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
 
 // An inventory named on the command line (a file, or standard input), or
 // found in a folder.
@@ -38,9 +32,10 @@ struct TInventoryList {
   std::vector<std::string> unlisted;
 };
 
-// Throws TInventoryListError for '-' among the arguments, or when they name
-// no inventory and every folder could be listed.
-TInventoryList ExpandInventories(const std::vector<std::string>& arguments);
+// What the arguments name, each problem reported as an error: '-' among
+// them, a folder that cannot be listed, no inventory at all. None when
+// there is nothing to analyse.
+std::optional<TInventoryList> ListInventories(const std::vector<std::string>& arguments);
 
 // Throws TInventoryError, naming the file or standard input, also when
 // memory runs out while loading. A file found in a folder may have been

@@ -3,12 +3,8 @@
 #include <iostream>
 #include <memory>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
-
-#include <boost/asio/io_context.hpp>
-#include <boost/asio/signal_set.hpp>
 
 #include "zarn/commands/Commands.h"
 #include "zarn/commands/HostSession.h"
@@ -16,6 +12,7 @@
 #include "zarn/output/InventorySummary.h"
 #include "zarn/output/Progress.h"
 #include "zarn/process/ChildProcess.h"
+#include "zarn/process/ChildRun.h"
 #include "zarn/report/ReportPage.h"
 #include "zarncore/Text.h"
 
@@ -40,13 +37,6 @@ TReportMember Failed(const std::string& path, int status, const std::string& why
   return member;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 // Reports on the inventories, each analysed in a child process,
 // options.jobs at a time, and writes the page once every one has ended.
 class TReportRun {
@@ -54,99 +44,67 @@ class TReportRun {
   TReportRun(const TReportOptions& options, const TInventoryList& list)
       : m_options(options),
         m_inventories(list.inventories),
-        m_signals(m_context),
-        m_children(m_inventories.size()),
+        m_run(m_inventories.size(), static_cast<std::size_t>(options.jobs), eExitPluginNotLoaded,
+              Handlers()),
         m_members(m_inventories.size()),
         m_messages(m_inventories.size()),
-        m_progress(m_inventories.size()),
-        m_jobs(static_cast<std::size_t>(options.jobs)) {
+        m_progress(m_inventories.size()) {
     for (const std::string& folder : list.unlisted)
       m_notes.push_back("cannot list " + folder + "; the inventories beneath it are left out");
   }
 
   int Run() {
-    if (!IgnoresSignal(SIGINT)) m_signals.add(SIGINT);
-    if (!IgnoresSignal(SIGTERM)) m_signals.add(SIGTERM);
-    m_signals.async_wait([this](const boost::system::error_code& error, int signal) {
-      if (!error) Interrupt(signal);
-    });
-    StartMore();
-    m_context.run();
+    const int signal = m_run.Run();
     m_progress.Clear();
-    if (m_signal != 0) return Interrupted();
+    if (signal != 0) return Interrupted(signal);
     return Finish();
   }
 
  private:
-  void StartMore() {
-    while (m_running < m_jobs && m_started < m_inventories.size() && !m_stopStarting)
-      Start(m_started++);
-    if (m_running == 0) {
-      m_signals.cancel();
-      m_signals.clear();
-    }
+  // The system lets no more children run at once: the inventory waits for
+  // one of them to end, and fewer run from now on, without a word, as the
+  // page says all there is to say.
+  TChildRunHandlers Handlers() {
+    return {[this](std::size_t index) { return Work(m_inventories[index]); },
+            [this](std::size_t index, TChildResult result) { Ended(index, std::move(result)); },
+            [this](std::size_t index, const std::string& why) {
+              m_members[index] = Failed(m_inventories[index].path, eExitException,
+                                        "the analysis could not start: " + why);
+            },
+            [](const std::string&, std::size_t) {}};
   }
 
-  void Start(std::size_t index) {
-    const TListedInventory& inventory = m_inventories[index];
-    const TChildWork work{
-        [this, &inventory] { return RunReportMember(m_options, inventory); },
-        {"report", inventory.path, "--part-of-run", "--plugin", m_options.plugin}};
-    try {
-      m_children[index] = std::make_unique<TChildProcess>(
-          m_context, work, [this, index](TChildResult result) { Ended(index, std::move(result)); });
-      ++m_running;
-    } catch (const std::exception& error) {
-      // The system lets no more children run at once: the inventory waits
-      // for one of them to end, and fewer run from now on.
-      if (m_running != 0) {
-        --m_started;
-        m_jobs = m_running;
-        return;
-      }
-      m_members[index] = Failed(inventory.path, eExitException,
-                                "the analysis could not start: " + std::string(error.what()));
-    }
+  TChildWork Work(const TListedInventory& inventory) {
+    return {[this, &inventory] { return RunReportMember(m_options, inventory); },
+            {"report", inventory.path, "--part-of-run", "--plugin", m_options.plugin}};
   }
 
   void Ended(std::size_t index, TChildResult result) {
-    m_children[index].reset();
-    --m_running;
-    ++m_ended;
     const std::string& path = m_inventories[index].path;
-    m_messages[index] = Lines(result.err);
+    m_messages[index] = MessageLines(result.err);
     std::optional<TInventorySummary> record;
     if (!m_messages[index].empty()) record = ParseInventorySummary(m_messages[index].back());
     if (record && result.status >= 0) {
       m_messages[index].pop_back();
       record->path = path;
       m_members[index] = TReportMember{*record, std::move(result.out)};
-      if (record->status == eExitPluginNotLoaded) m_stopStarting = true;
+      if (record->status == eExitPluginNotLoaded) m_run.StopStarting();
     } else {
       const std::string how = result.status < 0 ? "ended abnormally (" + result.abnormal + ")"
                                                 : "ended without its account";
       m_members[index] = Failed(path, eExitException, "the analysis " + how);
       m_messages[index].push_back("zarn: error: " + Displayed(path + ": the analysis " + how));
     }
-    m_progress.Update(m_ended);
-    StartMore();
-  }
-
-  void Interrupt(int signal) {
-    m_signal = signal;
-    for (std::unique_ptr<TChildProcess>& child : m_children) {
-      if (child) child->Kill();
-    }
-    m_context.stop();
+    m_progress.Update(m_run.Ended());
   }
 
   // Nothing is written: the page would leave inventories out. Ends as the
   // signal would have ended zarn.
-  int Interrupted() {
+  int Interrupted(int signal) {
     ReportError("interrupted; no page was written");
-    std::signal(m_signal, SIG_DFL);
-    std::raise(m_signal);
-    return 128 + m_signal;
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+    return 128 + signal;
   }
 
   int Finish() {
@@ -165,35 +123,19 @@ class TReportRun {
 
   const TReportOptions& m_options;
   const std::vector<TListedInventory>& m_inventories;
-  boost::asio::io_context m_context;
-  boost::asio::signal_set m_signals;
-  std::vector<std::unique_ptr<TChildProcess>> m_children;
+  TChildRun m_run;
   std::vector<std::optional<TReportMember>> m_members;
   std::vector<std::vector<std::string>> m_messages;
   std::vector<std::string> m_notes;
   TProgress m_progress;
-  std::size_t m_started = 0;
-  std::size_t m_running = 0;
-  std::size_t m_ended = 0;
-  std::size_t m_jobs;
-  bool m_stopStarting = false;
-  int m_signal = 0;
 };
 
 }  // namespace
 
 int RunReportMany(const TReportOptions& options) {
-  TInventoryList list;
-  try {
-    list = ExpandInventories(options.inventories);
-  } catch (const TInventoryListError& error) {
-    ReportError(error.what());
-    return eExitUsage;
-  }
-  for (const std::string& folder : list.unlisted)
-    ReportError("cannot list " + folder + "; the inventories beneath it are left out");
-  if (list.inventories.empty()) return eExitUsage;
-  return TReportRun(options, list).Run();
+  const std::optional<TInventoryList> list = ListInventories(options.inventories);
+  if (!list) return eExitUsage;
+  return TReportRun(options, *list).Run();
 }
 
 }  // namespace NZARN
