@@ -117,7 +117,8 @@ void OnBusError(int signal, siginfo_t* info, void* context) {
   sigaction(SIGBUS, &g_previousBusHandler, nullptr);
 }
 
-void HandleBusErrors() {
+// Whether the handler is in place; without it, a file is not mapped.
+bool HandleBusErrors() {
   static const bool installed = [] {
     g_pageSize = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
     struct sigaction action = {};
@@ -126,7 +127,7 @@ void HandleBusErrors() {
     sigemptyset(&action.sa_mask);
     return sigaction(SIGBUS, &action, &g_previousBusHandler) == 0;
   }();
-  (void)installed;
+  return installed;
 }
 
 }  // namespace
@@ -136,7 +137,7 @@ std::unique_ptr<TMappedSource> TMappedSource::Map(std::FILE* file, const std::st
   if (fstat(fileno(file), &status) != 0 || !S_ISREG(status.st_mode) || status.st_size <= 0) {
     return nullptr;
   }
-  HandleBusErrors();
+  if (!HandleBusErrors()) return nullptr;
   const auto size = static_cast<std::size_t>(status.st_size);
   void* const data = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fileno(file), 0);
   if (data == MAP_FAILED) return nullptr;
