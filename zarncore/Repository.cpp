@@ -1,5 +1,6 @@
 #include "zarncore/Repository.h"
 
+#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -48,14 +49,18 @@ class TObjectPool {
   // Host objects need no more than pointer alignment.
   static constexpr std::size_t kGrain = alignof(void*);
   static constexpr std::size_t kSlots = 33;
-  static constexpr std::size_t kSlab = std::size_t(1) << 20;
+  // Slabs start small, as a typical inventory needs a few hundred objects
+  // at once, and double up to a size that a million records wants.
+  static constexpr std::size_t kFirstSlab = std::size_t(16) << 10;
+  static constexpr std::size_t kLargestSlab = std::size_t(1) << 20;
 
   static std::size_t SlotOf(std::size_t size) { return (size + kGrain - 1) / kGrain; }
 
   void* Carve(std::size_t size) {
     if (static_cast<std::size_t>(m_end - m_next) < size) {
-      m_next = static_cast<unsigned char*>(m_arena.Allocate(kSlab));
-      m_end = m_next + kSlab;
+      m_next = static_cast<unsigned char*>(m_arena.Allocate(m_slab));
+      m_end = m_next + m_slab;
+      m_slab = std::min(m_slab * 2, kLargestSlab);
     }
     void* const block = m_next;
     m_next += size;
@@ -63,6 +68,7 @@ class TObjectPool {
   }
 
   TArena m_arena;
+  std::size_t m_slab = kFirstSlab;
   unsigned char* m_next = nullptr;
   unsigned char* m_end = nullptr;
   TFree* m_free[kSlots] = {};
