@@ -79,7 +79,7 @@ EAnalysisOutcome AnalyzeInventory(const boost::shared_ptr<NZARNCORE::TInventory>
                                   const TErrorSink& report, TPreloadedPlugin* preloaded) {
   if (preloaded != nullptr) {
     TRepository repository(inventory);
-    if (const std::unique_ptr<NZARNCORE::TLoadedPlugin> plugin = preloaded->Take(observer)) {
+    if (NZARNCORE::TLoadedPlugin* const plugin = preloaded->Lend(observer)) {
       ObserveCalls(repository, observer, plan);
       return RunAll(plan, *plugin, repository, report);
     }

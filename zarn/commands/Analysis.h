@@ -26,7 +26,9 @@ struct TAnalysisPlan {
 // A plug-in loaded once by a process that forks a child per inventory:
 // each child analyses with its own copy, untouched as loading left it, so
 // that it loads nothing again and stays as isolated as if it had. Lines the
-// plug-in logs go to the observer of the analysis that runs.
+// plug-in logs go to the observer of the analysis that runs. A child ends
+// without unloading its copy: the process takes it along, and unloading
+// would cost a typical inventory's child more than its analysis.
 class TPreloadedPlugin : public NZARNCORE::IHostObserver {
  public:
   // Null when the plug-in cannot be loaded; each analysis then tries and
@@ -38,10 +40,13 @@ class TPreloadedPlugin : public NZARNCORE::IHostObserver {
   }
   void OnHostCall(const NZARNCORE::THostCall& call) override { m_observer->OnHostCall(call); }
 
-  // The plug-in, once; what it logs goes to observer from now on.
-  std::unique_ptr<NZARNCORE::TLoadedPlugin> Take(NZARNCORE::IHostObserver& observer) {
+  // The plug-in, once (null after); what it logs goes to observer from
+  // now on. It stays this object's.
+  NZARNCORE::TLoadedPlugin* Lend(NZARNCORE::IHostObserver& observer) {
+    if (m_lent) return nullptr;
+    m_lent = true;
     m_observer = &observer;
-    return std::move(m_plugin);
+    return m_plugin.get();
   }
 
  private:
@@ -50,6 +55,7 @@ class TPreloadedPlugin : public NZARNCORE::IHostObserver {
   NZARNCORE::IHostObserver* m_observer = nullptr;
   THostSession m_session;
   std::unique_ptr<NZARNCORE::TLoadedPlugin> m_plugin;
+  bool m_lent = false;
 };
 
 // How an analysis ended.
