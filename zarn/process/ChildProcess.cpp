@@ -1,8 +1,13 @@
 #include "zarn/process/ChildProcess.h"
 
+#include <algorithm>
+#include <atomic>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <iostream>
 #include <optional>
+#include <streambuf>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -172,9 +177,15 @@ class TPipe {
   int m_ends[2];
 };
 
-// A file in memory, with no name, that this process closes.
+// A file in memory, with no name, that this process closes. It starts
+// with the length of the text after it: a child writes its output there
+// through a shared mapping (TSharedOutput), and that length says how much
+// of it was flushed.
 class TMemoryFile {
  public:
+  using TLength = std::atomic<std::uint64_t>;
+  static constexpr std::size_t kTextStart = sizeof(TLength);
+
   TMemoryFile() : m_fd(memfd_create("zarn-child-output", MFD_CLOEXEC)) {
     if (m_fd < 0) ThrowSystemError("cannot make a file for a child's output");
   }
@@ -187,21 +198,87 @@ class TMemoryFile {
     if (m_fd >= 0) close(m_fd);
     m_fd = -1;
   }
-  // Everything written to it.
+  // What the child flushed.
   std::string Text() const {
-    std::string text;
-    char buffer[65536];
-    for (off_t at = 0;;) {
-      const ssize_t read = pread(m_fd, buffer, sizeof buffer, at);
-      if (read < 0 && errno == EINTR) continue;
-      if (read <= 0) return text;
-      text.append(buffer, static_cast<std::size_t>(read));
-      at += read;
-    }
+    std::uint64_t length = 0;
+    if (!ReadAt(&length, sizeof length, 0)) return std::string();
+    std::string text(static_cast<std::size_t>(length), '\0');
+    if (!ReadAt(text.data(), text.size(), kTextStart)) return std::string();
+    return text;
   }
 
  private:
+  bool ReadAt(void* data, std::size_t size, off_t at) const {
+    auto* const into = static_cast<char*>(data);
+    for (std::size_t have = 0; have < size;) {
+      const ssize_t read = pread(m_fd, into + have, size - have, at + static_cast<off_t>(have));
+      if (read < 0 && errno == EINTR) continue;
+      if (read <= 0) return false;
+      have += static_cast<std::size_t>(read);
+    }
+    return true;
+  }
+
   int m_fd;
+};
+
+// In the child, its output: written straight into the file in memory,
+// through a shared mapping, so that a line costs no system call, yet each
+// line is in the file as soon as it is flushed, and a crash loses none.
+class TSharedOutput : public std::streambuf {
+ public:
+  explicit TSharedOutput(int fd) : m_fd(fd) {}
+  ~TSharedOutput() override {
+    if (m_data != nullptr) munmap(m_data, m_size);
+  }
+  TSharedOutput(const TSharedOutput&) = delete;
+  TSharedOutput& operator=(const TSharedOutput&) = delete;
+
+  bool Open() { return Grow(kFirstSize); }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    if (!Grow(m_size * 2)) return traits_type::eof();
+    *pptr() = traits_type::to_char_type(c);
+    pbump(1);
+    return c;
+  }
+  int sync() override {
+    Length().store(Written(), std::memory_order_release);
+    return 0;
+  }
+
+ private:
+  static constexpr std::size_t kFirstSize = std::size_t(64) << 10;
+
+  TMemoryFile::TLength& Length() const { return *reinterpret_cast<TMemoryFile::TLength*>(m_data); }
+  std::uint64_t Written() const {
+    return m_data == nullptr ? 0 : static_cast<std::uint64_t>(pptr() - pbase());
+  }
+
+  // The file and its mapping made size bytes long, what was written kept.
+  bool Grow(std::size_t size) {
+    const std::uint64_t written = Written();
+    if (ftruncate(m_fd, static_cast<off_t>(size)) != 0) return false;
+    void* const data = m_data == nullptr
+                           ? mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, m_fd, 0)
+                           : mremap(m_data, m_size, size, MREMAP_MAYMOVE);
+    if (data == MAP_FAILED) return false;
+    m_data = static_cast<char*>(data);
+    m_size = size;
+    setp(m_data + TMemoryFile::kTextStart, m_data + m_size);
+    for (std::uint64_t left = written; left != 0;) {
+      const int step = static_cast<int>(std::min<std::uint64_t>(left, INT_MAX));
+      pbump(step);
+      left -= static_cast<std::uint64_t>(step);
+    }
+    return true;
+  }
+
+  int m_fd;
+  char* m_data = nullptr;
+  std::size_t m_size = 0;
 };
 
 // In the child: the signals this process caught take their default action
@@ -215,15 +292,20 @@ class TMemoryFile {
   sigset_t none;
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
-  if (dup2(out.Descriptor(), 1) < 0 || dup2(err.WriteEnd(), 2) < 0) _exit(127);
+  // The file stays open above the standard streams, for the output to grow.
+  const int shared = fcntl(out.Descriptor(), F_DUPFD_CLOEXEC, 3);
+  TSharedOutput output(shared);
+  if (shared < 0 || !output.Open() || dup2(err.WriteEnd(), 2) < 0) _exit(127);
+  std::cout.rdbuf(&output);
   // However many descriptors this process held (it starts no more children
-  // than it has room for), the child then has room for its own files.
+  // than it has room for), the child then has room for its own files. Its
+  // stdout is left to nothing but std::cout.
   if (out.Descriptor() > 2) close(out.Descriptor());
   err.CloseEnds();
-  if (!work.keepInput) {
-    const int empty = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    if (empty < 0 || dup2(empty, 0) < 0) _exit(127);
-  }
+  const int empty = open("/dev/null", O_RDWR | O_CLOEXEC);
+  if (empty < 0 || dup2(empty, 1) < 0) _exit(127);
+  if (!work.keepInput && dup2(empty, 0) < 0) _exit(127);
+  if (empty > 2) close(empty);
   int status = 3;
   try {
     status = work.run();
