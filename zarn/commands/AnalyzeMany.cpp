@@ -1,6 +1,7 @@
 #include <csignal>
 #include <cstddef>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -152,7 +153,6 @@ class TFleetRun {
         m_inventories(list.inventories),
         m_run(m_inventories.size(), static_cast<std::size_t>(options.jobs), eExitPluginNotLoaded,
               Handlers()),
-        m_outcomes(m_inventories.size()),
         m_progress(m_inventories.size()) {
     // A folder that could not be listed leaves its inventories out, as if
     // they could not be loaded.
@@ -189,7 +189,8 @@ class TFleetRun {
   void NotStarted(std::size_t index, const std::string& why) {
     TChildResult failed;
     failed.abnormal = why;
-    m_outcomes[index] = Abnormal(m_inventories[index].path, failed, "could not start: " + why);
+    m_waiting.emplace(index,
+                      Abnormal(m_inventories[index].path, failed, "could not start: " + why));
     WriteReady();
   }
 
@@ -200,15 +201,16 @@ class TFleetRun {
   }
 
   void Ended(std::size_t index, TChildResult result) {
-    m_outcomes[index] = Interpret(m_inventories[index].path, std::move(result));
+    m_waiting.emplace(index, Interpret(m_inventories[index].path, std::move(result)));
     WriteReady();
     m_progress.Update(m_run.Ended());
   }
 
   void WriteReady() {
-    while (m_written < m_outcomes.size() && m_outcomes[m_written]) {
-      Write(*m_outcomes[m_written]);
-      m_outcomes[m_written++].reset();
+    for (auto next = m_waiting.begin(); next != m_waiting.end() && next->first == m_written;
+         next = m_waiting.erase(next)) {
+      Write(next->second);
+      ++m_written;
     }
   }
 
@@ -267,7 +269,10 @@ class TFleetRun {
   const std::vector<TListedInventory>& m_inventories;
   std::unique_ptr<TPreloadedPlugin> m_preloaded;
   TChildRun m_run;
-  std::vector<std::optional<TMemberOutcome>> m_outcomes;
+  // Outcomes that wait for an earlier inventory's to be written. Only
+  // those are kept: each child is a copy of this process, and a place kept
+  // for every inventory of a large archive would be copied with each.
+  std::map<std::size_t, TMemberOutcome> m_waiting;
   TProgress m_progress;
   std::size_t m_written = 0;
   bool m_outputFailed = false;
