@@ -23,6 +23,7 @@
 #else
 #include <fcntl.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -198,11 +199,15 @@ class TMemoryFile {
     if (m_fd >= 0) close(m_fd);
     m_fd = -1;
   }
-  // What the child flushed.
+  // What the child flushed. The length is the child's word, and a child
+  // that crashed may have written anything there: no more is read than the
+  // file holds.
   std::string Text() const {
     std::uint64_t length = 0;
-    if (!ReadAt(&length, sizeof length, 0)) return std::string();
-    std::string text(static_cast<std::size_t>(length), '\0');
+    struct stat status = {};
+    if (!ReadAt(&length, sizeof length, 0) || fstat(m_fd, &status) != 0) return std::string();
+    const auto room = static_cast<std::uint64_t>(status.st_size) - kTextStart;
+    std::string text(static_cast<std::size_t>(std::min(length, room)), '\0');
     if (!ReadAt(text.data(), text.size(), kTextStart)) return std::string();
     return text;
   }
