@@ -298,14 +298,15 @@ class TSharedOutput : public std::streambuf {
   sigemptyset(&none);
   sigprocmask(SIG_SETMASK, &none, nullptr);
   // The file stays open above the standard streams, for the output to grow.
-  const int shared = fcntl(out.Descriptor(), F_DUPFD_CLOEXEC, 3);
+  // It is moved there only when it is one of them: the parent may have left
+  // no descriptor free (it starts as many children as it has room for).
+  const int shared =
+      out.Descriptor() > 2 ? out.Descriptor() : fcntl(out.Descriptor(), F_DUPFD_CLOEXEC, 3);
   TSharedOutput output(shared);
   if (shared < 0 || !output.Open() || dup2(err.WriteEnd(), 2) < 0) _exit(127);
   std::cout.rdbuf(&output);
-  // However many descriptors this process held (it starts no more children
-  // than it has room for), the child then has room for its own files. Its
+  // With the pipe's ends closed, the child has room for its own files. Its
   // stdout is left to nothing but std::cout.
-  if (out.Descriptor() > 2) close(out.Descriptor());
   err.CloseEnds();
   const int empty = open("/dev/null", O_RDWR | O_CLOEXEC);
   if (empty < 0 || dup2(empty, 1) < 0) _exit(127);
