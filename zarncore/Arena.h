@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "host/ZarnApi.h"
@@ -26,7 +27,24 @@ namespace NZARNCORE {
 // page at a time would cost more in page faults than the parse itself.
 class ZARN_API TArena {
  public:
-  TArena() = default;
+  // While one lives, large blocks are made ready on another thread as this
+  // one fills the arena: zeroing fresh pages is much of the cost of
+  // building a large inventory, and it then runs on a second core. The
+  // thread starts only once the arena needs its largest blocks, so that a
+  // small inventory never starts one, and it has ended, with every block
+  // it made ready, when the scope ends.
+  class ZARN_API TFillingAhead {
+   public:
+    explicit TFillingAhead(TArena& arena);
+    ~TFillingAhead();
+    TFillingAhead(const TFillingAhead&) = delete;
+    TFillingAhead& operator=(const TFillingAhead&) = delete;
+
+   private:
+    TArena& m_arena;
+  };
+
+  TArena();
   ~TArena();
   TArena(const TArena&) = delete;
   TArena& operator=(const TArena&) = delete;
@@ -52,6 +70,10 @@ class ZARN_API TArena {
     std::size_t size;
     bool mapped;
   };
+  class TAhead;
+
+  static TBlock MakeBlock(std::size_t size);
+  static void FreeBlock(const TBlock& block);
 
   // Under AddressSanitizer the arena says which of its bytes are handed out,
   // so a read or write past the newest allocation, or into the gaps that
@@ -87,6 +109,7 @@ class ZARN_API TArena {
   std::vector<TBlock> m_blocks;
   unsigned char* m_next = nullptr;
   unsigned char* m_end = nullptr;
+  std::unique_ptr<TAhead> m_ahead;  // while a TFillingAhead lives
 };
 
 // An array that grows without ever moving its elements: segment s holds

@@ -115,6 +115,10 @@ class ZARN_API TInventory {
   void SetOperatingSystemTypeFault(TZARNStatusCode status);
   void SetCollection(TCollectionRecord record);
 
+  // While the result lives, the storage for what is added next is made
+  // ready on another thread: for a loader, which adds a great deal at once.
+  TArena::TFillingAhead FillingAhead() { return TArena::TFillingAhead(m_arena); }
+
   TNameId InternName(std::string_view name);
   const std::string& Name(TNameId name) const { return m_names[name]; }
   // Appends properties written with names from InternName; properties may

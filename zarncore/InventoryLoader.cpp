@@ -19,10 +19,13 @@ namespace {
 class TLoader {
  public:
   TLoader(const std::string& source, TInventory& inventory)
-      : m_source(source), m_parser(boost::json::parse_options(), source, inventory) {}
+      : m_source(source),
+        m_inventory(inventory),
+        m_parser(boost::json::parse_options(), source, inventory) {}
 
   void Load(IPieceSource& input) {
     m_input = &input;
+    const TArena::TFillingAhead ahead = m_inventory.FillingAhead();
     std::string_view piece = input.Next();
     // Editors on some systems start UTF-8 files with a byte order mark.
     if (piece.substr(0, 3) == "\xEF\xBB\xBF") piece.remove_prefix(3);
@@ -55,6 +58,7 @@ class TLoader {
   }
 
   const std::string& m_source;
+  TInventory& m_inventory;
   IPieceSource* m_input = nullptr;
   boost::json::basic_parser<THandler> m_parser;
   TTextPosition m_position;
