@@ -119,11 +119,16 @@ class TArena::TAhead {
   std::thread m_worker;
 };
 
-TArena::TFillingAhead::TFillingAhead(TArena& arena) : m_arena(arena) {
-  m_arena.m_ahead = std::make_unique<TAhead>();
+TArena::TFillingAhead::TFillingAhead(TArena& arena)
+    : m_arena(arena), m_outermost(!arena.m_fillingAhead) {
+  m_arena.m_fillingAhead = true;
 }
 
-TArena::TFillingAhead::~TFillingAhead() { m_arena.m_ahead.reset(); }
+TArena::TFillingAhead::~TFillingAhead() {
+  if (!m_outermost) return;
+  m_arena.m_ahead.reset();
+  m_arena.m_fillingAhead = false;
+}
 
 TArena::TArena() = default;
 
@@ -167,7 +172,10 @@ unsigned char* TArena::NewBlock(std::size_t atLeast) {
   // Room to record the block first, so that no allocated block goes unrecorded.
   m_blocks.reserve(m_blocks.size() + 1);
   std::optional<TBlock> ready;
-  if (m_ahead != nullptr && size == kLargestBlock) ready = m_ahead->Take();
+  if (m_fillingAhead && size == kLargestBlock) {
+    if (m_ahead == nullptr) m_ahead = std::make_unique<TAhead>();
+    ready = m_ahead->Take();
+  }
   const TBlock block = ready ? *ready : MakeBlock(size);
   if (block.data == nullptr) throw std::bad_alloc();
   MarkNotHandedOut(block.data, block.size);

@@ -32,7 +32,8 @@ class ZARN_API TArena {
   // building a large inventory, and it then runs on a second core. The
   // thread starts only once the arena needs its largest blocks, so that a
   // small inventory never starts one, and it has ended, with every block
-  // it made ready, when the scope ends.
+  // it made ready, when the scope ends. Within another one's scope, one
+  // does nothing.
   class ZARN_API TFillingAhead {
    public:
     explicit TFillingAhead(TArena& arena);
@@ -42,6 +43,7 @@ class ZARN_API TArena {
 
    private:
     TArena& m_arena;
+    bool m_outermost;
   };
 
   TArena();
@@ -109,7 +111,8 @@ class ZARN_API TArena {
   std::vector<TBlock> m_blocks;
   unsigned char* m_next = nullptr;
   unsigned char* m_end = nullptr;
-  std::unique_ptr<TAhead> m_ahead;  // while a TFillingAhead lives
+  bool m_fillingAhead = false;      // while a TFillingAhead lives
+  std::unique_ptr<TAhead> m_ahead;  // from the first largest block then
 };
 
 // An array that grows without ever moving its elements: segment s holds

@@ -42,6 +42,10 @@ class TObjectPool {
     m_free[slot] = new (block) TFree{m_free[slot]};
   }
 
+  // While the result lives, the memory for the next objects is made ready
+  // on another thread: for an enumeration, which may make a million.
+  TArena::TFillingAhead FillingAhead() { return TArena::TFillingAhead(m_arena); }
+
  private:
   struct TFree {
     TFree* next;
@@ -266,6 +270,7 @@ class TRepositoryClass : public ICIMClass, private TCounted {
       Fail(call, m_data->faultStatus);
     std::size_t delivered = 0;
     bool completed = true;
+    const TArena::TFillingAhead ahead = m_state->pool.FillingAhead();
     if (m_data != nullptr) {
       for (std::size_t i = 0; i < m_data->instances.size(); ++i) {
         ++delivered;
