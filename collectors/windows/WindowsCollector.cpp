@@ -41,8 +41,8 @@ TCollectedInventory CollectMachine(const TCollectSettings& settings) {
   inventory.classes.push_back(
       AbsentClass(TInstalledRpm::kClass, kLinuxSoftwareSource,
                   kLinuxSoftwareReason + std::string(TInstalledApplication::kClass)));
-  inventory.classes.push_back(
-      ReadSystemEventLog(settings.maxEvents, settings.maxEventDays, settings.eventBookmark, deadline));
+  inventory.classes.push_back(ReadSystemEventLog(settings.maxEvents, settings.maxEventDays,
+                                                 settings.eventBookmark, deadline));
   AddAdapterClasses(inventory);
   return inventory;
 }

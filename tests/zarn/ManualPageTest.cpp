@@ -67,8 +67,8 @@ TEST_P(ManualPage, ListsEveryOptionOfTheCommandsHelp) {
 
 INSTANTIATE_TEST_SUITE_P(Zarn, ManualPage,
                          testing::Values(TCommand{"analyze"}, TCommand{"report"},
-                                         TCommand{"validate"}, TCommand{"plugins"}, TCommand{"known"},
-                                         TCommand{"collect"}, TCommand{"check"}),
+                                         TCommand{"validate"}, TCommand{"plugins"},
+                                         TCommand{"known"}, TCommand{"collect"}, TCommand{"check"}),
                          NTESTS::TCaseName());
 
 }  // namespace

@@ -72,7 +72,7 @@ struct TCheckOptions {
   std::optional<std::string> known;       // the known file, if any
   std::optional<std::string> state;       // the file of the events reported, if any
   unsigned maxEventDays = NZARNCOLLECT::kDefaultMaxEventDays;
-  bool partOfRun = false;                 // zarn does the check's work for its parent
+  bool partOfRun = false;  // zarn does the check's work for its parent
 };
 
 // One inventory as a file or standard input, or several (or a folder), each
