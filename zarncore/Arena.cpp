@@ -24,6 +24,7 @@ constexpr std::size_t kAlignment = alignof(std::max_align_t);
 // Enough for the arena's filling never to wait for the other thread, even
 // when the system runs that thread late.
 constexpr std::size_t kBlocksAhead = 2;
+// A write this far apart reaches every page, whatever their size here.
 constexpr std::size_t kSmallestPage = 4096;
 
 std::size_t RoundUp(std::size_t size, std::size_t unit) { return (size + unit - 1) / unit * unit; }
@@ -53,7 +54,9 @@ unsigned char* MapHugePages(std::size_t size) {
 // made ready and the arena has not taken yet.
 class TArena::TAhead {
  public:
-  TAhead() = default;
+  // The room for the blocks made ready is taken here, so that the other
+  // thread never allocates, nor fails to.
+  TAhead() { m_ready.reserve(kBlocksAhead); }
   ~TAhead() {
     {
       const std::lock_guard<std::mutex> lock(m_mutex);
