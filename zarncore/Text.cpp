@@ -154,7 +154,7 @@ std::string RepairUtf8(std::string_view text) {
 
 namespace {
 
-void AppendPrintable(std::string& printable, char c) {
+void AppendPrintableCharacter(std::string& printable, char c) {
   const unsigned char byte = static_cast<unsigned char>(c);
   if (byte >= 0x20 && byte != 0x7F) {
     printable += c;
@@ -173,10 +173,14 @@ void AppendPrintable(std::string& printable, char c) {
 
 // Runs without control characters are copied whole: the text output of the
 // flooded inventory spent a sixth of analyze here a byte at a time.
+void AppendPrintable(std::string& out, std::string_view text) {
+  out.reserve(out.size() + text.size());
+  AppendByRuns(out, text, AnyControl, AppendPrintableCharacter);
+}
+
 std::string Printable(std::string_view text) {
   std::string printable;
-  printable.reserve(text.size());
-  AppendByRuns(printable, text, AnyControl, AppendPrintable);
+  AppendPrintable(printable, text);
   return printable;
 }
 

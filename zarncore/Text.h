@@ -31,6 +31,8 @@ ZARN_API std::string RepairUtf8(std::string_view text);
 // characters escaped (\n, \t, \r, otherwise \u001B), so that it stays on
 // its line and cannot drive the terminal.
 ZARN_API std::string Printable(std::string_view text);
+// The same, appended.
+ZARN_API void AppendPrintable(std::string& out, std::string_view text);
 
 // Text from an inventory or the plug-in as text output shows it: repaired
 // UTF-8 with control characters escaped, so that it can neither start a

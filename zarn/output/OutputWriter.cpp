@@ -1,7 +1,7 @@
 #include "zarn/output/OutputWriter.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
 #include <sstream>
 #include <string_view>
 #include <utility>
@@ -156,25 +156,36 @@ void WriteTextCall(std::ostream& out, const THostCall& call) {
   out << '\n';
 }
 
+// "[  3]", "[100]": the level right-aligned in three places, as printf's
+// "%3d" puts it. By hand, as formatting it took more of the flooded
+// inventory's text output than its event-log check.
+void AppendLevel(std::string& line, std::int32_t level) {
+  char digits[16];
+  const auto width =
+      static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, level).ptr - digits);
+  line += '[';
+  if (width < 3) line.append(3 - width, ' ');
+  line.append(digits, width);
+  line += ']';
+}
+
 // "[100] first line", further lines indented to line up under the first;
 // no line gets trailing blanks. Other control characters show escaped.
-void WriteTextLog(std::ostream& out, std::int32_t level, const std::string& text) {
-  char prefix[16];
-  const int width = std::snprintf(prefix, sizeof prefix, "[%3d]", static_cast<int>(level));
-  const std::string indent(static_cast<std::size_t>(width) + 1, ' ');
+void AppendTextLog(std::string& line, std::int32_t level, const std::string& text) {
+  AppendLevel(line, level);
+  const std::size_t indent = line.size() + 1;
   const std::string shown = RepairUtf8(text);
-  out.write(prefix, width);
   // Lines as getline splits them: a last newline ends a line, it starts none.
   for (std::size_t start = 0; start < shown.size();) {
     const std::size_t end = std::min(shown.find('\n', start), shown.size());
     if (end != start) {
-      out << (start == 0 ? " " : indent);
-      out << NZARNCORE::Printable(std::string_view(shown).substr(start, end - start));
+      line.append(start == 0 ? 1 : indent, ' ');
+      NZARNCORE::AppendPrintable(line, std::string_view(shown).substr(start, end - start));
     }
-    out << '\n';
+    line += '\n';
     start = end + 1;
   }
-  if (text.empty()) out << '\n';
+  if (text.empty()) line += '\n';
 }
 
 }  // namespace
@@ -231,19 +242,22 @@ void TOutputWriter::OnLog(std::int32_t level, const std::string& text) {
     ++m_counts.hidden;
     return;
   }
+  m_line.clear();
   if (m_format == EFormat::Jsonl) {
-    m_line.clear();
     AppendJsonLog(m_line, m_recordPrefix, level, text);
     if (m_inventory && m_attribution.Concerned())
       AppendJsonConcerned(m_line, *m_inventory, *m_attribution.Concerned());
     if (acknowledged) AppendJsonAcknowledgement(m_line, *acknowledged);
     m_line += "}\n";
-    m_out.write(m_line.data(), static_cast<std::streamsize>(m_line.size()));
   } else {
-    WriteTextLog(m_out, level, text);
-    if (acknowledged)
-      m_out << "  " << NZARNCORE::Printable(AcknowledgementText(*acknowledged)) << '\n';
+    AppendTextLog(m_line, level, text);
+    if (acknowledged) {
+      m_line += "  ";
+      NZARNCORE::AppendPrintable(m_line, AcknowledgementText(*acknowledged));
+      m_line += '\n';
+    }
   }
+  m_out.write(m_line.data(), static_cast<std::streamsize>(m_line.size()));
   LineEnded();
 }
 
