@@ -1,6 +1,7 @@
 #include "zarncore/Inventory.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
 #include <stdexcept>
 #include <utility>
@@ -210,9 +211,23 @@ std::string_view TInventory::Id(TInstanceIndex instance) const {
 }
 
 std::string TInventory::Label(TInstanceIndex instance) const {
+  std::string label;
+  AppendLabel(label, instance);
+  return label;
+}
+
+void TInventory::AppendLabel(std::string& out, TInstanceIndex instance) const {
   const std::string_view id = Id(instance);
-  if (!id.empty()) return std::string(id);
-  return Class(ClassOf(instance)).name + "[" + std::to_string(IndexInClass(instance)) + "]";
+  if (!id.empty()) {
+    out += id;
+    return;
+  }
+  out += Class(ClassOf(instance)).name;
+  out += '[';
+  char digits[24];
+  const char* const end = std::to_chars(digits, digits + sizeof digits, IndexInClass(instance)).ptr;
+  out.append(digits, static_cast<std::size_t>(end - digits));
+  out += ']';
 }
 
 std::optional<TInventory::TNameId> TInventory::FindName(const std::string& name) const {

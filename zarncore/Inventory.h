@@ -139,6 +139,7 @@ class ZARN_API TInventory {
   std::string_view Id(TInstanceIndex instance) const;
   // The name a trace gives the instance: its id, or Class[index].
   std::string Label(TInstanceIndex instance) const;
+  void AppendLabel(std::string& out, TInstanceIndex instance) const;
   // The number of a property name, when some instance has it.
   std::optional<TNameId> FindName(const std::string& name) const;
   // Null when the instance has no property of that name.

@@ -86,14 +86,16 @@ void AppendJsonCall(std::string& line, const std::string& prefix, const THostCal
   line += "}\n";
 }
 
-// The instance as the trace names it: its $id, or Class[index].
-void AppendJsonConcerned(std::string& line, const NZARNCORE::TInventory& inventory,
-                         std::size_t instance) {
+// The instance as the trace names it: its $id, or Class[index], made in
+// label, which is kept from line to line (a flooded log has 200,000).
+void AppendJsonConcerned(std::string& line, std::string& label,
+                         const NZARNCORE::TInventory& inventory, std::size_t instance) {
   line += ", \"class\": ";
   AppendJsonString(line, inventory.Class(inventory.ClassOf(instance)).name);
   line += ", \"instance\": ";
-  const std::string_view id = inventory.Id(instance);
-  AppendJsonString(line, id.empty() ? std::string_view(inventory.Label(instance)) : id);
+  label.clear();
+  inventory.AppendLabel(label, instance);
+  AppendJsonString(line, label);
 }
 
 // "known": {...} for an acknowledgement in force, "ended": {...} for one
@@ -110,7 +112,11 @@ void AppendJsonLog(std::string& line, const std::string& prefix, std::int32_t le
                    const std::string& text) {
   line += '{';
   line += prefix;
-  line += "\"level\": " + std::to_string(level) + ", \"text\": ";
+  line += "\"level\": ";
+  char digits[16];
+  const char* const end = std::to_chars(digits, digits + sizeof digits, level).ptr;
+  line.append(digits, static_cast<std::size_t>(end - digits));
+  line += ", \"text\": ";
   AppendJsonString(line, text);
 }
 
@@ -246,7 +252,7 @@ void TOutputWriter::OnLog(std::int32_t level, const std::string& text) {
   if (m_format == EFormat::Jsonl) {
     AppendJsonLog(m_line, m_recordPrefix, level, text);
     if (m_inventory && m_attribution.Concerned())
-      AppendJsonConcerned(m_line, *m_inventory, *m_attribution.Concerned());
+      AppendJsonConcerned(m_line, m_label, *m_inventory, *m_attribution.Concerned());
     if (acknowledged) AppendJsonAcknowledgement(m_line, *acknowledged);
     m_line += "}\n";
   } else {

@@ -83,7 +83,8 @@ class TOutputWriter : public NZARNCORE::IHostObserver {
   TAcknowledgements* m_acknowledgements = nullptr;
   NZARNCORE::TLineAttribution m_attribution;
   TLineCounts m_counts;
-  std::string m_line;  // a JSONL line, made whole before it is written
+  std::string m_line;   // a line, made whole before it is written
+  std::string m_label;  // an instance's, for the line
 };
 
 }  // namespace NZARN
