@@ -12,6 +12,7 @@
 #include "zarn/commands/HostSession.h"
 #include "zarn/commands/InventoryInput.h"
 #include "zarn/output/CollectionReport.h"
+#include "zarn/output/GatheredOutput.h"
 #include "zarn/output/InventorySummary.h"
 #include "zarncore/Files.h"
 #include "zarncore/InventoryLoader.h"
@@ -106,8 +107,10 @@ int RunAnalyze(const TAnalyzeOptions& given) {
   }
   const std::string& first = options.inventories.front();
   if (options.partOfRun) return RunAnalyzeOne(options, {first, false}, true);
-  if (options.inventories.size() == 1 && !NZARNCORE::IsFolder(first))
+  if (options.inventories.size() == 1 && !NZARNCORE::IsFolder(first)) {
+    const TGatheredOutput gathered(std::cout);
     return RunAnalyzeOne(options, {first, false}, false);
+  }
   return RunAnalyzeMany(options);
 }
 

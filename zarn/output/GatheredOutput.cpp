@@ -1,0 +1,58 @@
+#include "zarn/output/GatheredOutput.h"
+
+#include <cstdio>
+#include <iostream>
+
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace NZARN {
+
+namespace {
+
+constexpr std::size_t kGathered = std::size_t(1) << 20;
+
+bool IsTerminal(const std::ostream& out) {
+  if (&out != &std::cout) return false;
+#if defined(_WIN32)
+  return _isatty(_fileno(stdout)) != 0;
+#else
+  return isatty(STDOUT_FILENO) != 0;
+#endif
+}
+
+}  // namespace
+
+TGatheredOutput::TGatheredOutput(std::ostream& out) : m_out(out) {
+  if (IsTerminal(out)) return;
+  m_buffer.resize(kGathered);
+  setp(m_buffer.data(), m_buffer.data() + m_buffer.size());
+  m_target = out.rdbuf(this);
+}
+
+TGatheredOutput::~TGatheredOutput() {
+  if (m_target == nullptr) return;
+  HandOn();
+  m_out.rdbuf(m_target);
+}
+
+TGatheredOutput::int_type TGatheredOutput::overflow(int_type c) {
+  if (!HandOn()) return traits_type::eof();
+  if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+  *pptr() = traits_type::to_char_type(c);
+  pbump(1);
+  return c;
+}
+
+int TGatheredOutput::sync() { return HandOn() && m_target->pubsync() == 0 ? 0 : -1; }
+
+bool TGatheredOutput::HandOn() {
+  const std::streamsize gathered = pptr() - pbase();
+  setp(m_buffer.data(), m_buffer.data() + m_buffer.size());
+  return m_target->sputn(m_buffer.data(), gathered) == gathered;
+}
+
+}  // namespace NZARN

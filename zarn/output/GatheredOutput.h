@@ -1,0 +1,34 @@
+#pragma once
+
+#include <ostream>
+#include <streambuf>
+#include <vector>
+
+namespace NZARN {
+
+// While it lives, what is written to the stream is gathered a mebibyte at
+// a time before the stream's own buffer takes it, which writes every eight
+// kibibytes: the 200,000 lines of a flooded event log took some ten
+// thousand system calls. A flush of the stream hands on what was gathered,
+// and tells whether it was written. A stream that is a terminal is left as
+// it is, so that its lines show as they come.
+class TGatheredOutput : public std::streambuf {
+ public:
+  explicit TGatheredOutput(std::ostream& out);
+  ~TGatheredOutput() override;
+  TGatheredOutput(const TGatheredOutput&) = delete;
+  TGatheredOutput& operator=(const TGatheredOutput&) = delete;
+
+ protected:
+  int_type overflow(int_type c) override;
+  int sync() override;
+
+ private:
+  bool HandOn();
+
+  std::ostream& m_out;
+  std::streambuf* m_target = nullptr;  // the stream's own; null when left as it is
+  std::vector<char> m_buffer;
+};
+
+}  // namespace NZARN
