@@ -3,11 +3,7 @@
 #include <cstdio>
 #include <iostream>
 
-#if defined(_WIN32)
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
+#include "zarn/output/Terminal.h"
 
 namespace NZARN {
 
@@ -15,19 +11,10 @@ namespace {
 
 constexpr std::size_t kGathered = std::size_t(1) << 20;
 
-bool IsTerminal(const std::ostream& out) {
-  if (&out != &std::cout) return false;
-#if defined(_WIN32)
-  return _isatty(_fileno(stdout)) != 0;
-#else
-  return isatty(STDOUT_FILENO) != 0;
-#endif
-}
-
 }  // namespace
 
 TGatheredOutput::TGatheredOutput(std::ostream& out) : m_out(out) {
-  if (IsTerminal(out)) return;
+  if (&out == &std::cout && IsTerminal(stdout)) return;
   m_buffer.resize(kGathered);
   setp(m_buffer.data(), m_buffer.data() + m_buffer.size());
   m_target = out.rdbuf(this);

@@ -3,13 +3,7 @@
 #include <iostream>
 #include <string>
 
-#if defined(_WIN32)
-#include <io.h>
-
-#include <cstdio>
-#else
-#include <unistd.h>
-#endif
+#include "zarn/output/Terminal.h"
 
 namespace NZARN {
 
@@ -19,18 +13,10 @@ namespace {
 constexpr auto kProgressAfter = std::chrono::seconds(2);
 constexpr auto kProgressEvery = std::chrono::milliseconds(200);
 
-bool StderrIsTerminal() {
-#if defined(_WIN32)
-  return _isatty(_fileno(stderr)) != 0;
-#else
-  return isatty(STDERR_FILENO) != 0;
-#endif
-}
-
 }  // namespace
 
 TProgress::TProgress(std::size_t total)
-    : m_total(total), m_onTerminal(StderrIsTerminal()), m_start(TClock::now()) {}
+    : m_total(total), m_onTerminal(IsTerminal(stderr)), m_start(TClock::now()) {}
 
 void TProgress::Update(std::size_t ended) {
   const TClock::time_point now = TClock::now();
