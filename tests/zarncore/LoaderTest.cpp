@@ -108,8 +108,12 @@ TBadCase Collected(const char* name, const std::string& entry, const std::string
 
 class BadInventory : public testing::TestWithParam<TBadCase> {};
 
+// A file is mapped, and the place of an error found in it only once met.
 TEST_P(BadInventory, StopsWithOneLocatedMessage) {
   EXPECT_EQ(ErrorOf(GetParam().text), "inv.json" + GetParam().error);
+  const TTempFile file;
+  file.Write(GetParam().text);
+  EXPECT_EQ(FileErrorOf(file.path), file.path + GetParam().error);
 }
 
 // Also the messages that docs/inventory-format.md lists. Syntax errors are
@@ -374,9 +378,13 @@ TEST(Loader, ReadsTokensAcrossPieceBoundaries) {
   for (std::size_t i = 0; i < 700000; ++i) wide += "\xC3\xA9";
   file.Write(head + wide + "\",\n  \"X\": 1,,");
   EXPECT_EQ(FileErrorOf(file.path), file.path + ":2:10: unexpected ','");
-  file.Write(head + wide + "\", \"\\ud800x");
-  EXPECT_EQ(FileErrorOf(file.path), file.path + ":1:" + std::to_string(head.size() + 700000 + 11) +
-                                        ": unpaired surrogate in a \\u escape");
+  for (const std::string mark : {"", "\xEF\xBB\xBF"}) {
+    file.Write(mark + head + wide + "\", \"\\ud800x");
+    EXPECT_EQ(FileErrorOf(file.path), file.path +
+                                          ":1:" + std::to_string(head.size() + 700000 + 11) +
+                                          ": unpaired surrogate in a \\u escape")
+        << "mark " << mark.size();
+  }
 }
 
 // Tens of mebibytes, never held whole: many instances kept apart and in

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,10 @@ class IPieceSource {
   // Throws TInventoryError where what was read is not what the source held
   // when it was opened, so that an error in it is not blamed on its text.
   virtual void CheckUnchanged() const {}
+  // The whole text before the piece handed out last, where the source
+  // still holds it: the place of an error is then found there, and the
+  // text need not be followed as it is read.
+  virtual std::optional<std::string_view> Before() const { return std::nullopt; }
 };
 
 // Reads an open file a piece at a time, waiting on a pipe that whoever
@@ -67,6 +72,10 @@ class TMappedSource : public IPieceSource {
   TMappedSource& operator=(const TMappedSource&) = delete;
   std::string_view Next() override;
   void CheckUnchanged() const override;
+  // Pieces let go are read again from the system's cache.
+  std::optional<std::string_view> Before() const override {
+    return std::string_view(m_data, m_start);
+  }
 
  private:
   const char* m_data;
