@@ -19,33 +19,30 @@ namespace {
 
 constexpr std::size_t kFirstBlock = std::size_t(64) << 10;
 constexpr std::size_t kLargestBlock = std::size_t(4) << 20;
-constexpr std::size_t kHugePage = std::size_t(2) << 20;
 constexpr std::size_t kAlignment = alignof(std::max_align_t);
-// Enough for the arena's filling never to wait for the other thread, even
-// when the system runs that thread late.
-constexpr std::size_t kBlocksAhead = 2;
+// The other thread makes a block ready several times faster than the
+// arena fills one, and a block made ready that the arena never takes adds
+// to the peak memory: one ahead is enough.
+constexpr std::size_t kBlocksAhead = 1;
 // A write this far apart reaches every page, whatever their size here.
 constexpr std::size_t kSmallestPage = 4096;
 
 std::size_t RoundUp(std::size_t size, std::size_t unit) { return (size + unit - 1) / unit * unit; }
 
-#if defined(__linux__)
-// Huge-page-aligned anonymous memory with the advice to back it by huge
-// pages; null when the system refuses the mapping.
-unsigned char* MapHugePages(std::size_t size) {
-  const std::size_t padded = size + kHugePage;
-  void* mapping = mmap(nullptr, padded, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (mapping == MAP_FAILED) return nullptr;
-  auto* start = static_cast<unsigned char*>(mapping);
-  auto* aligned =
-      reinterpret_cast<unsigned char*>(RoundUp(reinterpret_cast<std::uintptr_t>(start), kHugePage));
-  if (aligned != start) munmap(start, static_cast<std::size_t>(aligned - start));
-  const std::size_t tail = padded - static_cast<std::size_t>(aligned - start) - size;
-  if (tail != 0) munmap(aligned + size, tail);
-  madvise(aligned, size, MADV_HUGEPAGE);
-  return aligned;
-}
+// Asks the system for every whole page of the block at once, which costs
+// less than a fault for each; false where the system cannot.
+bool Populate(unsigned char* data, std::size_t size) {
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+  const std::uintptr_t begin = RoundUp(reinterpret_cast<std::uintptr_t>(data), kSmallestPage);
+  const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(data) + size) & ~(kSmallestPage - 1);
+  return begin < end &&
+         madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE) == 0;
+#else
+  static_cast<void>(data);
+  static_cast<void>(size);
+  return false;
 #endif
+}
 
 }  // namespace
 
@@ -109,6 +106,12 @@ class TArena::TAhead {
   }
 
   static void Touch(const TBlock& block) {
+    if (Populate(block.data, block.size)) {
+      // And the pages the block starts and ends within.
+      static_cast<volatile unsigned char*>(block.data)[0] = 0;
+      static_cast<volatile unsigned char*>(block.data)[block.size - 1] = 0;
+      return;
+    }
     for (std::size_t at = 0; at < block.size; at += kSmallestPage) {
       static_cast<volatile unsigned char*>(block.data)[at] = 0;
     }
@@ -145,29 +148,10 @@ TArena::~TArena() {
 
 // Null data when the system has no memory to give.
 TArena::TBlock TArena::MakeBlock(std::size_t size) {
-  TBlock block{nullptr, size, false};
-#if defined(__linux__)
-  if (size >= kHugePage) {
-    block.size = RoundUp(size, kHugePage);
-    block.data = MapHugePages(block.size);
-    block.mapped = block.data != nullptr;
-    if (block.mapped) return block;
-    block.size = size;
-  }
-#endif
-  block.data = static_cast<unsigned char*>(std::malloc(size));
-  return block;
+  return TBlock{static_cast<unsigned char*>(std::malloc(size)), size};
 }
 
-void TArena::FreeBlock(const TBlock& block) {
-#if defined(__linux__)
-  if (block.mapped) {
-    munmap(block.data, block.size);
-    return;
-  }
-#endif
-  std::free(block.data);
-}
+void TArena::FreeBlock(const TBlock& block) { std::free(block.data); }
 
 unsigned char* TArena::NewBlock(std::size_t atLeast) {
   const std::size_t grown = m_blocks.empty() ? kFirstBlock : m_blocks.back().size * 2;

@@ -22,9 +22,9 @@ namespace NZARNCORE {
 
 // Memory handed out by bumping a pointer through large blocks and released
 // all at once with the arena. A large inventory is written once and read
-// many times, so nothing is freed piecemeal. Large blocks are backed by huge
-// pages where the system offers them: filling hundreds of megabytes a small
-// page at a time would cost more in page faults than the parse itself.
+// many times, so nothing is freed piecemeal. Blocks are plain pages, never
+// huge ones: where the system must first gather a huge page, a single run
+// waits for it far longer than small pages ever cost.
 class ZARN_API TArena {
  public:
   // While one lives, large blocks are made ready on another thread as this
@@ -70,7 +70,6 @@ class ZARN_API TArena {
   struct TBlock {
     unsigned char* data;
     std::size_t size;
-    bool mapped;
   };
   class TAhead;
 
