@@ -15,6 +15,7 @@ import importlib.util
 import json
 import os
 import shutil
+import statistics
 import subprocess
 import sys
 import time
@@ -68,21 +69,20 @@ def generate(folder, count):
     return paths
 
 
-def timed(name, command, output_path, **kwargs):
+def timed(command, output_path):
     """Wall seconds of one run, and the lines at a level it wrote."""
-    log("timing %s" % name)
     with open(output_path, "wb") as output:
         start = time.perf_counter()
-        subprocess.run(command, stdout=output, stderr=subprocess.DEVNULL, check=False, **kwargs)
+        subprocess.run(command, stdout=output, stderr=subprocess.DEVNULL, check=False)
         seconds = time.perf_counter() - start
     with open(output_path, encoding="utf-8", errors="replace") as written:
         lines = sum(LINE_KEY in line for line in written)
     return {"seconds": seconds, "lines": lines}
 
 
-def run(build, count):
-    """Times the three ways over an archive of count inventories; the
-    figures, with the goals judged."""
+def run(build, count, runs=1):
+    """Times the three ways over an archive of count inventories, taking
+    turns for runs rounds; the median of each, with the goals judged."""
     zarn = os.path.join(build, "bin", "zarn")
     parallel = shutil.which("parallel")
     if not os.path.exists(zarn) or not parallel:
@@ -99,22 +99,26 @@ def run(build, count):
 
     cores = os.cpu_count()
     load_before = os.getloadavg()[0]
-    ways = {
-        "zarn analyze DIR": timed(
-            "zarn analyze on the archive", [zarn, "analyze", archive, "--format", "jsonl"],
-            os.path.join(folder, "dir.jsonl")),
-        "shell loop": timed(
-            "a shell loop of zarn analyze",
-            ["sh", "-c", 'while read -r f; do "$0" analyze "$f" --format jsonl; done < "$1"',
-             zarn, listing], os.path.join(folder, "loop.jsonl")),
-        "GNU parallel": timed(
-            "GNU parallel running zarn analyze",
-            [parallel, "-j", str(cores), zarn, "analyze", "{}", "--format", "jsonl",
-             "::::", listing], os.path.join(folder, "parallel.jsonl")),
+    commands = {
+        "zarn analyze DIR": ([zarn, "analyze", archive, "--format", "jsonl"], "dir.jsonl"),
+        "shell loop": (["sh", "-c", 'while read -r f; do "$0" analyze "$f" --format jsonl; '
+                        'done < "$1"', zarn, listing], "loop.jsonl"),
+        "GNU parallel": ([parallel, "-j", str(cores), zarn, "analyze", "{}", "--format",
+                          "jsonl", "::::", listing], "parallel.jsonl"),
     }
+    samples = {name: [] for name in commands}
+    for round_number in range(runs):
+        log("timing the archive's three ways, round %d of %d" % (round_number + 1, runs))
+        for name, (command, output) in commands.items():
+            samples[name].append(timed(command, os.path.join(folder, output)))
+    ways = {name: {"seconds": statistics.median(sample["seconds"] for sample in taken),
+                   "runs_s": [sample["seconds"] for sample in taken],
+                   "lines": taken[0]["lines"]}
+            for name, taken in samples.items()}
+    lines = {sample["lines"] for taken in samples.values() for sample in taken}
     load_after = os.getloadavg()[0]
-    if len({way["lines"] for way in ways.values()}) != 1:
-        sys.exit("the ways disagree on the lines written: %s" % ways)
+    if len(lines) != 1:
+        sys.exit("the ways disagree on the lines written: %s" % samples)
 
     for way in ways.values():
         way["inventories_per_s"] = count / way["seconds"]
@@ -150,8 +154,9 @@ def main():
     parser.add_argument("--build", required=True, help="the Release build folder")
     parser.add_argument("--inventories", type=int, default=2000,
                         help="the archive's size (default 2000)")
+    parser.add_argument("--runs", type=int, default=1, help="rounds of the three ways (default 1)")
     args = parser.parse_args()
-    report = run(os.path.abspath(args.build), args.inventories)
+    report = run(os.path.abspath(args.build), args.inventories, args.runs)
     print_report(report)
     print("\nGoals:")
     for goal in report["goals"]:

@@ -117,13 +117,25 @@ def check_selections(paths, inventory):
     return counts["analyze"]
 
 
-def measure(tool, command, runs, output_path):
-    run_once(tool, command, output_path)  # warms the page cache and the binaries
-    samples = [run_once(tool, command, output_path) for _ in range(runs)]
-    walls, cpus, peaks = zip(*samples)
-    return {"wall_s": statistics.median(walls), "cpu_s": statistics.median(cpus),
-            "peak_rss_bytes": int(statistics.median(peaks)), "walls_s": list(walls),
-            "cpus_s": list(cpus)}
+def measure(paths, inventory, runs, output_path):
+    """Every tool's figures on one inventory. The tools take turns, one run
+    each a round, so that what else the machine runs meanwhile weighs on
+    all of them alike and their ratios compare like with like."""
+    tools = {tool: commands(tool, paths, inventory["path"]) for tool in TOOLS}
+    for tool, command in tools.items():
+        run_once(tool, command, output_path)  # warms the page cache and the binaries
+    samples = {tool: [] for tool in TOOLS}
+    for round_number in range(runs):
+        log("timing round %d of %d on %s" % (round_number + 1, runs, inventory["name"]))
+        for tool, command in tools.items():
+            samples[tool].append(run_once(tool, command, output_path))
+    figures = {}
+    for tool in TOOLS:
+        walls, cpus, peaks = zip(*samples[tool])
+        figures[tool] = {"wall_s": statistics.median(walls), "cpu_s": statistics.median(cpus),
+                         "peak_rss_bytes": int(statistics.median(peaks)),
+                         "walls_s": list(walls), "cpus_s": list(cpus)}
+    return figures
 
 
 def ratios(figures):
@@ -298,18 +310,15 @@ def main():
     load_before = os.getloadavg()[0]
     results = []
     for inventory in inventories:
-        entry = dict(inventory, runs=args.runs, tools={})
-        for tool in TOOLS:
-            log("timing %s on %s" % (tool, inventory["name"]))
-            entry["tools"][tool] = measure(tool, commands(tool, paths, inventory["path"]),
-                                           args.runs, output_path)
+        entry = dict(inventory, runs=args.runs,
+                     tools=measure(paths, inventory, args.runs, output_path))
         entry["ratios"] = ratios(entry["tools"])
         entry["analyze_us_per_record"] = (entry["tools"]["analyze"]["wall_s"] * 1e6
                                           / entry["records"])
         results.append(entry)
     os.remove(output_path)
     fleet_bench = load_fleet_bench()
-    fleet = fleet_bench.run(build, args.fleet)
+    fleet = fleet_bench.run(build, args.fleet, args.runs)
     load = (load_before, os.getloadavg()[0])
     target_rows = targets(results, baseline_validate(args.baseline))
     target_rows += [(goal["goal"], goal["met"], goal["figure"]) for goal in fleet["goals"]]
