@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #if !defined(_WIN32)
 #include <fcntl.h>
@@ -72,9 +76,15 @@ std::string_view TFileSource::Next() {
 }
 
 #if defined(_WIN32)
+class TMappedSource::TAhead {};
+
 std::unique_ptr<TMappedSource> TMappedSource::Map(std::FILE*, const std::string&) {
   return nullptr;
 }
+
+TMappedSource::TMappedSource(const char* data, std::size_t size, std::FILE* file,
+                             const std::string& path)
+    : m_data(data), m_size(size), m_file(file), m_path(path) {}
 
 TMappedSource::~TMappedSource() = default;
 
@@ -130,7 +140,94 @@ bool HandleBusErrors() {
   return installed;
 }
 
+// Pieces start a whole number of pages into the mapping, so the one before
+// is let go exactly.
+void LetGo(const char* data, std::size_t size) {
+  if (size != 0) madvise(const_cast<char*>(data), size, MADV_DONTNEED);
+}
+
+// Maps the pages of a piece in one call instead of a fault for every few;
+// where the system cannot, or the file was cut short there, the reader's
+// faults map them as before.
+void MapIn(const char* data, std::size_t size) {
+#if defined(MADV_POPULATE_READ)
+  if (size != 0) madvise(const_cast<char*>(data), size, MADV_POPULATE_READ);
+#else
+  static_cast<void>(data);
+  static_cast<void>(size);
+#endif
+}
+
+// A file of fewer pieces is read before a thread would have started.
+constexpr std::size_t kPiecesForThread = 4;
+
 }  // namespace
+
+// The thread that lets go of the piece read last and maps the one after
+// the piece being read, one request at a time: at most three pieces are
+// mapped at once.
+class TMappedSource::TAhead {
+ public:
+  TAhead() : m_worker([this] { Work(); }) {}
+  ~TAhead() {
+    {
+      const std::lock_guard<std::mutex> lock(m_mutex);
+      m_stop = true;
+    }
+    m_wake.notify_one();
+    m_worker.join();
+  }
+  TAhead(const TAhead&) = delete;
+  TAhead& operator=(const TAhead&) = delete;
+
+  // Waits for the request before, so that no piece is mapped again once
+  // let go.
+  void Ask(std::string_view letGo, std::string_view mapIn) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_wake.wait(lock, [this] { return !m_asked; });
+    m_letGo = letGo;
+    m_mapIn = mapIn;
+    m_asked = true;
+    lock.unlock();
+    m_wake.notify_one();
+  }
+
+ private:
+  void Work() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+      m_wake.wait(lock, [this] { return m_stop || m_asked; });
+      if (m_stop) return;
+      const std::string_view letGo = m_letGo;
+      const std::string_view mapIn = m_mapIn;
+      lock.unlock();
+      LetGo(letGo.data(), letGo.size());
+      MapIn(mapIn.data(), mapIn.size());
+      lock.lock();
+      m_asked = false;
+      m_wake.notify_one();
+    }
+  }
+
+  std::mutex m_mutex;
+  std::condition_variable m_wake;
+  std::string_view m_letGo;
+  std::string_view m_mapIn;
+  bool m_asked = false;
+  bool m_stop = false;
+  std::thread m_worker;  // last, so that it starts with the rest in place
+};
+
+TMappedSource::TMappedSource(const char* data, std::size_t size, std::FILE* file,
+                             const std::string& path)
+    : m_data(data), m_size(size), m_file(file), m_path(path) {
+  if (size < kPiecesForThread * kPieceSize) return;
+  try {
+    m_ahead = std::make_unique<TAhead>();
+  } catch (const std::system_error&) {
+    // No thread to spare: the pieces are let go here, and faulted in.
+  }
+}
 
 std::unique_ptr<TMappedSource> TMappedSource::Map(std::FILE* file, const std::string& path) {
   struct stat status = {};
@@ -153,18 +250,21 @@ std::unique_ptr<TMappedSource> TMappedSource::Map(std::FILE* file, const std::st
 }
 
 TMappedSource::~TMappedSource() {
+  m_ahead.reset();
   g_mappedEnd = nullptr;
   g_mappedBegin = nullptr;
   munmap(const_cast<char*>(m_data), m_size);
 }
 
-// Pieces start a whole number of pages into the mapping, so the one before
-// is let go exactly.
 std::string_view TMappedSource::Next() {
-  if (m_next != m_start)
-    madvise(const_cast<char*>(m_data) + m_start, m_next - m_start, MADV_DONTNEED);
+  const std::string_view last(m_data + m_start, m_next - m_start);
   m_start = m_next;
   m_next = std::min(m_size, m_next + kPieceSize);
+  if (m_ahead) {
+    m_ahead->Ask(last, std::string_view(m_data + m_next, std::min(m_size - m_next, kPieceSize)));
+  } else {
+    LetGo(last.data(), last.size());
+  }
   CheckUnchanged();
   return std::string_view(m_data + m_start, m_next - m_start);
 }

@@ -58,15 +58,16 @@ class TTextSource : public IPieceSource {
 // cache where it lies, without the copy that reading it into a buffer
 // costs, and never held whole. A file cut short while it is read (rewritten
 // in place, say) reads as zeros past its new end instead of ending the
-// process, and CheckUnchanged says so.
+// process, and CheckUnchanged says so. In a file of many pieces, a second
+// thread maps the next piece and lets go of the last one, so that the
+// system's share of reading it runs on another core.
 class TMappedSource : public IPieceSource {
  public:
   // Null where the file cannot be mapped (not a regular file, empty,
   // another file being read so, or a system without mappings); it is then
   // read into a buffer.
   static std::unique_ptr<TMappedSource> Map(std::FILE* file, const std::string& path);
-  TMappedSource(const char* data, std::size_t size, std::FILE* file, const std::string& path)
-      : m_data(data), m_size(size), m_file(file), m_path(path) {}
+  TMappedSource(const char* data, std::size_t size, std::FILE* file, const std::string& path);
   ~TMappedSource() override;
   TMappedSource(const TMappedSource&) = delete;
   TMappedSource& operator=(const TMappedSource&) = delete;
@@ -78,12 +79,15 @@ class TMappedSource : public IPieceSource {
   }
 
  private:
+  class TAhead;
+
   const char* m_data;
   std::size_t m_size;
   std::FILE* m_file;
   const std::string& m_path;
   std::size_t m_start = 0;  // of the piece handed out last
   std::size_t m_next = 0;   // where the next piece starts
+  std::unique_ptr<TAhead> m_ahead;
 };
 
 struct TFileCloser {
