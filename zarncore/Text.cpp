@@ -152,6 +152,8 @@ std::string RepairUtf8(std::string_view text) {
   }
 }
 
+bool IsWellFormedUtf8(std::string_view text) { return NextInvalidByte(text, 0) == text.size(); }
+
 namespace {
 
 void AppendPrintableCharacter(std::string& printable, char c) {
@@ -194,7 +196,7 @@ std::string Displayed(std::string_view text) { return Printable(RepairUtf8(text)
 // the tests hold the two together. Bytes that are no UTF-8 are repaired
 // first, as the library would pass them on.
 void AppendJsonString(std::string& out, std::string_view text) {
-  if (NextInvalidByte(text, 0) != text.size()) return AppendJsonString(out, RepairUtf8(text));
+  if (!IsWellFormedUtf8(text)) return AppendJsonString(out, RepairUtf8(text));
   out.reserve(out.size() + text.size() + 2);
   out += '"';
   AppendByRuns(out, text, AnyToEscape, AppendJsonCharacter);

@@ -26,6 +26,8 @@ ZARN_API std::string FourHexDigits(unsigned code);
 // it. Every byte that is not part of a well-formed UTF-8 sequence is shown
 // as U+FFFD, so that what is written of them stays valid UTF-8.
 ZARN_API std::string RepairUtf8(std::string_view text);
+// Whether RepairUtf8 would leave the text as it is.
+ZARN_API bool IsWellFormedUtf8(std::string_view text);
 
 // Text from a file or a plug-in as a terminal may show it: control
 // characters escaped (\n, \t, \r, otherwise \u001B), so that it stays on

@@ -36,16 +36,28 @@ const char* NamedDriverFile(const std::string& message) {
   return nullptr;
 }
 
+// The line made in one piece: a flooded event log has a hundred thousands.
+std::string FindingLine(const std::string& prefix, std::int32_t eventId, const char* driverFile,
+                        const std::string& text) {
+  const std::string id = std::to_string(eventId);
+  std::string line;
+  line.reserve(prefix.size() + sizeof kLineStart + id.size() + sizeof kLineDriver +
+               std::strlen(driverFile) + sizeof kLineMessage + text.size());
+  line.append(prefix).append(kLineStart).append(id).append(kLineDriver);
+  line.append(driverFile).append(kLineMessage).append(text);
+  return line;
+}
+
 // Reports the record when its message names a driver file.
 void ReportDriverMessage(const std::string& prefix, const TInstancePtr& record,
                          std::int32_t eventId) {
-  const NQELZARN20::TCIMValue message = ReadProperty(record, kMessage);
+  const TPropertyPtr property = LookUpProperty(record, kMessage);
+  const NQELZARN20::TCIMValue& message = property->GetValue(NQELZARN20::TCIMContext());
   if (message.IsNull()) return;
   const std::string text = message.ToString(10);
   const char* const driverFile = NamedDriverFile(text);
   if (driverFile == nullptr) return;
-  ReportFinding(kLevelFinding, prefix + kLineStart + std::to_string(eventId) + kLineDriver +
-                                   driverFile + kLineMessage + text);
+  ReportFinding(kLevelFinding, FindingLine(prefix, eventId, driverFile, text));
 }
 
 }  // namespace

@@ -180,13 +180,16 @@ void AppendLevel(std::string& line, std::int32_t level) {
 void AppendTextLog(std::string& line, std::int32_t level, const std::string& text) {
   AppendLevel(line, level);
   const std::size_t indent = line.size() + 1;
-  const std::string shown = RepairUtf8(text);
+  // Copied only where it needs repair: most texts need none.
+  std::string repaired;
+  const std::string_view shown =
+      NZARNCORE::IsWellFormedUtf8(text) ? std::string_view(text) : (repaired = RepairUtf8(text));
   // Lines as getline splits them: a last newline ends a line, it starts none.
   for (std::size_t start = 0; start < shown.size();) {
     const std::size_t end = std::min(shown.find('\n', start), shown.size());
     if (end != start) {
       line.append(start == 0 ? 1 : indent, ' ');
-      NZARNCORE::AppendPrintable(line, std::string_view(shown).substr(start, end - start));
+      NZARNCORE::AppendPrintable(line, shown.substr(start, end - start));
     }
     line += '\n';
     start = end + 1;
