@@ -1,6 +1,7 @@
 #include "zarncore/Arena.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
@@ -26,6 +27,11 @@ constexpr std::size_t kAlignment = alignof(std::max_align_t);
 constexpr std::size_t kBlocksAhead = 1;
 // A write this far apart reaches every page, whatever their size here.
 constexpr std::size_t kSmallestPage = 4096;
+// A block made ready in huge pages is quicker to fill and to let go, where
+// the system has them at hand; where it must first gather them, one block
+// takes tens of milliseconds, and the thread keeps to small pages after the
+// first that takes longer than this.
+constexpr std::chrono::milliseconds kSlowBlock{4};
 
 std::size_t RoundUp(std::size_t size, std::size_t unit) { return (size + unit - 1) / unit * unit; }
 
@@ -97,12 +103,32 @@ class TArena::TAhead {
       m_wake.wait(lock, [this] { return m_stop || m_ready.size() < kBlocksAhead; });
       if (m_stop) return;
       lock.unlock();
-      const TBlock block = MakeBlock(kLargestBlock);
-      if (block.data != nullptr) Touch(block);
+      const TBlock block = m_hugePages ? MakeHugeBlock() : MakeBlock(kLargestBlock);
+      if (block.data != nullptr) TouchTimed(block);
       lock.lock();
       if (block.data == nullptr) return;
       m_ready.push_back(block);
     }
+  }
+
+  // A block of the largest size, aligned to and asking for huge pages where
+  // the system has them; null data where it has no memory to give.
+  static TBlock MakeHugeBlock() {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    constexpr std::size_t kHugePage = std::size_t(2) << 20;
+    void* const data = std::aligned_alloc(kHugePage, kLargestBlock);
+    if (data != nullptr) madvise(data, kLargestBlock, MADV_HUGEPAGE);
+    return TBlock{static_cast<unsigned char*>(data), kLargestBlock};
+#else
+    return MakeBlock(kLargestBlock);
+#endif
+  }
+
+  // Huge pages no more once a block was slow to come.
+  void TouchTimed(const TBlock& block) {
+    const auto start = std::chrono::steady_clock::now();
+    Touch(block);
+    if (std::chrono::steady_clock::now() - start > kSlowBlock) m_hugePages = false;
   }
 
   static void Touch(const TBlock& block) {
@@ -121,7 +147,8 @@ class TArena::TAhead {
   std::condition_variable m_wake;
   std::vector<TBlock> m_ready;
   bool m_stop = false;
-  bool m_started = false;  // only the arena's thread reads and writes it
+  bool m_started = false;   // only the arena's thread reads and writes it
+  bool m_hugePages = true;  // only the other thread reads and writes it
   std::thread m_worker;
 };
 
