@@ -15,8 +15,8 @@ constexpr std::size_t kGathered = std::size_t(1) << 20;
 
 TGatheredOutput::TGatheredOutput(std::ostream& out) : m_out(out) {
   if (&out == &std::cout && IsTerminal(stdout)) return;
-  m_buffer.resize(kGathered);
-  setp(m_buffer.data(), m_buffer.data() + m_buffer.size());
+  m_buffer.reset(new char[kGathered]);
+  setp(m_buffer.get(), m_buffer.get() + kGathered);
   m_target = out.rdbuf(this);
 }
 
@@ -38,8 +38,8 @@ int TGatheredOutput::sync() { return HandOn() && m_target->pubsync() == 0 ? 0 : 
 
 bool TGatheredOutput::HandOn() {
   const std::streamsize gathered = pptr() - pbase();
-  setp(m_buffer.data(), m_buffer.data() + m_buffer.size());
-  return m_target->sputn(m_buffer.data(), gathered) == gathered;
+  setp(m_buffer.get(), m_buffer.get() + kGathered);
+  return m_target->sputn(m_buffer.get(), gathered) == gathered;
 }
 
 }  // namespace NZARN
