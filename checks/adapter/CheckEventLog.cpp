@@ -36,7 +36,8 @@ const char* NamedDriverFile(const std::string& message) {
   return nullptr;
 }
 
-// The line made in one piece: a flooded event log has a hundred thousands.
+// The line made in one piece: a flooded event log gives hundreds of
+// thousands.
 std::string FindingLine(const std::string& prefix, std::int32_t eventId, const char* driverFile,
                         const std::string& text) {
   const std::string id = std::to_string(eventId);

@@ -28,8 +28,8 @@ class TGatheredOutput : public std::streambuf {
 
   std::ostream& m_out;
   std::streambuf* m_target = nullptr;  // the stream's own; null when left as it is
-  // Left uninitialised: a small inventory's output touches a few of its
-  // pages, and zeroing them all cost a single run a tenth of its time.
+  // Left uninitialised: a typical inventory's output touches a few of its
+  // pages, and zeroing them all cost a single run a sixth of its time.
   std::unique_ptr<char[]> m_buffer;
 };
 
