@@ -22,9 +22,9 @@ namespace NZARNCORE {
 
 // Memory handed out by bumping a pointer through large blocks and released
 // all at once with the arena. A large inventory is written once and read
-// many times, so nothing is freed piecemeal. Blocks are plain pages, never
-// huge ones: where the system must first gather a huge page, a single run
-// waits for it far longer than small pages ever cost.
+// many times, so nothing is freed piecemeal. The blocks the arena makes
+// itself are plain pages: where the system must first gather a huge page,
+// a single run waits for it far longer than small pages ever cost.
 class ZARN_API TArena {
  public:
   // While one lives, large blocks are made ready on another thread as this
@@ -32,8 +32,9 @@ class ZARN_API TArena {
   // building a large inventory, and it then runs on a second core. The
   // thread starts only once the arena needs its largest blocks, so that a
   // small inventory never starts one, and it has ended, with every block
-  // it made ready, when the scope ends. Within another one's scope, one
-  // does nothing.
+  // it made ready, when the scope ends. It makes them in huge pages for as
+  // long as the system gives those quickly. Within another one's scope,
+  // one does nothing.
   class ZARN_API TFillingAhead {
    public:
     explicit TFillingAhead(TArena& arena);
