@@ -173,6 +173,13 @@ TArena::~TArena() {
   }
 }
 
+void TArena::Adopt(TArena& other) {
+  other.m_ahead.reset();
+  m_blocks.insert(m_blocks.end(), other.m_blocks.begin(), other.m_blocks.end());
+  other.m_blocks.clear();
+  other.m_next = other.m_end = nullptr;
+}
+
 // Null data when the system has no memory to give.
 TArena::TBlock TArena::MakeBlock(std::size_t size) {
   return TBlock{static_cast<unsigned char*>(std::malloc(size)), size};

@@ -52,6 +52,10 @@ class ZARN_API TArena {
   TArena(const TArena&) = delete;
   TArena& operator=(const TArena&) = delete;
 
+  // Takes over the blocks of another arena, which is left empty: what was
+  // handed out from them lives as long as this one.
+  void Adopt(TArena& other);
+
   // Uninitialised bytes, aligned for any scalar.
   void* Allocate(std::size_t size);
   // Lengthens the most recent allocation, [data, data + size), by extra

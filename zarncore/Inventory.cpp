@@ -116,8 +116,8 @@ void TInventory::AddClassFault(const std::string& name, EClassFault where, TZARN
 TInventory::TInstanceIndex TInventory::AddInstance(std::size_t classIndex) {
   const TInstanceIndex index = m_instances.size();
   if (index == kMaxInstances) throw std::length_error("too many instances");
-  m_instances.push_back(m_arena, TInstance{nullptr, 0, static_cast<std::uint32_t>(classIndex)});
-  m_classes[classIndex]->instances.push_back(m_arena, static_cast<std::uint32_t>(index));
+  m_instances.push_back(m_records, TInstance{nullptr, 0, static_cast<std::uint32_t>(classIndex)});
+  m_classes[classIndex]->instances.push_back(m_records, static_cast<std::uint32_t>(index));
   return index;
 }
 
@@ -127,12 +127,17 @@ void TInventory::SetInstanceId(TInstanceIndex instance, std::string_view id) {
   m_idOfInstance[static_cast<std::uint32_t>(instance)] = stored;
 }
 
-TInventory::TNameId TInventory::InternName(std::string_view name) {
+TInventory::TInterned TInventory::InternName(std::string_view name) {
+  if (m_namesOf) return m_namesOf->InternName(name);
+  // A loader asks only for a name its guess missed, so the lock is seldom
+  // taken.
+  const std::lock_guard<std::mutex> lock(m_namesLock);
   const auto found = m_nameIds.find(name);
-  if (found != m_nameIds.end()) return found->second;
+  if (found != m_nameIds.end()) return TInterned{found->second, found->first};
   const TNameId id = static_cast<TNameId>(m_names.size());
-  m_nameIds.emplace(m_names.emplace_back(name), id);
-  return id;
+  const std::string_view stored = m_names.emplace_back(name);
+  m_nameIds.emplace(stored, id);
+  return TInterned{id, stored};
 }
 
 unsigned char* TInventory::Append(TInstanceIndex instance, std::size_t size) {
@@ -152,6 +157,21 @@ void TInventory::AddProperties(TInstanceIndex instance, const TPropertyWriter& p
   if (properties.Faults() != 0) {
     m_classes[m_instances[instance].classIndex]->propertyFaults += properties.Faults();
   }
+}
+
+bool TInventory::TakeInstances(std::size_t classIndex, TInventory& part) {
+  const TClass& taken = *part.m_classes.at(0);
+  if (taken.instances.size() > kMaxInstances - m_instances.size()) return false;
+  TClass& joined = *m_classes[classIndex];
+  for (std::size_t i = 0; i < part.m_instances.size(); ++i) {
+    TInstance instance = part.m_instances[i];
+    instance.classIndex = static_cast<std::uint32_t>(classIndex);
+    joined.instances.push_back(m_records, static_cast<std::uint32_t>(m_instances.size()));
+    m_instances.push_back(m_records, instance);
+  }
+  joined.propertyFaults += taken.propertyFaults;
+  m_arena.Adopt(part.m_arena);
+  return true;
 }
 
 void TInventory::Associate(TInstanceIndex first, TInstanceIndex second) {

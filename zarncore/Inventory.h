@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -99,7 +100,17 @@ class ZARN_API TInventory {
   static constexpr std::size_t kMaxInstances = 0xFFFFFFFEu;
   static constexpr std::size_t kMaxPropertyBytes = 0xFFFFFFFFu;
 
+  // A name interned, and the inventory's own copy of it.
+  struct TInterned {
+    TNameId id;
+    std::string_view name;
+  };
+
   TInventory() = default;
+  // A part of another inventory, made on another thread while that one is
+  // loaded: it numbers property names as that one does, so that its
+  // instances can join it as they are (see TakeInstances).
+  explicit TInventory(TInventory* namesOf) : m_namesOf(namesOf) {}
   TInventory(const TInventory&) = delete;
   TInventory& operator=(const TInventory&) = delete;
 
@@ -119,11 +130,16 @@ class ZARN_API TInventory {
   // ready on another thread: for a loader, which adds a great deal at once.
   TArena::TFillingAhead FillingAhead() { return TArena::TFillingAhead(m_arena); }
 
-  TNameId InternName(std::string_view name);
+  // Safe to call from the thread of a part at the same time.
+  TInterned InternName(std::string_view name);
   const std::string& Name(TNameId name) const { return m_names[name]; }
   // Appends properties written with names from InternName; properties may
   // be added to any instance, fastest to the one added last.
   void AddProperties(TInstanceIndex instance, const TPropertyWriter& properties);
+  // Appends the instances of the part's one class, in order, to the class
+  // classIndex, which they follow in the file, and takes over the storage
+  // they lie in. False, with nothing taken, where there would be too many.
+  bool TakeInstances(std::size_t classIndex, TInventory& part);
 
   // Reading.
   const TClass* FindClass(const std::string& name) const;
@@ -163,10 +179,16 @@ class ZARN_API TInventory {
   unsigned char* Append(TInstanceIndex instance, std::size_t size);
   static TPropertyRef RefAt(const unsigned char* tag);
 
+  TInventory* m_namesOf = nullptr;  // a part's whole
   TArena m_arena;
+  // A part's instance records, let go once its instances have joined the
+  // whole's; a whole keeps them with its properties.
+  TArena m_partRecords;
+  TArena& m_records = m_namesOf ? m_partRecords : m_arena;
   std::vector<std::unique_ptr<TClass>> m_classes;  // never moving, as the repository points to them
   std::unordered_map<std::string, std::size_t> m_classByName;
   TSegmentedArray<TInstance> m_instances;
+  std::mutex m_namesLock;
   std::deque<std::string> m_names;
   std::unordered_map<std::string_view, TNameId> m_nameIds;
   std::deque<std::string> m_ids;

@@ -8,6 +8,7 @@
 
 #include "zarncore/loader/InventoryHandler.h"
 #include "zarncore/loader/PieceSources.h"
+#include "zarncore/loader/SecondHalf.h"
 #include "zarncore/loader/SyntaxErrors.h"
 
 namespace NZARNCORE {
@@ -23,28 +24,57 @@ class TLoader {
         m_inventory(inventory),
         m_parser(boost::json::parse_options(), source, inventory) {}
 
-  void Load(IPieceSource& input) {
+  // A mapped file may have the second half of its largest array read on
+  // another thread meanwhile.
+  void Load(IPieceSource& input, TMappedSource* mapped) {
     m_input = &input;
     m_following = !input.Before();
     const TArena::TFillingAhead ahead = m_inventory.FillingAhead();
+    if (mapped) m_second = TSecondHalf::Start(mapped->Text(), m_source, m_inventory);
     std::string_view piece = input.Next();
     // Editors on some systems start UTF-8 files with a byte order mark.
     if (piece.substr(0, 3) == "\xEF\xBB\xBF") {
       piece.remove_prefix(3);
       m_skipped = 3;
     }
-    for (; !piece.empty(); piece = input.Next()) Parse(piece, true);
-    Parse(std::string_view(""), false);
+    for (; !piece.empty(); piece = input.Next()) {
+      const std::size_t from = m_second ? SecondHalfIn(piece, mapped) : 0;
+      if (from <= piece.size()) Parse(piece, from, true);
+    }
+    Parse(std::string_view(""), 0, false);
     m_parser.handler().ResolveAssociations();
   }
 
  private:
-  void Parse(std::string_view piece, bool more) {
+  // Where in the piece this thread reads on: past its end when the second
+  // half, which starts in it, was taken whole and the source resumes after
+  // it; from the second half's start when it must read it itself.
+  std::size_t SecondHalfIn(std::string_view piece, TMappedSource* mapped) {
+    const std::size_t offset = static_cast<std::size_t>(piece.data() - mapped->Text().data());
+    const std::size_t begin = m_second->Begin();
+    // The place lies in a later piece.
+    if (begin - offset > piece.size()) return 0;
+    Parse(piece.substr(0, begin - offset), 0, true);
+    THandler& handler = m_parser.handler();
+    const std::size_t before = m_inventory.InstanceCount();
+    const std::optional<std::size_t> end = handler.AtInstanceEnd()
+                                               ? m_second->Finish(m_inventory, handler.ClassIndex())
+                                               : std::nullopt;
+    m_second.reset();
+    if (!end) return begin - offset;
+    handler.CountInstances(m_inventory.InstanceCount() - before);
+    mapped->ResumeAt(*end);
+    return piece.size() + 1;
+  }
+
+  // Parses the piece from the offset on.
+  void Parse(std::string_view piece, std::size_t from, bool more) {
+    const std::string_view rest = piece.substr(from);
     if (!m_content) {
-      m_content = std::find_if_not(piece.begin(), piece.end(), IsBlank) != piece.end();
+      m_content = std::find_if_not(rest.begin(), rest.end(), IsBlank) != rest.end();
     }
     boost::json::error_code code;
-    const std::size_t used = m_parser.write_some(more, piece.data(), piece.size(), code);
+    const std::size_t used = from + m_parser.write_some(more, rest.data(), rest.size(), code);
     if (code) {
       const TStop stop{Position().Before(piece, used), piece.substr(used)};
       Fail(piece, used, Describe(code, stop, m_content));
@@ -78,15 +108,17 @@ class TLoader {
   TInventory& m_inventory;
   IPieceSource* m_input = nullptr;
   boost::json::basic_parser<THandler> m_parser;
+  std::unique_ptr<TSecondHalf> m_second;
   TTextPosition m_position;  // followed only where the source keeps no text
   bool m_following = true;
   std::size_t m_skipped = 0;  // the byte order mark's
   bool m_content = false;     // anything but blanks so far
 };
 
-boost::shared_ptr<TInventory> Load(const std::string& source, IPieceSource& input) {
+boost::shared_ptr<TInventory> Load(const std::string& source, IPieceSource& input,
+                                   TMappedSource* mapped = nullptr) {
   const boost::shared_ptr<TInventory> inventory = boost::make_shared<TInventory>();
-  std::make_unique<TLoader>(source, *inventory)->Load(input);
+  std::make_unique<TLoader>(source, *inventory)->Load(input, mapped);
   return inventory;
 }
 
@@ -95,7 +127,7 @@ boost::shared_ptr<TInventory> Load(const std::string& source, IPieceSource& inpu
 boost::shared_ptr<TInventory> LoadInventoryFile(const std::string& path, EFileKind kind) {
   const TFile file = OpenInventoryFile(path, kind);
   if (const std::unique_ptr<TMappedSource> mapped = TMappedSource::Map(file.get(), path)) {
-    return Load(path, *mapped);
+    return Load(path, *mapped, mapped.get());
   }
   TFileSource input(file.get(), path);
   return Load(path, input);

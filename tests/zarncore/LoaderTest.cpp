@@ -434,6 +434,74 @@ TEST(Loader, ReadsAFileToItsLastByteWhereverThePiecesEnd) {
   }
 }
 
+// What a load gives: every class and instance with its properties, or the
+// error.
+std::string Outcome(const std::function<boost::shared_ptr<TInventory>()>& load) {
+  boost::shared_ptr<TInventory> inventory;
+  const std::string error = ErrorOf([&] { inventory = load(); });
+  if (!inventory) return error;
+  std::string outcome;
+  for (std::size_t c = 0; c < inventory->ClassCount(); ++c) {
+    const TInventory::TClass& found = inventory->Class(c);
+    outcome += found.name + " " + std::to_string(found.instances.size()) + " " +
+               std::to_string(found.propertyFaults) + "\n";
+  }
+  for (std::size_t i = 0; i < inventory->InstanceCount(); ++i) {
+    outcome += inventory->Label(i) + ":";
+    for (const TInventory::TProperty& property : inventory->Properties(i)) {
+      outcome += " " + property.name + "=" + property.value.ToString(10);
+    }
+    outcome += "\n";
+  }
+  return outcome;
+}
+
+// A log of the given records, the record at the given place replaced,
+// between a class before it and associations after it.
+std::string EventLog(std::size_t records, std::size_t at, const std::string& record) {
+  std::string text = R"({"classes": {"D": [{"$id": "d1", "N": 1}, {"$id": "d2", "N": 2}],)"
+                     "\n  \"L\": [\n";
+  for (std::size_t i = 0; i < records; ++i) {
+    text += i == at ? record
+                    : R"(    {"EventID": {"uint32": )" + std::to_string(i % 70000) +
+                          R"(}, "SourceName": "d\u00e9v", "Message": "Reset on \\Device\\Disk)" +
+                          std::to_string(i) + R"(.", "Fault": {"$error": 4, "on": "value"}})";
+    text += i + 1 < records ? ",\n" : "\n";
+  }
+  return text + "  ],\n  \"E\": [{\"N\": 3}]},\n  \"associations\": [[\"d1\", \"d2\"]]}\n";
+}
+
+// A large file has the second half of its largest array read on a second
+// thread: it loads, and fails, exactly as its text does, also where that
+// half holds what the thread cannot judge alone, or where the place it
+// starts at lies in a string.
+TEST(Loader, LoadsALargeFileInTwoHalvesAsItsText) {
+  const std::size_t records = 90000;
+  const std::size_t late = records * 9 / 10;
+  std::string badPair = EventLog(records, records, "");
+  badPair.replace(badPair.rfind("[["), 2, "[,");
+  const std::string inString = R"({"classes": {"L": [{"Message": ")" + std::string(7 << 20, 'x') +
+                               "}, {}]" + std::string(5 << 20, 'y') + "\"}]}}";
+  const struct {
+    const char* name;
+    std::string text;
+  } cases[] = {
+      {"Whole", EventLog(records, records, "")},
+      {"BadValueLate", EventLog(records, late, R"(    {"EventID": {"uint8": 300}})")},
+      {"IdLate", EventLog(records, late, R"(    {"$id": "d1"})")},
+      {"ArrayLate", EventLog(records, late, R"(    {"EventID": [1]})")},
+      {"SyntaxErrorAfter", badPair},
+      {"PlaceInAString", inString},
+  };
+  for (const auto& c : cases) {
+    const TTempFile file;
+    file.Write(c.text);
+    EXPECT_EQ(Outcome([&] { return LoadInventoryFile(file.path); }),
+              Outcome([&] { return LoadInventoryText(c.text, file.path); }))
+        << c.name;
+  }
+}
+
 TEST(Loader, NamesFileThatCannotBeRead) {
   const std::string missing = TTempFile().path;
   EXPECT_EQ(FileErrorOf(missing), missing + ": cannot read: no such file or directory");

@@ -108,6 +108,13 @@ std::string StateChoices() {
 
 }  // namespace
 
+THandler::THandler(const std::string& source, TInventory& inventory, TRestOfArray)
+    : THandler(source, inventory) {
+  m_restOfArray = true;
+  Push(EContainer::Top, ESlot::Classes).seen = kClassesSeen;
+  Push(EContainer::Classes, ESlot::Class);
+}
+
 TFrame& THandler::Push(EContainer container, ESlot slot) {
   TFrame& frame = m_frames[m_depth++];
   frame = TFrame{container, slot, std::string_view(), 0, 0, ESlot::Document, nullptr, 0};
@@ -553,6 +560,7 @@ void THandler::EndInstance() {
   }
   m_inventory.AddProperties(m_instance, m_properties);
   Pop();
+  m_instanceEnded = true;
 }
 
 // The interned name of the key at this position among an instance's
@@ -561,9 +569,10 @@ void THandler::EndInstance() {
 TInventory::TNameId THandler::PropertyName(std::size_t position, std::string_view key) {
   std::vector<TShapeName>& shape = m_shapes[m_classIndex];
   if (position < shape.size() && SameText(shape[position].name, key)) return shape[position].id;
-  const TInventory::TNameId name = m_inventory.InternName(key);
+  const TInventory::TInterned interned = m_inventory.InternName(key);
+  const TInventory::TNameId name = interned.id;
   if (position >= shape.size()) shape.resize(position + 1);
-  shape[position] = TShapeName{name, m_inventory.Name(name)};
+  shape[position] = TShapeName{name, interned.name};
   if (name >= m_lastHolder.size()) {
     m_lastHolder.resize(name + 1, 0);
     m_lastForm.resize(name + 1, nullptr);
@@ -573,6 +582,8 @@ TInventory::TNameId THandler::PropertyName(std::size_t position, std::string_vie
 
 void THandler::SetId(std::string_view id) {
   if (id.empty()) FailAtValue("empty $id");
+  // Read apart, an $id could not be held against those before it.
+  if (m_restOfArray) FailAtValue("$id in an array read apart");
   const std::optional<TInventory::TInstanceIndex> first = m_inventory.FindInstanceById(id);
   if (first) {
     FailAtValue("duplicate $id " + Quoted(id) + " (first at " + InstancePath(*first) + ")");
@@ -689,3 +700,6 @@ void THandler::ResolveAssociations() {
 template class boost::json::basic_parser<NZARNCORE::THandler>;
 template boost::json::basic_parser<NZARNCORE::THandler>::basic_parser(
     const boost::json::parse_options&, const std::string&, NZARNCORE::TInventory&);
+template boost::json::basic_parser<NZARNCORE::THandler>::basic_parser(
+    const boost::json::parse_options&, const std::string&, NZARNCORE::TInventory&,
+    NZARNCORE::THandler::TRestOfArray&&);

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdint>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -90,6 +91,8 @@ TMappedSource::~TMappedSource() = default;
 
 std::string_view TMappedSource::Next() { return std::string_view(); }
 
+std::string_view TMappedRange::Next() { return std::string_view(); }
+
 void TMappedSource::CheckUnchanged() const {}
 #else
 namespace {
@@ -141,9 +144,18 @@ bool HandleBusErrors() {
 }
 
 // Pieces start a whole number of pages into the mapping, so the one before
-// is let go exactly.
+// is let go exactly; one that starts where a part read apart ended lets go
+// of the page before it too.
 void LetGo(const char* data, std::size_t size) {
-  if (size != 0) madvise(const_cast<char*>(data), size, MADV_DONTNEED);
+  if (size == 0) return;
+  const std::size_t before = reinterpret_cast<std::uintptr_t>(data) & (g_pageSize - 1);
+  madvise(const_cast<char*>(data - before), size + before, MADV_DONTNEED);
+}
+
+// Where the piece that holds offset ends: pieces end a whole number of
+// pieces into the text, wherever the one before ended.
+std::size_t PieceEnd(std::size_t offset, std::size_t size) {
+  return std::min(size, (offset / kPieceSize + 1) * kPieceSize);
 }
 
 // Maps the pages of a piece in one call instead of a fault for every few;
@@ -257,16 +269,27 @@ TMappedSource::~TMappedSource() {
 }
 
 std::string_view TMappedSource::Next() {
-  const std::string_view last(m_data + m_start, m_next - m_start);
+  // What was mapped ahead of a place read apart is let go with the piece.
+  const std::string_view last(m_data + m_start, std::min(m_next, m_mapped) - m_start);
   m_start = m_next;
-  m_next = std::min(m_size, m_next + kPieceSize);
+  m_next = PieceEnd(m_next, m_size);
+  m_mapped = m_next;
   if (m_ahead) {
-    m_ahead->Ask(last, std::string_view(m_data + m_next, std::min(m_size - m_next, kPieceSize)));
+    m_mapped = PieceEnd(m_next, m_size);
+    m_ahead->Ask(last, std::string_view(m_data + m_next, m_mapped - m_next));
   } else {
     LetGo(last.data(), last.size());
   }
   CheckUnchanged();
   return std::string_view(m_data + m_start, m_next - m_start);
+}
+
+std::string_view TMappedRange::Next() {
+  LetGo(m_text.data() + m_start, m_next - m_start);
+  m_start = m_next;
+  m_next = PieceEnd(m_next, m_text.size());
+  MapIn(m_text.data() + m_start, m_next - m_start);
+  return m_text.substr(m_start, m_next - m_start);
 }
 
 // Cut short within its last page, a file reads as zeros there without a

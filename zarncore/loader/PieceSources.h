@@ -77,6 +77,11 @@ class TMappedSource : public IPieceSource {
   std::optional<std::string_view> Before() const override {
     return std::string_view(m_data, m_start);
   }
+  // The whole text, for a part read apart (see TMappedRange).
+  std::string_view Text() const { return std::string_view(m_data, m_size); }
+  // The next piece starts at offset instead: what lies between was read
+  // apart.
+  void ResumeAt(std::size_t offset) { m_next = offset; }
 
  private:
   class TAhead;
@@ -85,9 +90,24 @@ class TMappedSource : public IPieceSource {
   std::size_t m_size;
   std::FILE* m_file;
   const std::string& m_path;
-  std::size_t m_start = 0;  // of the piece handed out last
-  std::size_t m_next = 0;   // where the next piece starts
+  std::size_t m_start = 0;   // of the piece handed out last
+  std::size_t m_next = 0;    // where the next piece starts
+  std::size_t m_mapped = 0;  // the end of what was mapped ahead
   std::unique_ptr<TAhead> m_ahead;
+};
+
+// A stretch of a mapped file, from offset begin to its end, handed out a
+// piece at a time for a part of it read apart on a thread of its own: each
+// piece mapped in one call, the one before it let go.
+class TMappedRange : public IPieceSource {
+ public:
+  TMappedRange(std::string_view text, std::size_t begin) : m_text(text), m_next(begin) {}
+  std::string_view Next() override;
+
+ private:
+  std::string_view m_text;
+  std::size_t m_start = 0;
+  std::size_t m_next;
 };
 
 struct TFileCloser {
