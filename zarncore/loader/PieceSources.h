@@ -101,12 +101,13 @@ class TMappedSource : public IPieceSource {
 // piece mapped in one call, the one before it let go.
 class TMappedRange : public IPieceSource {
  public:
-  TMappedRange(std::string_view text, std::size_t begin) : m_text(text), m_next(begin) {}
+  TMappedRange(std::string_view text, std::size_t begin)
+      : m_text(text), m_start(begin), m_next(begin) {}
   std::string_view Next() override;
 
  private:
   std::string_view m_text;
-  std::size_t m_start = 0;
+  std::size_t m_start;  // of the piece handed out last
   std::size_t m_next;
 };
 

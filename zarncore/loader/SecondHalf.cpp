@@ -1,8 +1,7 @@
 #include "zarncore/loader/SecondHalf.h"
 
 #include <algorithm>
-#include <new>
-#include <stdexcept>
+#include <exception>
 #include <system_error>
 
 #include "zarncore/InventoryLoader.h"
@@ -68,8 +67,9 @@ std::optional<std::size_t> TSecondHalf::Finish(TInventory& inventory, std::size_
   return m_end;
 }
 
-// What this thread cannot read, the loader reads again and reports: so
-// whatever stops it stops it quietly.
+// What this thread cannot read, the loader reads again and meets the same
+// failure, which it reports: so whatever stops this thread stops it
+// quietly.
 void TSecondHalf::Read() {
   try {
     // Its storage is made ready on yet another thread, as the loader's is.
@@ -87,9 +87,7 @@ void TSecondHalf::Read() {
         return;
       }
     }
-  } catch (const TInventoryError&) {
-  } catch (const std::bad_alloc&) {
-  } catch (const std::length_error&) {
+  } catch (const std::exception&) {
   }
 }
 
