@@ -132,7 +132,6 @@ class ZARN_API TInventory {
 
   // Safe to call from the thread of a part at the same time.
   TInterned InternName(std::string_view name);
-  const std::string& Name(TNameId name) const { return m_names[name]; }
   // Appends properties written with names from InternName; properties may
   // be added to any instance, fastest to the one added last.
   void AddProperties(TInstanceIndex instance, const TPropertyWriter& properties);

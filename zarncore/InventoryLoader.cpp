@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include <boost/make_shared.hpp>
@@ -38,18 +39,19 @@ class TLoader {
       m_skipped = 3;
     }
     for (; !piece.empty(); piece = input.Next()) {
-      const std::size_t from = m_second ? SecondHalfIn(piece, mapped) : 0;
-      if (from <= piece.size()) Parse(piece, from, true);
+      const std::optional<std::size_t> from =
+          m_second ? SecondHalfIn(piece, mapped) : std::optional<std::size_t>(0);
+      if (from) Parse(piece, *from, true);
     }
     Parse(std::string_view(""), 0, false);
     m_parser.handler().ResolveAssociations();
   }
 
  private:
-  // Where in the piece this thread reads on: past its end when the second
-  // half, which starts in it, was taken whole and the source resumes after
-  // it; from the second half's start when it must read it itself.
-  std::size_t SecondHalfIn(std::string_view piece, TMappedSource* mapped) {
+  // Where in the piece this thread reads on: nowhere when the second half,
+  // which starts in it, was taken whole and the source resumes after it;
+  // from the second half's start when it must read it itself.
+  std::optional<std::size_t> SecondHalfIn(std::string_view piece, TMappedSource* mapped) {
     const std::size_t offset = static_cast<std::size_t>(piece.data() - mapped->Text().data());
     const std::size_t begin = m_second->Begin();
     // The place lies in a later piece.
@@ -64,7 +66,7 @@ class TLoader {
     if (!end) return begin - offset;
     handler.CountInstances(m_inventory.InstanceCount() - before);
     mapped->ResumeAt(*end);
-    return piece.size() + 1;
+    return std::nullopt;
   }
 
   // Parses the piece from the offset on.

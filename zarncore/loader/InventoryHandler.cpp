@@ -560,7 +560,6 @@ void THandler::EndInstance() {
   }
   m_inventory.AddProperties(m_instance, m_properties);
   Pop();
-  m_instanceEnded = true;
 }
 
 // The interned name of the key at this position among an instance's

@@ -101,32 +101,26 @@ class THandler {
   bool on_document_begin(error_code&) { return true; }
   bool on_document_end(error_code&) { return true; }
   bool on_object_begin(error_code&) {
-    m_instanceEnded = false;
     ObjectBegin(NextSlot());
     return true;
   }
   bool on_object_end(std::size_t, error_code&) {
-    m_instanceEnded = false;
     ObjectEnd();
     return true;
   }
   bool on_array_begin(error_code&) {
-    m_instanceEnded = false;
     ArrayBegin(NextSlot());
     return true;
   }
   bool on_array_end(std::size_t, error_code&) {
-    m_instanceEnded = false;
     ArrayEnd();
     return true;
   }
   bool on_key_part(JsonText part, std::size_t, error_code&) {
-    m_instanceEnded = false;
     m_key.append(part.data(), part.size());
     return true;
   }
   bool on_key(JsonText last, std::size_t, error_code&) {
-    m_instanceEnded = false;
     if (m_key.empty()) {
       Key(View(last));
     } else {
@@ -137,13 +131,11 @@ class THandler {
     return true;
   }
   bool on_string_part(JsonText part, std::size_t, error_code&) {
-    m_instanceEnded = false;
     if (!m_inString) BeginString(NextSlot());
     AppendString(View(part));
     return true;
   }
   bool on_string(JsonText last, std::size_t, error_code&) {
-    m_instanceEnded = false;
     if (m_inString) {
       AppendString(View(last));
       EndString();
@@ -153,32 +145,26 @@ class THandler {
     return true;
   }
   bool on_number_part(JsonText part, error_code&) {
-    m_instanceEnded = false;
     NumberPart(View(part));
     return true;
   }
   bool on_int64(std::int64_t number, JsonText last, error_code&) {
-    m_instanceEnded = false;
     NumberValue(NextSlot(), Number(TNumber::eInt64, number, 0, 0.0, View(last)));
     return true;
   }
   bool on_uint64(std::uint64_t number, JsonText last, error_code&) {
-    m_instanceEnded = false;
     NumberValue(NextSlot(), Number(TNumber::eUInt64, 0, number, 0.0, View(last)));
     return true;
   }
   bool on_double(double number, JsonText last, error_code&) {
-    m_instanceEnded = false;
     NumberValue(NextSlot(), Number(TNumber::eOther, 0, 0, number, View(last)));
     return true;
   }
   bool on_bool(bool flag, error_code&) {
-    m_instanceEnded = false;
     BooleanValue(NextSlot(), flag);
     return true;
   }
   bool on_null(error_code&) {
-    m_instanceEnded = false;
     NullValue(NextSlot());
     return true;
   }
@@ -188,9 +174,13 @@ class THandler {
 
   void ResolveAssociations();
 
-  // Whether the last event ended an instance: a place where the rest of
-  // its class's array may have been read apart (see TRestOfArray).
-  bool AtInstanceEnd() const { return m_instanceEnded; }
+  // Whether text read so far that ends with '}' ends with an instance: at
+  // the depth of a class's array and outside a string, nothing else closes
+  // there. The rest of that array may have been read apart (see
+  // TRestOfArray).
+  bool AtInstanceEnd() const {
+    return m_depth == 3 && m_frames[2].container == EContainer::Instances && !m_inString;
+  }
   std::size_t ClassIndex() const { return m_classIndex; }
   // Counts instances of the open array that were read apart.
   void CountInstances(std::size_t count) { Top().count += count; }
@@ -264,7 +254,6 @@ class THandler {
   std::size_t m_depth = 0;
 
   bool m_restOfArray = false;
-  bool m_instanceEnded = false;
 
   std::string m_key;  // a key that came in parts
   // A string that comes in parts goes straight into the properties when it

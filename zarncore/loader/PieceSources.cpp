@@ -273,9 +273,8 @@ std::string_view TMappedSource::Next() {
   const std::string_view last(m_data + m_start, std::min(m_next, m_mapped) - m_start);
   m_start = m_next;
   m_next = PieceEnd(m_next, m_size);
-  m_mapped = m_next;
+  m_mapped = m_ahead ? PieceEnd(m_next, m_size) : m_next;
   if (m_ahead) {
-    m_mapped = PieceEnd(m_next, m_size);
     m_ahead->Ask(last, std::string_view(m_data + m_next, m_mapped - m_next));
   } else {
     LetGo(last.data(), last.size());
