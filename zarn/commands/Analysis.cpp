@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <unordered_set>
 
 #include "host/CIM.h"
 #include "zarncore/PluginHost.h"
@@ -71,6 +72,11 @@ std::unique_ptr<TPreloadedPlugin> TPreloadedPlugin::Load(const std::string& path
   std::unique_ptr<TPreloadedPlugin> preloaded(new TPreloadedPlugin());
   preloaded->m_plugin = LoadPlugin(path, [](const std::string&) {});
   if (!preloaded->m_plugin) return nullptr;
+  // The standard library binds the calls among its own functions at their
+  // first use, each a search through every library's symbols. A hash table
+  // that grows makes one, which every inventory's load would make again in
+  // its child: made here once, it is bound in each.
+  std::unordered_set<int>{0};
   return preloaded;
 }
 
