@@ -21,9 +21,11 @@ struct THostCall {
     GetProperty,
     GetOperatingSystemType
   };
-  explicit THostCall(EKind callKind, std::string callClass = std::string(),
-                     std::string callInstance = std::string(),
-                     std::string callProperty = std::string())
+  // Names are filled in only where the observer is shown them: a property
+  // read, the most frequent call, otherwise makes no string at all.
+  explicit THostCall(EKind callKind) : kind(callKind) {}
+  THostCall(EKind callKind, std::string callClass, std::string callInstance = std::string(),
+            std::string callProperty = std::string())
       : kind(callKind),
         className(std::move(callClass)),
         instance(std::move(callInstance)),

@@ -243,9 +243,12 @@ class TRepositoryInstance : public ICIMInstance, private TCounted {
  private:
   std::string Label() const { return TracingNamed() ? Inventory().Label(m_index) : std::string(); }
   THostCall Call(const std::string& name) const {
-    THostCall call(THostCall::GetProperty, std::string(), Label(),
-                   TracingNamed() ? name : std::string());
+    THostCall call(THostCall::GetProperty);
     call.instanceIndex = m_index;
+    if (TracingNamed()) {
+      call.instance = Label();
+      call.property = name;
+    }
     return call;
   }
 
