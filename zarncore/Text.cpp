@@ -16,15 +16,26 @@ const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
 constexpr std::uint64_t kEach = 0x0101010101010101u;
 constexpr std::uint64_t kHighBits = 0x8080808080808080u;
 
+// The first byte in the lowest bits, whatever the machine's byte order.
 std::uint64_t Word(const char* at) {
   std::uint64_t word;
   std::memcpy(&word, at, sizeof word);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  word = __builtin_bswap64(word);
+#endif
   return word;
 }
 
 bool AnyNonAscii(std::uint64_t word) { return (word & kHighBits) != 0; }
 
-bool AnyZero(std::uint64_t word) { return ((word - kEach) & ~word & kHighBits) != 0; }
+// The tests below mark a byte with its high bit. A borrow only runs towards
+// the higher bytes, so the lowest byte marked is always one that the test
+// is true of; those above it may not be.
+std::uint64_t ZeroBytes(std::uint64_t word) { return (word - kEach) & ~word & kHighBits; }
+
+std::size_t LowestMarkedByte(std::uint64_t marks) {
+  return static_cast<std::size_t>(__builtin_ctzll(marks)) / 8;
+}
 
 void AppendJsonCharacter(std::string& out, char c) {
   static const char kShort[] = "uuuuuuuubtnufruuuuuuuuuuuuuuuuuu";
@@ -45,26 +56,33 @@ void AppendJsonCharacter(std::string& out, char c) {
   }
 }
 
-bool AnyBelowSpace(std::uint64_t word) { return ((word - kEach * 0x20) & ~word & kHighBits) != 0; }
-
-bool AnyToEscape(std::uint64_t word) {
-  return AnyBelowSpace(word) || AnyZero(word ^ (kEach * '"')) || AnyZero(word ^ (kEach * '\\'));
+std::uint64_t BytesBelowSpace(std::uint64_t word) {
+  return (word - kEach * 0x20) & ~word & kHighBits;
 }
 
-bool AnyControl(std::uint64_t word) {
-  return AnyBelowSpace(word) || AnyZero(word ^ (kEach * 0x7F));
+std::uint64_t BytesToEscape(std::uint64_t word) {
+  return BytesBelowSpace(word) | ZeroBytes(word ^ (kEach * '"')) | ZeroBytes(word ^ (kEach * '\\'));
 }
 
-// Appends text, runs of eight bytes that pass the test copied whole, each
-// byte of the rest by append.
-template <class TTest, class TAppend>
-void AppendByRuns(std::string& out, std::string_view text, TTest needsCare, TAppend append) {
+std::uint64_t ControlBytes(std::uint64_t word) {
+  return BytesBelowSpace(word) | ZeroBytes(word ^ (kEach * 0x7F));
+}
+
+// Appends text, eight bytes at a time: everything before the first byte
+// that needs care is copied whole, that byte goes to append, and the look
+// goes on from the byte after it. Fewer than eight bytes at the end go to
+// append one by one.
+template <class TMarks, class TAppend>
+void AppendByRuns(std::string& out, std::string_view text, TMarks needsCare, TAppend append) {
   std::size_t pos = 0;
   while (pos < text.size()) {
     std::size_t clean = pos;
-    while (clean + 8 <= text.size() && !needsCare(Word(text.data() + clean))) clean += 8;
+    std::uint64_t marks = 0;
+    while (clean + 8 <= text.size() && (marks = needsCare(Word(text.data() + clean))) == 0)
+      clean += 8;
+    if (marks != 0) clean += LowestMarkedByte(marks);
     out.append(text.data() + pos, clean - pos);
-    const std::size_t end = std::min(text.size(), clean + 8);
+    const std::size_t end = marks != 0 ? clean + 1 : text.size();
     for (pos = clean; pos < end; ++pos) append(out, text[pos]);
   }
 }
@@ -177,7 +195,7 @@ void AppendPrintableCharacter(std::string& printable, char c) {
 // flooded inventory spent a sixth of analyze here a byte at a time.
 void AppendPrintable(std::string& out, std::string_view text) {
   out.reserve(out.size() + text.size());
-  AppendByRuns(out, text, AnyControl, AppendPrintableCharacter);
+  AppendByRuns(out, text, ControlBytes, AppendPrintableCharacter);
 }
 
 std::string Printable(std::string_view text) {
@@ -199,7 +217,7 @@ void AppendJsonString(std::string& out, std::string_view text) {
   if (!IsWellFormedUtf8(text)) return AppendJsonString(out, RepairUtf8(text));
   out.reserve(out.size() + text.size() + 2);
   out += '"';
-  AppendByRuns(out, text, AnyToEscape, AppendJsonCharacter);
+  AppendByRuns(out, text, BytesToEscape, AppendJsonCharacter);
   out += '"';
 }
 
