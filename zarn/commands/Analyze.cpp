@@ -43,12 +43,12 @@ int MoreImportantStatus(int first, int second) {
 }
 
 int RunAnalyzeOne(const TAnalyzeOptions& options, const TListedInventory& listed, bool partOfRun,
-                  TPreloadedPlugin* preloaded) {
+                  TPreloadedPlugin* preloaded, boost::shared_ptr<NZARNCORE::TInventory> loaded) {
   TInventorySummary summary;
   summary.path = listed.path;
-  boost::shared_ptr<NZARNCORE::TInventory> inventory;
+  boost::shared_ptr<NZARNCORE::TInventory> inventory = std::move(loaded);
   try {
-    inventory = LoadInventory(listed);
+    if (!inventory) inventory = LoadInventory(listed);
   } catch (const NZARNCORE::TInventoryError& error) {
     ReportError(error.what());
     summary.status = eExitUsage;

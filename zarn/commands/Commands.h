@@ -83,9 +83,11 @@ int RunAnalyze(const TAnalyzeOptions& options);
 // them: its messages and JSONL lines name it, each line leaves at once (so
 // that a crash or a kill later loses none), and its summary ends its
 // stderr. A plug-in the parent preloaded is analysed with instead of
-// loading it again.
+// loading it again, and an inventory the parent loaded (loaded) is
+// analysed instead of loading the file.
 int RunAnalyzeOne(const TAnalyzeOptions& options, const TListedInventory& inventory, bool partOfRun,
-                  TPreloadedPlugin* preloaded = nullptr);
+                  TPreloadedPlugin* preloaded = nullptr,
+                  boost::shared_ptr<NZARNCORE::TInventory> loaded = nullptr);
 int RunAnalyzeMany(const TAnalyzeOptions& options);
 // "zarn: note: known.json: known[2] matched no finding: TEXT" on stderr for
 // each entry of the file that applies to one of the hosts analysed and is
