@@ -33,6 +33,26 @@ TEST(JsonString, WritesEveryByteAsTheLibraryDoes) {
   }
 }
 
+// Two bytes, each one that needs care or its neighbour, at every two places
+// in and around a run of eight: a word is copied up to its first byte that
+// needs care, and the bytes after that one are looked at again.
+TEST(JsonString, WritesEveryTwoBytesNearEscapesAsTheLibraryDoes) {
+  const char bytes[] = {'\0', '\x01', '\x1f', ' ', '!', '"', '#', '\\', ']', '\x7f'};
+  const std::string around(18, 'x');
+  for (const char first : bytes) {
+    for (const char second : bytes) {
+      for (std::size_t at = 0; at < around.size(); ++at) {
+        for (std::size_t later = at + 1; later < around.size(); ++later) {
+          std::string text = around;
+          text[at] = first;
+          text[later] = second;
+          ASSERT_EQ(Written(text), LibraryJson(text)) << "at " << at << " and " << later;
+        }
+      }
+    }
+  }
+}
+
 TEST(JsonString, WritesMixedTextsAsTheLibraryDoes) {
   const std::string texts[] = {"",
                                "\"",
