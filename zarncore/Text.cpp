@@ -1,6 +1,5 @@
 #include "zarncore/Text.h"
 
-#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstring>

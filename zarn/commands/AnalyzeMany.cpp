@@ -73,7 +73,8 @@ constexpr std::uintmax_t kLoadedHereAtMost = std::uintmax_t(256) << 10;
 // in its child, beside the other analyses, and one that cannot be loaded
 // here is left to its child, which says why. Null on Windows, where the
 // child is zarn started again.
-boost::shared_ptr<NZARNCORE::TInventory> LoadedHere(const TListedInventory& inventory) {
+boost::shared_ptr<NZARNCORE::TInventory> LoadedHere(
+    [[maybe_unused]] const TListedInventory& inventory) {
 #if defined(_WIN32)
   return nullptr;
 #else
