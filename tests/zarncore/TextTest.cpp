@@ -33,11 +33,12 @@ TEST(JsonString, WritesEveryByteAsTheLibraryDoes) {
   }
 }
 
-// Two bytes, each one that needs care or its neighbour, at every two places
-// in and around a run of eight: a word is copied up to its first byte that
-// needs care, and the bytes after that one are looked at again.
-TEST(JsonString, WritesEveryTwoBytesNearEscapesAsTheLibraryDoes) {
-  const char bytes[] = {'\0', '\x01', '\x1f', ' ', '!', '"', '#', '\\', ']', '\x7f'};
+// Calls check with every text of two of bytes at every two places in and
+// around a run of eight: a word is copied up to its first byte that needs
+// care, a mark above that byte may be false, and the bytes after it are
+// looked at again.
+template <std::size_t kCount, class TCheck>
+void ForEveryTwoBytes(const char (&bytes)[kCount], TCheck check) {
   const std::string around(18, 'x');
   for (const char first : bytes) {
     for (const char second : bytes) {
@@ -46,11 +47,19 @@ TEST(JsonString, WritesEveryTwoBytesNearEscapesAsTheLibraryDoes) {
           std::string text = around;
           text[at] = first;
           text[later] = second;
-          ASSERT_EQ(Written(text), LibraryJson(text)) << "at " << at << " and " << later;
+          check(text);
         }
       }
     }
   }
+}
+
+// Bytes to escape and their neighbours.
+TEST(JsonString, WritesEveryTwoBytesNearEscapesAsTheLibraryDoes) {
+  const char bytes[] = {'\0', '\x01', '\x1f', ' ', '!', '"', '#', '\\', ']', '\x7f'};
+  ForEveryTwoBytes(bytes, [](const std::string& text) {
+    ASSERT_EQ(Written(text), LibraryJson(text)) << NZARNCORE::Printable(text);
+  });
 }
 
 TEST(JsonString, WritesMixedTextsAsTheLibraryDoes) {
@@ -61,6 +70,17 @@ TEST(JsonString, WritesMixedTextsAsTheLibraryDoes) {
                                "cut \xE2\x82 sequence and a lone \x80 byte then more text",
                                std::string("nul \0 inside and after the eighth byte", 39)};
   for (const std::string& text : texts) EXPECT_EQ(Written(text), LibraryJson(text)) << text;
+}
+
+// Each byte is shown on its own, so a text shows as its bytes one by one
+// do, wherever those that need showing lie.
+TEST(Printable, ShowsATextAsItsBytesOneByOne) {
+  const char bytes[] = {'\0', '\x01', '\t', '\n', '\r', '\x1b', '\x1f', ' ', '~', '\x7f', '\x80'};
+  ForEveryTwoBytes(bytes, [](const std::string& text) {
+    std::string oneByOne;
+    for (const char byte : text) oneByOne += NZARNCORE::Printable(std::string(1, byte));
+    ASSERT_EQ(NZARNCORE::Printable(text), oneByOne);
+  });
 }
 
 }  // namespace
