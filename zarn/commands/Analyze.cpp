@@ -14,6 +14,7 @@
 #include "zarn/output/CollectionReport.h"
 #include "zarn/output/GatheredOutput.h"
 #include "zarn/output/InventorySummary.h"
+#include "zarn/output/Terminal.h"
 #include "zarncore/Files.h"
 #include "zarncore/InventoryLoader.h"
 #include "zarncore/Text.h"
@@ -61,6 +62,7 @@ int RunAnalyzeOne(const TAnalyzeOptions& options, const TListedInventory& listed
                        partOfRun ? EFlush::EachLine : EFlush::AtEnd);
   writer.NameConcerned(*inventory);
   if (options.plan.trace) writer.ShowCalls();
+  if (!partOfRun && !IsTerminal(stdout)) writer.FormatAside();
   std::optional<TAcknowledgements> acknowledgements;
   if (options.knownFile) {
     const std::string host = inventory->Collection() ? inventory->Collection()->host : "";
@@ -70,6 +72,7 @@ int RunAnalyzeOne(const TAnalyzeOptions& options, const TListedInventory& listed
   const EAnalysisOutcome outcome = AnalyzeInventory(
       inventory, options.plan, writer, [&prefix](const std::string& m) { ReportError(prefix + m); },
       preloaded);
+  writer.Finish();
   const bool outputWritten = FinishOutput();
   const bool analyzed = outcome != EAnalysisOutcome::PluginNotLoaded;
   const bool unreadClasses = analyzed && NoteUnreadableClasses(*inventory, prefix) != 0;

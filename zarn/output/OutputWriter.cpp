@@ -2,8 +2,15 @@
 
 #include <algorithm>
 #include <charconv>
+#include <condition_variable>
+#include <cstring>
+#include <exception>
+#include <mutex>
 #include <sstream>
 #include <string_view>
+#include <system_error>
+#include <thread>
+#include <type_traits>
 #include <utility>
 
 #include "host/Analysis.h"
@@ -109,7 +116,7 @@ void AppendJsonAcknowledgement(std::string& line, const TAcknowledgement& acknow
 }
 
 void AppendJsonLog(std::string& line, const std::string& prefix, std::int32_t level,
-                   const std::string& text) {
+                   std::string_view text) {
   line += '{';
   line += prefix;
   line += "\"level\": ";
@@ -177,13 +184,14 @@ void AppendLevel(std::string& line, std::int32_t level) {
 
 // "[100] first line", further lines indented to line up under the first;
 // no line gets trailing blanks. Other control characters show escaped.
-void AppendTextLog(std::string& line, std::int32_t level, const std::string& text) {
+void AppendTextLog(std::string& line, std::int32_t level, std::string_view text) {
+  const std::size_t begin = line.size();
   AppendLevel(line, level);
-  const std::size_t indent = line.size() + 1;
+  const std::size_t indent = line.size() - begin + 1;
   // Copied only where it needs repair: most texts need none.
   std::string repaired;
   const std::string_view shown =
-      NZARNCORE::IsWellFormedUtf8(text) ? std::string_view(text) : (repaired = RepairUtf8(text));
+      NZARNCORE::IsWellFormedUtf8(text) ? text : (repaired = RepairUtf8(text));
   // Lines as getline splits them: a last newline ends a line, it starts none.
   for (std::size_t start = 0; start < shown.size();) {
     const std::size_t end = std::min(shown.find('\n', start), shown.size());
@@ -197,7 +205,83 @@ void AppendTextLog(std::string& line, std::int32_t level, const std::string& tex
   if (text.empty()) line += '\n';
 }
 
+// Lines held are handed to the formatter this many bytes at a time: each
+// hand-over wakes it, and a small output never starts it.
+constexpr std::size_t kHandedAtLeast = std::size_t(256) << 10;
+
+// What a held line needs to be formatted later; its text follows it.
+struct THeldLine {
+  std::int32_t level;
+  std::optional<std::size_t> concerned;
+  std::optional<TAcknowledgement> acknowledged;
+  std::size_t textSize;
+};
+static_assert(std::is_trivially_copyable_v<THeldLine>);
+
 }  // namespace
+
+// Formats and writes one batch of held lines at a time. The writer's
+// stream is its alone from a hand-over until Wait returns.
+class TOutputWriter::TFormatter {
+ public:
+  explicit TFormatter(TOutputWriter& writer) : m_writer(writer), m_thread([this] { Work(); }) {}
+  ~TFormatter() {
+    {
+      const std::lock_guard<std::mutex> lock(m_mutex);
+      m_stop = true;
+    }
+    m_changed.notify_all();
+    m_thread.join();
+  }
+  TFormatter(const TFormatter&) = delete;
+  TFormatter& operator=(const TFormatter&) = delete;
+
+  // Waits for the batch handed last; what it failed with, it throws here.
+  void Wait() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_changed.wait(lock, [this] { return m_held.empty(); });
+    if (m_failure) std::rethrow_exception(std::exchange(m_failure, nullptr));
+  }
+  // After Wait; held must stay as it is until the next Wait returns.
+  void Format(std::string_view held) {
+    {
+      const std::lock_guard<std::mutex> lock(m_mutex);
+      m_held = held;
+    }
+    m_changed.notify_all();
+  }
+
+ private:
+  void Work() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+      m_changed.wait(lock, [this] { return m_stop || !m_held.empty(); });
+      if (m_held.empty()) return;
+      lock.unlock();
+      std::exception_ptr failure;
+      try {
+        m_writer.WriteHeld(m_held, m_lines, m_label);
+      } catch (...) {
+        // Thrown again on the analysis's thread, as it would have been there.
+        failure = std::current_exception();
+      }
+      lock.lock();
+      m_failure = failure;
+      m_held = std::string_view();
+      m_changed.notify_all();
+    }
+  }
+
+  TOutputWriter& m_writer;
+  std::string m_lines;
+  std::string m_label;
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  std::string_view m_held;  // the batch being formatted; empty once done
+  std::exception_ptr m_failure;
+  bool m_stop = false;
+  std::thread m_thread;  // last, so that it starts with the rest in place
+};
 
 void CountLine(TLineCounts& counts, std::int32_t level) {
   switch (level) {
@@ -239,6 +323,8 @@ TOutputWriter::TOutputWriter(std::ostream& out, EFormat format,
       m_recordPrefix(std::move(recordPrefix)),
       m_flush(flush) {}
 
+TOutputWriter::~TOutputWriter() = default;
+
 void TOutputWriter::OnLog(std::int32_t level, const std::string& text) {
   std::optional<TAcknowledgement> acknowledged;
   if (m_acknowledgements) acknowledged = m_acknowledgements->Match(level, text);
@@ -251,23 +337,72 @@ void TOutputWriter::OnLog(std::int32_t level, const std::string& text) {
     ++m_counts.hidden;
     return;
   }
+  if (m_aside && !m_showCalls) return Hold(level, text, acknowledged);
   m_line.clear();
-  if (m_format == EFormat::Jsonl) {
-    AppendJsonLog(m_line, m_recordPrefix, level, text);
-    if (m_inventory && m_attribution.Concerned())
-      AppendJsonConcerned(m_line, m_label, *m_inventory, *m_attribution.Concerned());
-    if (acknowledged) AppendJsonAcknowledgement(m_line, *acknowledged);
-    m_line += "}\n";
-  } else {
-    AppendTextLog(m_line, level, text);
-    if (acknowledged) {
-      m_line += "  ";
-      NZARNCORE::AppendPrintable(m_line, AcknowledgementText(*acknowledged));
-      m_line += '\n';
-    }
-  }
+  AppendLine(m_line, m_label, level, text, m_attribution.Concerned(), acknowledged);
   m_out.write(m_line.data(), static_cast<std::streamsize>(m_line.size()));
   LineEnded();
+}
+
+void TOutputWriter::AppendLine(std::string& line, std::string& label, std::int32_t level,
+                               std::string_view text, const std::optional<std::size_t>& concerned,
+                               const std::optional<TAcknowledgement>& acknowledged) const {
+  if (m_format == EFormat::Jsonl) {
+    AppendJsonLog(line, m_recordPrefix, level, text);
+    if (m_inventory && concerned) AppendJsonConcerned(line, label, *m_inventory, *concerned);
+    if (acknowledged) AppendJsonAcknowledgement(line, *acknowledged);
+    line += "}\n";
+  } else {
+    AppendTextLog(line, level, text);
+    if (acknowledged) {
+      line += "  ";
+      NZARNCORE::AppendPrintable(line, AcknowledgementText(*acknowledged));
+      line += '\n';
+    }
+  }
+}
+
+void TOutputWriter::Hold(std::int32_t level, const std::string& text,
+                         const std::optional<TAcknowledgement>& acknowledged) {
+  const THeldLine held{level, m_attribution.Concerned(), acknowledged, text.size()};
+  m_held.append(reinterpret_cast<const char*>(&held), sizeof held);
+  m_held += text;
+  if (m_held.size() >= kHandedAtLeast) PassOn();
+}
+
+void TOutputWriter::PassOn() {
+  if (m_formatter == nullptr) {
+    try {
+      m_formatter = std::make_unique<TFormatter>(*this);
+    } catch (const std::system_error&) {
+      // No thread to spare: the lines are written here.
+      WriteHeld(m_held, m_line, m_label);
+      m_held.clear();
+      return;
+    }
+  }
+  m_formatter->Wait();
+  m_held.swap(m_handed);
+  m_formatter->Format(m_handed);
+  m_held.clear();
+}
+
+void TOutputWriter::Finish() {
+  if (m_formatter != nullptr) m_formatter->Wait();
+  WriteHeld(m_held, m_line, m_label);
+  m_held.clear();
+}
+
+void TOutputWriter::WriteHeld(std::string_view held, std::string& lines, std::string& label) {
+  lines.clear();
+  while (!held.empty()) {
+    THeldLine line;
+    std::memcpy(&line, held.data(), sizeof line);
+    const std::string_view text = held.substr(sizeof line, line.textSize);
+    AppendLine(lines, label, line.level, text, line.concerned, line.acknowledged);
+    held.remove_prefix(sizeof line + line.textSize);
+  }
+  m_out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
 }
 
 void TOutputWriter::OnHostCall(const THostCall& call) {

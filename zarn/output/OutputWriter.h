@@ -2,11 +2,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <string>
-
-#include <optional>
+#include <string_view>
 
 #include "zarn/known/Acknowledgements.h"
 #include "zarncore/HostCall.h"
@@ -55,8 +56,19 @@ class TOutputWriter : public NZARNCORE::IHostObserver {
   TOutputWriter(std::ostream& out, EFormat format,
                 std::optional<std::set<std::int32_t>> shownLevels,
                 std::string recordPrefix = std::string(), EFlush flush = EFlush::AtEnd);
+  ~TOutputWriter() override;
+  TOutputWriter(const TOutputWriter&) = delete;
+  TOutputWriter& operator=(const TOutputWriter&) = delete;
 
   void ShowCalls() { m_showCalls = true; }
+  // For an output nobody reads as it comes: the logged lines are held, and
+  // once many are, formatted and written on a thread of their own while
+  // the analysis goes on (a flooded log's 200,000 lines took a third of
+  // its analysis to format). Not with a trace, whose calls come between
+  // the lines. Finish writes what is held.
+  void FormatAside() { m_aside = true; }
+  // Writes every line held; the stream then has every line logged so far.
+  void Finish();
   // Each JSONL line of a logged text then names the class and the instance
   // it concerns, from this inventory, which must outlive the writer's use.
   void NameConcerned(const NZARNCORE::TInventory& inventory) { m_inventory = &inventory; }
@@ -70,8 +82,18 @@ class TOutputWriter : public NZARNCORE::IHostObserver {
   const TLineCounts& Counts() const { return m_counts; }
 
  private:
+  class TFormatter;
+
   void LineEnded();
   bool Shows(std::int32_t level) const;
+  void AppendLine(std::string& line, std::string& label, std::int32_t level, std::string_view text,
+                  const std::optional<std::size_t>& concerned,
+                  const std::optional<TAcknowledgement>& acknowledged) const;
+  void Hold(std::int32_t level, const std::string& text,
+            const std::optional<TAcknowledgement>& acknowledged);
+  void PassOn();
+  // Formats and writes the held lines, one after the other.
+  void WriteHeld(std::string_view held, std::string& lines, std::string& label);
 
   std::ostream& m_out;
   EFormat m_format;
@@ -85,6 +107,10 @@ class TOutputWriter : public NZARNCORE::IHostObserver {
   TLineCounts m_counts;
   std::string m_line;   // a line, made whole before it is written
   std::string m_label;  // an instance's, for the line
+  bool m_aside = false;
+  std::string m_held;    // lines held, each a THeldLine and its text
+  std::string m_handed;  // the ones the formatter has
+  std::unique_ptr<TFormatter> m_formatter;
 };
 
 }  // namespace NZARN
