@@ -260,7 +260,7 @@ class TOutputWriter::TFormatter {
       lock.unlock();
       std::exception_ptr failure;
       try {
-        m_writer.WriteHeld(m_held, m_lines, m_label);
+        m_writer.WriteHeld(m_held, m_line, m_label);
       } catch (...) {
         // Thrown again on the analysis's thread, as it would have been there.
         failure = std::current_exception();
@@ -273,7 +273,7 @@ class TOutputWriter::TFormatter {
   }
 
   TOutputWriter& m_writer;
-  std::string m_lines;
+  std::string m_line;
   std::string m_label;
   std::mutex m_mutex;
   std::condition_variable m_changed;
@@ -393,16 +393,18 @@ void TOutputWriter::Finish() {
   m_held.clear();
 }
 
-void TOutputWriter::WriteHeld(std::string_view held, std::string& lines, std::string& label) {
-  lines.clear();
+void TOutputWriter::WriteHeld(std::string_view held, std::string& line, std::string& label) {
+  // A line at a time, as OnLog writes it: a batch's lines made whole first
+  // would add their size to the peak memory.
   while (!held.empty()) {
-    THeldLine line;
-    std::memcpy(&line, held.data(), sizeof line);
-    const std::string_view text = held.substr(sizeof line, line.textSize);
-    AppendLine(lines, label, line.level, text, line.concerned, line.acknowledged);
-    held.remove_prefix(sizeof line + line.textSize);
+    THeldLine next;
+    std::memcpy(&next, held.data(), sizeof next);
+    line.clear();
+    AppendLine(line, label, next.level, held.substr(sizeof next, next.textSize), next.concerned,
+               next.acknowledged);
+    m_out.write(line.data(), static_cast<std::streamsize>(line.size()));
+    held.remove_prefix(sizeof next + next.textSize);
   }
-  m_out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
 }
 
 void TOutputWriter::OnHostCall(const THostCall& call) {

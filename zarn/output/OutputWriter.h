@@ -93,7 +93,7 @@ class TOutputWriter : public NZARNCORE::IHostObserver {
             const std::optional<TAcknowledgement>& acknowledged);
   void PassOn();
   // Formats and writes the held lines, one after the other.
-  void WriteHeld(std::string_view held, std::string& lines, std::string& label);
+  void WriteHeld(std::string_view held, std::string& line, std::string& label);
 
   std::ostream& m_out;
   EFormat m_format;
