@@ -4,6 +4,8 @@
 #include <ostream>
 #include <streambuf>
 
+#include "zarn/output/WorkerThread.h"
+
 namespace NZARN {
 
 // While it lives, what is written to the stream is gathered a mebibyte at
@@ -27,8 +29,6 @@ class TGatheredOutput : public std::streambuf {
   int sync() override;
 
  private:
-  class TWriter;
-
   // Writes what was gathered before it returns.
   bool HandOn();
   // Has the writer write what was gathered meanwhile; false when an
@@ -41,7 +41,8 @@ class TGatheredOutput : public std::streambuf {
   // pages, and zeroing them all cost a single run a sixth of its time.
   std::unique_ptr<char[]> m_buffer;
   std::unique_ptr<char[]> m_passed;  // the one the writer writes
-  std::unique_ptr<TWriter> m_writer;
+  std::unique_ptr<TWorkerThread> m_writer;
+  bool m_written = true;  // every write the writer was handed wrote all
 };
 
 }  // namespace NZARN

@@ -2,14 +2,10 @@
 
 #include <algorithm>
 #include <charconv>
-#include <condition_variable>
 #include <cstring>
-#include <exception>
-#include <mutex>
 #include <sstream>
 #include <string_view>
 #include <system_error>
-#include <thread>
 #include <type_traits>
 #include <utility>
 
@@ -220,69 +216,6 @@ static_assert(std::is_trivially_copyable_v<THeldLine>);
 
 }  // namespace
 
-// Formats and writes one batch of held lines at a time. The writer's
-// stream is its alone from a hand-over until Wait returns.
-class TOutputWriter::TFormatter {
- public:
-  explicit TFormatter(TOutputWriter& writer) : m_writer(writer), m_thread([this] { Work(); }) {}
-  ~TFormatter() {
-    {
-      const std::lock_guard<std::mutex> lock(m_mutex);
-      m_stop = true;
-    }
-    m_changed.notify_all();
-    m_thread.join();
-  }
-  TFormatter(const TFormatter&) = delete;
-  TFormatter& operator=(const TFormatter&) = delete;
-
-  // Waits for the batch handed last; what it failed with, it throws here.
-  void Wait() {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_held.empty(); });
-    if (m_failure) std::rethrow_exception(std::exchange(m_failure, nullptr));
-  }
-  // After Wait; held must stay as it is until the next Wait returns.
-  void Format(std::string_view held) {
-    {
-      const std::lock_guard<std::mutex> lock(m_mutex);
-      m_held = held;
-    }
-    m_changed.notify_all();
-  }
-
- private:
-  void Work() {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    for (;;) {
-      m_changed.wait(lock, [this] { return m_stop || !m_held.empty(); });
-      if (m_held.empty()) return;
-      lock.unlock();
-      std::exception_ptr failure;
-      try {
-        m_writer.WriteHeld(m_held, m_line, m_label);
-      } catch (...) {
-        // Thrown again on the analysis's thread, as it would have been there.
-        failure = std::current_exception();
-      }
-      lock.lock();
-      m_failure = failure;
-      m_held = std::string_view();
-      m_changed.notify_all();
-    }
-  }
-
-  TOutputWriter& m_writer;
-  std::string m_line;
-  std::string m_label;
-  std::mutex m_mutex;
-  std::condition_variable m_changed;
-  std::string_view m_held;  // the batch being formatted; empty once done
-  std::exception_ptr m_failure;
-  bool m_stop = false;
-  std::thread m_thread;  // last, so that it starts with the rest in place
-};
-
 void CountLine(TLineCounts& counts, std::int32_t level) {
   switch (level) {
     case kLevelFinding:
@@ -322,8 +255,6 @@ TOutputWriter::TOutputWriter(std::ostream& out, EFormat format,
       m_shownLevels(std::move(shownLevels)),
       m_recordPrefix(std::move(recordPrefix)),
       m_flush(flush) {}
-
-TOutputWriter::~TOutputWriter() = default;
 
 void TOutputWriter::OnLog(std::int32_t level, const std::string& text) {
   std::optional<TAcknowledgement> acknowledged;
@@ -373,7 +304,7 @@ void TOutputWriter::Hold(std::int32_t level, const std::string& text,
 void TOutputWriter::PassOn() {
   if (m_formatter == nullptr) {
     try {
-      m_formatter = std::make_unique<TFormatter>(*this);
+      m_formatter = std::make_unique<TWorkerThread>();
     } catch (const std::system_error&) {
       // No thread to spare: the lines are written here.
       WriteHeld(m_held, m_line, m_label);
@@ -381,9 +312,10 @@ void TOutputWriter::PassOn() {
       return;
     }
   }
+  // The stream is the formatter's alone from here until its Wait returns.
   m_formatter->Wait();
   m_held.swap(m_handed);
-  m_formatter->Format(m_handed);
+  m_formatter->Hand([this] { WriteHeld(m_handed, m_handedLine, m_handedLabel); });
   m_held.clear();
 }
 

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "zarn/known/Acknowledgements.h"
+#include "zarn/output/WorkerThread.h"
 #include "zarncore/HostCall.h"
 #include "zarncore/Inventory.h"
 #include "zarncore/LineAttribution.h"
@@ -56,7 +57,6 @@ class TOutputWriter : public NZARNCORE::IHostObserver {
   TOutputWriter(std::ostream& out, EFormat format,
                 std::optional<std::set<std::int32_t>> shownLevels,
                 std::string recordPrefix = std::string(), EFlush flush = EFlush::AtEnd);
-  ~TOutputWriter() override;
   TOutputWriter(const TOutputWriter&) = delete;
   TOutputWriter& operator=(const TOutputWriter&) = delete;
 
@@ -82,8 +82,6 @@ class TOutputWriter : public NZARNCORE::IHostObserver {
   const TLineCounts& Counts() const { return m_counts; }
 
  private:
-  class TFormatter;
-
   void LineEnded();
   bool Shows(std::int32_t level) const;
   void AppendLine(std::string& line, std::string& label, std::int32_t level, std::string_view text,
@@ -108,9 +106,11 @@ class TOutputWriter : public NZARNCORE::IHostObserver {
   std::string m_line;   // a line, made whole before it is written
   std::string m_label;  // an instance's, for the line
   bool m_aside = false;
-  std::string m_held;    // lines held, each a THeldLine and its text
-  std::string m_handed;  // the ones the formatter has
-  std::unique_ptr<TFormatter> m_formatter;
+  std::string m_held;         // lines held, each a THeldLine and its text
+  std::string m_handed;       // the ones the formatter has
+  std::string m_handedLine;   // the formatter's m_line
+  std::string m_handedLabel;  // the formatter's m_label
+  std::unique_ptr<TWorkerThread> m_formatter;
 };
 
 }  // namespace NZARN
