@@ -56,13 +56,15 @@ bool TGatheredOutput::PassOn() {
     }
   }
   m_writer->Wait();
+  // Read before the next write is handed on, which may change it.
+  const bool written = m_written;
   const std::streamsize gathered = pptr() - pbase();
   m_buffer.swap(m_passed);
   m_writer->Hand([this, gathered] {
     if (m_target->sputn(m_passed.get(), gathered) != gathered) m_written = false;
   });
   setp(m_buffer.get(), m_buffer.get() + kGathered);
-  return m_written;
+  return written;
 }
 
 }  // namespace NZARN
