@@ -11,7 +11,7 @@
 #include <system_error>
 #include <thread>
 
-#if defined(__linux__)
+#if !defined(_WIN32)
 #include <sys/mman.h>
 #endif
 
@@ -50,7 +50,62 @@ bool Populate(unsigned char* data, std::size_t size) {
 #endif
 }
 
+// Whether the arenas this thread fills take blocks shared with children.
+thread_local bool t_sharedWithChildren = false;
+
 }  // namespace
+
+// The blocks shared with children that no arena holds, to be taken again.
+// Their sizes are powers of two, so that every block given back fits a
+// later request and the pool never holds more than the most that were in
+// use at once.
+class TArena::TSharedBlocks {
+ public:
+  static TSharedBlocks& Instance() {
+    static TSharedBlocks* const blocks = new TSharedBlocks();  // outlives every arena
+    return *blocks;
+  }
+
+  // Null data where the system has no shared memory to give.
+  TBlock Take(std::size_t atLeast) {
+    std::size_t size = kFirstBlock;
+    while (size < atLeast) size *= 2;
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    const auto free = std::find_if(m_free.begin(), m_free.end(),
+                                   [size](const TBlock& block) { return block.size == size; });
+    if (free != m_free.end()) {
+      const TBlock block = *free;
+      m_free.erase(free);
+      return block;
+    }
+    // Room for every block made, so that giving one back never allocates.
+    m_free.reserve(m_made + 1);
+    unsigned char* const data = Map(size);
+    if (data != nullptr) ++m_made;
+    return TBlock{data, size, true};
+  }
+
+  void Give(const TBlock& block) {
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_free.push_back(block);
+  }
+
+ private:
+  static unsigned char* Map(std::size_t size) {
+#if defined(_WIN32)
+    static_cast<void>(size);
+    return nullptr;
+#else
+    void* const data =
+        mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    return data == MAP_FAILED ? nullptr : static_cast<unsigned char*>(data);
+#endif
+  }
+
+  std::mutex m_mutex;
+  std::vector<TBlock> m_free;
+  std::size_t m_made = 0;
+};
 
 // The thread that makes blocks of the largest size ready, their pages
 // written once so that the system has given them, and the blocks it has
@@ -163,6 +218,14 @@ TArena::TFillingAhead::~TFillingAhead() {
   m_arena.m_fillingAhead = false;
 }
 
+TArena::TSharedWithChildren::TSharedWithChildren() : m_outermost(!t_sharedWithChildren) {
+  t_sharedWithChildren = true;
+}
+
+TArena::TSharedWithChildren::~TSharedWithChildren() {
+  if (m_outermost) t_sharedWithChildren = false;
+}
+
 TArena::TArena() = default;
 
 TArena::~TArena() {
@@ -182,10 +245,17 @@ void TArena::Adopt(TArena& other) {
 
 // Null data when the system has no memory to give.
 TArena::TBlock TArena::MakeBlock(std::size_t size) {
+  if (t_sharedWithChildren && size <= kSharedBlockAtMost) {
+    const TBlock shared = TSharedBlocks::Instance().Take(size);
+    if (shared.data != nullptr) return shared;
+  }
   return TBlock{static_cast<unsigned char*>(std::malloc(size)), size};
 }
 
-void TArena::FreeBlock(const TBlock& block) { std::free(block.data); }
+void TArena::FreeBlock(const TBlock& block) {
+  if (block.shared) return TSharedBlocks::Instance().Give(block);
+  std::free(block.data);
+}
 
 unsigned char* TArena::NewBlock(std::size_t atLeast) {
   const std::size_t grown = m_blocks.empty() ? kFirstBlock : m_blocks.back().size * 2;

@@ -47,6 +47,25 @@ class ZARN_API TArena {
     bool m_outermost;
   };
 
+  // While one lives, the arenas its thread fills take their blocks of up
+  // to kSharedBlockAtMost bytes from memory shared with the processes this
+  // one forks: a child then reads what was loaded for it where it lies, and
+  // loading the next one writes to no page that a fork protected, each of
+  // which would have cost a fault and a copy. Such a block is taken again
+  // only once its arena has ended, so whoever forks keeps the arena until
+  // the child is done with it. Within another one's scope, one does nothing.
+  class ZARN_API TSharedWithChildren {
+   public:
+    TSharedWithChildren();
+    ~TSharedWithChildren();
+    TSharedWithChildren(const TSharedWithChildren&) = delete;
+    TSharedWithChildren& operator=(const TSharedWithChildren&) = delete;
+
+   private:
+    bool m_outermost;
+  };
+  static constexpr std::size_t kSharedBlockAtMost = std::size_t(256) << 10;
+
   TArena();
   ~TArena();
   TArena(const TArena&) = delete;
@@ -75,8 +94,10 @@ class ZARN_API TArena {
   struct TBlock {
     unsigned char* data;
     std::size_t size;
+    bool shared = false;  // with the processes this one forks
   };
   class TAhead;
+  class TSharedBlocks;
 
   static TBlock MakeBlock(std::size_t size);
   static void FreeBlock(const TBlock& block);

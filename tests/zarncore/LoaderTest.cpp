@@ -502,6 +502,24 @@ TEST(Loader, LoadsALargeFileInTwoHalvesAsItsText) {
   }
 }
 
+// Storage shared with children is taken again only once the inventory that
+// held it has ended: a child may still be reading an inventory its parent
+// loaded while the parent loads the next.
+TEST(Loader, InventoriesLoadedForChildrenKeepTheirStorage) {
+  const auto text = [](char fill) { return WithValue('"' + std::string(100000, fill) + '"'); };
+  const auto value = [](const boost::shared_ptr<TInventory>& inventory) {
+    return inventory->Properties(0).at(0).value.ToString(10);
+  };
+  const NZARNCORE::TArena::TSharedWithChildren shared;
+  boost::shared_ptr<TInventory> first = LoadInventoryText(text('a'), "a.json");
+  const boost::shared_ptr<TInventory> second = LoadInventoryText(text('b'), "b.json");
+  EXPECT_EQ(value(first), std::string(100000, 'a'));
+  first.reset();
+  const boost::shared_ptr<TInventory> third = LoadInventoryText(text('c'), "c.json");
+  EXPECT_EQ(value(second), std::string(100000, 'b'));
+  EXPECT_EQ(value(third), std::string(100000, 'c'));
+}
+
 TEST(Loader, NamesFileThatCannotBeRead) {
   const std::string missing = TTempFile().path;
   EXPECT_EQ(FileErrorOf(missing), missing + ": cannot read: no such file or directory");

@@ -71,8 +71,9 @@ constexpr std::uintmax_t kLoadedHereAtMost = std::uintmax_t(256) << 10;
 // it more than its analysis; here they stay warm from one inventory to the
 // next. The plug-in still runs only in the child. A larger inventory loads
 // in its child, beside the other analyses, and one that cannot be loaded
-// here is left to its child, which says why. Null on Windows, where the
-// child is zarn started again.
+// here is left to its child, which says why. Its storage is shared with
+// the children, so the caller keeps it until its child has ended. Null on
+// Windows, where the child is zarn started again.
 boost::shared_ptr<NZARNCORE::TInventory> LoadedHere(
     [[maybe_unused]] const TListedInventory& inventory) {
 #if defined(_WIN32)
@@ -83,6 +84,7 @@ boost::shared_ptr<NZARNCORE::TInventory> LoadedHere(
   const std::uintmax_t size = std::filesystem::file_size(inventory.path, error);
   if (error || size > kLoadedHereAtMost) return nullptr;
   try {
+    const NZARNCORE::TArena::TSharedWithChildren shared;
     return LoadInventory({inventory.path, true});
   } catch (const NZARNCORE::TInventoryError&) {
     return nullptr;
@@ -206,14 +208,17 @@ class TFleetRun {
 
  private:
   TChildRunHandlers Handlers() {
-    return {[this](std::size_t index) { return Work(m_inventories[index]); },
+    return {[this](std::size_t index) { return Work(index); },
             [this](std::size_t index, TChildResult result) { Ended(index, std::move(result)); },
             [this](std::size_t index, const std::string& why) { NotStarted(index, why); },
             [this](const std::string& why, std::size_t jobs) { Fewer(why, jobs); }};
   }
 
-  TChildWork Work(const TListedInventory& inventory) {
+  TChildWork Work(std::size_t index) {
+    const TListedInventory& inventory = m_inventories[index];
     const boost::shared_ptr<NZARNCORE::TInventory> loaded = LoadedHere(inventory);
+    // Replaces one loaded for a start that failed and is tried again.
+    if (loaded) m_loadedHere.insert_or_assign(index, loaded);
     return {[this, &inventory, loaded] {
               return RunAnalyzeOne(m_options, inventory, true, m_preloaded.get(), loaded);
             },
@@ -221,6 +226,7 @@ class TFleetRun {
   }
 
   void NotStarted(std::size_t index, const std::string& why) {
+    m_loadedHere.erase(index);
     TChildResult failed;
     failed.abnormal = why;
     m_waiting.emplace(index,
@@ -235,6 +241,7 @@ class TFleetRun {
   }
 
   void Ended(std::size_t index, TChildResult result) {
+    m_loadedHere.erase(index);
     m_waiting.emplace(index, Interpret(m_inventories[index].path, std::move(result)));
     WriteReady();
     m_progress.Update(m_run.Ended());
@@ -307,6 +314,8 @@ class TFleetRun {
   // those are kept: each child is a copy of this process, and a place kept
   // for every inventory of a large archive would be copied with each.
   std::map<std::size_t, TMemberOutcome> m_waiting;
+  // The inventories loaded here whose children may still read them.
+  std::map<std::size_t, boost::shared_ptr<NZARNCORE::TInventory>> m_loadedHere;
   TProgress m_progress;
   std::size_t m_written = 0;
   bool m_outputFailed = false;
