@@ -288,4 +288,11 @@ unsigned char* TArena::Move(unsigned char* data, std::size_t size, std::size_t e
   return moved;
 }
 
+void* TArenaResource::do_allocate(std::size_t bytes, std::size_t alignment) {
+  if (alignment <= kAlignment) return m_arena.Allocate(bytes);
+  const std::uintptr_t start =
+      reinterpret_cast<std::uintptr_t>(m_arena.Allocate(bytes + alignment));
+  return reinterpret_cast<void*>(RoundUp(start, alignment));
+}
+
 }  // namespace NZARNCORE

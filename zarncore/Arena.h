@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <memory_resource>
 #include <vector>
 
 #include "host/ZarnApi.h"
@@ -138,6 +139,23 @@ class ZARN_API TArena {
   unsigned char* m_end = nullptr;
   bool m_fillingAhead = false;      // while a TFillingAhead lives
   std::unique_ptr<TAhead> m_ahead;  // from the first largest block then
+};
+
+// Memory for tables that live as long as an arena: taken from it, and
+// given back only with it, so that letting a table go touches none of its
+// pages.
+class ZARN_API TArenaResource : public std::pmr::memory_resource {
+ public:
+  explicit TArenaResource(TArena& arena) : m_arena(arena) {}
+
+ private:
+  void* do_allocate(std::size_t bytes, std::size_t alignment) override;
+  void do_deallocate(void*, std::size_t, std::size_t) override {}
+  bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override {
+    return this == &other;
+  }
+
+  TArena& m_arena;
 };
 
 // An array that grows without ever moving its elements: segment s holds

@@ -92,6 +92,13 @@ TCIMValue DecodeValue(const unsigned char* p) {
   return TCIMValue::Text(type, std::string(reinterpret_cast<const char*>(p), number));
 }
 
+// A copy of the text that lives as long as the memory's arena.
+std::string_view Stored(std::pmr::memory_resource& memory, std::string_view text) {
+  char* const copy = static_cast<char*>(memory.allocate(text.size(), 1));
+  if (!text.empty()) std::memcpy(copy, text.data(), text.size());
+  return std::string_view(copy, text.size());
+}
+
 EPropertyFault FaultOf(EState state) {
   if (state == eLookupFault) return EPropertyFault::Lookup;
   return state == eValueFault ? EPropertyFault::Value : EPropertyFault::None;
@@ -122,7 +129,7 @@ TInventory::TInstanceIndex TInventory::AddInstance(std::size_t classIndex) {
 }
 
 void TInventory::SetInstanceId(TInstanceIndex instance, std::string_view id) {
-  const std::string_view stored = m_ids.emplace_back(id);
+  const std::string_view stored = Stored(m_tables, id);
   m_instanceById.emplace(stored, static_cast<std::uint32_t>(instance));
   m_idOfInstance[static_cast<std::uint32_t>(instance)] = stored;
 }
@@ -135,7 +142,8 @@ TInventory::TInterned TInventory::InternName(std::string_view name) {
   const auto found = m_nameIds.find(name);
   if (found != m_nameIds.end()) return TInterned{found->second, found->first};
   const TNameId id = static_cast<TNameId>(m_names.size());
-  const std::string_view stored = m_names.emplace_back(name);
+  const std::string_view stored = Stored(m_namesTables, name);
+  m_names.push_back(stored);
   m_nameIds.emplace(stored, id);
   return TInterned{id, stored};
 }
@@ -287,17 +295,17 @@ std::vector<TInventory::TProperty> TInventory::Properties(TInstanceIndex instanc
   const unsigned char* p = record.properties;
   const unsigned char* const end = p + record.propertyBytes;
   while (p != end) {
-    const std::string& name = m_names[static_cast<TNameId>(GetVarint(p))];
+    const std::string_view name = m_names[static_cast<TNameId>(GetVarint(p))];
     const TPropertyRef property = RefAt(p);
     properties.push_back(
-        TProperty{name, property.Value(), property.Fault(), property.FaultStatus()});
+        TProperty{std::string(name), property.Value(), property.Fault(), property.FaultStatus()});
     p = SkipPayload(p);
   }
   return properties;
 }
 
-const std::vector<std::uint32_t>& TInventory::Associated(TInstanceIndex instance) const {
-  static const std::vector<std::uint32_t> kNone;
+const std::pmr::vector<std::uint32_t>& TInventory::Associated(TInstanceIndex instance) const {
+  static const std::pmr::vector<std::uint32_t> kNone;
   const auto found = m_associated.find(static_cast<std::uint32_t>(instance));
   return found == m_associated.end() ? kNone : found->second;
 }

@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -162,7 +161,7 @@ class ZARN_API TInventory {
   // Every property, decoded, in the order added.
   std::vector<TProperty> Properties(TInstanceIndex instance) const;
   // The instances associated with this one, in association order.
-  const std::vector<std::uint32_t>& Associated(TInstanceIndex instance) const;
+  const std::pmr::vector<std::uint32_t>& Associated(TInstanceIndex instance) const;
   const std::optional<std::uint16_t>& OperatingSystemType() const { return m_osType; }
   const std::optional<TZARNStatusCode>& OperatingSystemTypeFault() const { return m_osTypeFault; }
   const std::optional<TCollectionRecord>& Collection() const { return m_collection; }
@@ -180,6 +179,14 @@ class ZARN_API TInventory {
 
   TInventory* m_namesOf = nullptr;  // a part's whole
   TArena m_arena;
+  // The tables below lie in arenas as well, so that an inventory is let go
+  // without touching each of their entries: in a parent that loads for
+  // its children, each such write after a fork costs a copy of the page.
+  // Names have an arena of their own, as the thread of a part interns
+  // names while this one fills m_arena.
+  TArenaResource m_tables{m_arena};
+  TArena m_namesArena;
+  TArenaResource m_namesTables{m_namesArena};
   // A part's instance records, let go once its instances have joined the
   // whole's; a whole keeps them with its properties.
   TArena m_partRecords;
@@ -188,12 +195,11 @@ class ZARN_API TInventory {
   std::unordered_map<std::string, std::size_t> m_classByName;
   TSegmentedArray<TInstance> m_instances;
   std::mutex m_namesLock;
-  std::deque<std::string> m_names;
-  std::unordered_map<std::string_view, TNameId> m_nameIds;
-  std::deque<std::string> m_ids;
-  std::unordered_map<std::string_view, std::uint32_t> m_instanceById;
-  std::unordered_map<std::uint32_t, std::string_view> m_idOfInstance;
-  std::unordered_map<std::uint32_t, std::vector<std::uint32_t>> m_associated;
+  std::pmr::vector<std::string_view> m_names{&m_namesTables};
+  std::pmr::unordered_map<std::string_view, TNameId> m_nameIds{&m_namesTables};
+  std::pmr::unordered_map<std::string_view, std::uint32_t> m_instanceById{&m_tables};
+  std::pmr::unordered_map<std::uint32_t, std::string_view> m_idOfInstance{&m_tables};
+  std::pmr::unordered_map<std::uint32_t, std::pmr::vector<std::uint32_t>> m_associated{&m_tables};
   std::size_t m_associationCount = 0;
   std::optional<std::uint16_t> m_osType;
   std::optional<TZARNStatusCode> m_osTypeFault;

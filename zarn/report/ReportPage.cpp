@@ -342,7 +342,7 @@ std::vector<std::string> Columns(const std::vector<std::vector<TInventory::TProp
 }
 
 void AppendAssociated(std::string& out, const TInventory& inventory, std::size_t instance) {
-  const std::vector<std::uint32_t>& associated = inventory.Associated(instance);
+  const auto& associated = inventory.Associated(instance);
   const std::size_t shown = std::min(associated.size(), kShownAssociations);
   for (std::size_t i = 0; i < shown; ++i) {
     if (i != 0) out += ", ";
