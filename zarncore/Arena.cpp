@@ -20,6 +20,8 @@ namespace {
 
 constexpr std::size_t kFirstBlock = std::size_t(64) << 10;
 constexpr std::size_t kLargestBlock = std::size_t(4) << 20;
+// The largest block shared with children: what a small inventory needs.
+constexpr std::size_t kSharedBlockAtMost = std::size_t(256) << 10;
 constexpr std::size_t kAlignment = alignof(std::max_align_t);
 // The other thread makes a block ready several times faster than the
 // arena fills one, and a block made ready that the arena never takes adds

@@ -49,12 +49,12 @@ class ZARN_API TArena {
   };
 
   // While one lives, the arenas its thread fills take their blocks of up
-  // to kSharedBlockAtMost bytes from memory shared with the processes this
-  // one forks: a child then reads what was loaded for it where it lies, and
-  // loading the next one writes to no page that a fork protected, each of
-  // which would have cost a fault and a copy. Such a block is taken again
-  // only once its arena has ended, so whoever forks keeps the arena until
-  // the child is done with it. Within another one's scope, one does nothing.
+  // to 256 KiB from memory shared with the processes this one forks: a
+  // child then reads what was loaded for it where it lies, and loading the
+  // next one writes to no page that a fork protected, each of which would
+  // have cost a fault and a copy. Such a block is taken again only once
+  // its arena has ended, so whoever forks keeps the arena until the child
+  // is done with it. Within another one's scope, one does nothing.
   class ZARN_API TSharedWithChildren {
    public:
     TSharedWithChildren();
@@ -65,7 +65,6 @@ class ZARN_API TArena {
    private:
     bool m_outermost;
   };
-  static constexpr std::size_t kSharedBlockAtMost = std::size_t(256) << 10;
 
   TArena();
   ~TArena();
