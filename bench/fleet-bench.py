@@ -6,8 +6,10 @@ Generates an archive of typical servers' inventories into the build folder
 engineer keeps them, then times three ways of analysing all of it: zarn
 analyze on the archive's folder, a shell loop of one zarn analyze per
 inventory, and GNU parallel running one zarn analyze per inventory. Every
-way must write the same number of lines. Prints inventories per second and
-writes the figures as JSON.
+way must write the same number of lines. Alongside, times the floor of the
+first way: a process made and ended for each inventory, with nothing done in
+it (process-floor). Prints inventories per second and writes the figures as
+JSON.
 """
 
 import argparse
@@ -84,9 +86,10 @@ def run(build, count, runs=1):
     """Times the three ways over an archive of count inventories, taking
     turns for runs rounds; the median of each, with the goals judged."""
     zarn = os.path.join(build, "bin", "zarn")
+    floor = os.path.join(build, "bin", "process-floor")
     parallel = shutil.which("parallel")
-    if not os.path.exists(zarn) or not parallel:
-        sys.exit("missing: zarn or GNU parallel (run 'make bench')")
+    if not os.path.exists(zarn) or not os.path.exists(floor) or not parallel:
+        sys.exit("missing: zarn, process-floor or GNU parallel (run 'make bench')")
     folder = os.path.join(build, "bench", "fleet")
     archive = os.path.join(folder, "archive")
     paths = generate(archive, count)
@@ -106,11 +109,16 @@ def run(build, count, runs=1):
         "GNU parallel": ([parallel, "-j", str(cores), zarn, "analyze", "{}", "--format",
                           "jsonl", "::::", listing], "parallel.jsonl"),
     }
+    # The libraries zarn's parent holds when it makes its children.
+    floor_command = [floor, str(count), str(cores), os.path.join(build, "bin", "libzarncore.so"),
+                     os.path.join(build, "bin", "tvxanal.pi")]
     samples = {name: [] for name in commands}
+    floor_seconds = []
     for round_number in range(runs):
         log("timing the archive's three ways, round %d of %d" % (round_number + 1, runs))
         for name, (command, output) in commands.items():
             samples[name].append(timed(command, os.path.join(folder, output)))
+        floor_seconds.append(timed(floor_command, os.devnull)["seconds"])
     ways = {name: {"seconds": statistics.median(sample["seconds"] for sample in taken),
                    "runs_s": [sample["seconds"] for sample in taken],
                    "lines": taken[0]["lines"]}
@@ -131,7 +139,10 @@ def run(build, count, runs=1):
               "%.2f x" % (ours / loop))]
     report = {"inventories": count, "bytes_each": os.path.getsize(paths[0]), "cpus": cores,
               "load_average_before": load_before, "load_average_after": load_after,
-              "ways": ways, "goals": [{"goal": goal, "met": met, "figure": figure}
+              "ways": ways,
+              "process_floor": {"seconds": statistics.median(floor_seconds),
+                                "runs_s": floor_seconds},
+              "goals": [{"goal": goal, "met": met, "figure": figure}
                                       for goal, met, figure in goals]}
     with open(os.path.join(folder, "results.json"), "w", encoding="utf-8") as out:
         json.dump(report, out, indent=2)
@@ -147,6 +158,10 @@ def print_report(report):
     print("%-18s %10s %16s" % ("way", "seconds", "inventories/s"))
     for name, way in report["ways"].items():
         print("%-18s %10.2f %16.0f" % (name, way["seconds"], way["inventories_per_s"]))
+    floor = report["process_floor"]["seconds"]
+    print("\nFloor of analyze DIR, a process made and ended for each inventory with nothing"
+          "\ndone in it: %.2f s (the shell loop takes %.0f times as long)." % (
+              floor, report["ways"]["shell loop"]["seconds"] / floor))
 
 
 def main():
