@@ -72,14 +72,15 @@ def generate(folder, count):
 
 
 def timed(command, output_path):
-    """Wall seconds of one run, and the lines at a level it wrote."""
+    """Wall seconds of one run, the lines at a level it wrote, and its exit status."""
     with open(output_path, "wb") as output:
         start = time.perf_counter()
-        subprocess.run(command, stdout=output, stderr=subprocess.DEVNULL, check=False)
+        status = subprocess.run(command, stdout=output, stderr=subprocess.DEVNULL,
+                                check=False).returncode
         seconds = time.perf_counter() - start
     with open(output_path, encoding="utf-8", errors="replace") as written:
         lines = sum(LINE_KEY in line for line in written)
-    return {"seconds": seconds, "lines": lines}
+    return {"seconds": seconds, "lines": lines, "status": status}
 
 
 def run(build, count, runs=1):
@@ -118,7 +119,11 @@ def run(build, count, runs=1):
         log("timing the archive's three ways, round %d of %d" % (round_number + 1, runs))
         for name, (command, output) in commands.items():
             samples[name].append(timed(command, os.path.join(folder, output)))
-        floor_seconds.append(timed(floor_command, os.devnull)["seconds"])
+        floor_run = timed(floor_command, os.devnull)
+        if floor_run["status"] != 0:
+            sys.exit("process-floor failed (exit status %d): %s" % (
+                floor_run["status"], " ".join(floor_command)))
+        floor_seconds.append(floor_run["seconds"])
     ways = {name: {"seconds": statistics.median(sample["seconds"] for sample in taken),
                    "runs_s": [sample["seconds"] for sample in taken],
                    "lines": taken[0]["lines"]}

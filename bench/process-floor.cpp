@@ -10,15 +10,25 @@
 #include <cstdio>
 #include <cstdlib>
 
+namespace {
+
+// The whole of text read as a decimal number of at least least; -1 when it
+// is not one.
+long Number(const char* text, long least) {
+  char* end = nullptr;
+  const long value = std::strtol(text, &end, 10);
+  return end != text && *end == '\0' && value >= least ? value : -1;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc < 3) {
-    std::fprintf(stderr, "usage: process-floor COUNT JOBS [LIBRARY...]\n");
-    return 2;
-  }
-  const long count = std::strtol(argv[1], nullptr, 10);
-  const long jobs = std::strtol(argv[2], nullptr, 10);
-  if (count < 0 || jobs < 1) {
-    std::fprintf(stderr, "process-floor: COUNT must be 0 or more and JOBS 1 or more\n");
+  const long count = argc < 3 ? -1 : Number(argv[1], 0);
+  const long jobs = argc < 3 ? -1 : Number(argv[2], 1);
+  if (count < 0 || jobs < 0) {
+    std::fprintf(stderr,
+                 "usage: process-floor COUNT JOBS [LIBRARY...]\n"
+                 "  COUNT processes, 0 or more; JOBS at a time, 1 or more\n");
     return 2;
   }
   for (int library = 3; library < argc; ++library) {
