@@ -164,9 +164,9 @@ package-check: package
 # Times zarn against jq, Python, a simdjson parse and the bare JSON parse on
 # generated inventories, then zarn analyze over an archive of
 # FLEET_INVENTORIES inventories against a shell loop and GNU parallel, with
-# the floor of a process made for each, all in one table (kept in the bench build's folder, never in the tree). The build
-# is the one users get; BENCH_BASELINE names an earlier run's results.json to
-# judge validate by.
+# the floor of a process made for each, all in one table (kept in the bench
+# build's folder, never in the tree). The build is the one users get;
+# BENCH_BASELINE names an earlier run's results.json to judge validate by.
 bench:
 	@scripts/install-deps bench
 	@cmake -S . -B $(BENCH_BUILD) -G Ninja -DZARN_BUILD_TESTS=OFF -DZARN_BUILD_BENCH=ON > /dev/null

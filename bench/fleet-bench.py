@@ -148,7 +148,7 @@ def run(build, count, runs=1):
               "process_floor": {"seconds": statistics.median(floor_seconds),
                                 "runs_s": floor_seconds},
               "goals": [{"goal": goal, "met": met, "figure": figure}
-                                      for goal, met, figure in goals]}
+                        for goal, met, figure in goals]}
     with open(os.path.join(folder, "results.json"), "w", encoding="utf-8") as out:
         json.dump(report, out, indent=2)
     return report
