@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include <boost/json/parse.hpp>
 #include <boost/json/serialize.hpp>
 
 #include "zarncore/Text.h"
@@ -20,10 +21,10 @@ std::string Written(const std::string& text) {
   return out.substr(7);
 }
 
-// Every byte, alone and at each place in and around the runs of eight that
-// are copied whole, is written as the library writes it.
+// Every byte, alone and at each place in and around the runs of sixteen
+// and of eight that are copied whole, is written as the library writes it.
 TEST(JsonString, WritesEveryByteAsTheLibraryDoes) {
-  const std::string around = "0123456789abcdefghij";
+  const std::string around = "0123456789abcdefghijklmnopqrstuvwxyzABCDEF";
   for (int byte = 0; byte < 256; ++byte) {
     for (std::size_t at = 0; at <= around.size(); at += 3) {
       std::string text = around;
@@ -34,12 +35,12 @@ TEST(JsonString, WritesEveryByteAsTheLibraryDoes) {
 }
 
 // Calls check with every text of two of bytes at every two places in and
-// around a run of eight: a word is copied up to its first byte that needs
-// care, a mark above that byte may be false, and the bytes after it are
-// looked at again.
+// around runs of sixteen and of eight: a run is copied up to its first
+// byte that needs care, a mark above that byte may be false, and the bytes
+// after it are looked at again.
 template <std::size_t kCount, class TCheck>
 void ForEveryTwoBytes(const char (&bytes)[kCount], TCheck check) {
-  const std::string around(18, 'x');
+  const std::string around(34, 'x');
   for (const char first : bytes) {
     for (const char second : bytes) {
       for (std::size_t at = 0; at < around.size(); ++at) {
@@ -70,6 +71,18 @@ TEST(JsonString, WritesMixedTextsAsTheLibraryDoes) {
                                "cut \xE2\x82 sequence and a lone \x80 byte then more text",
                                std::string("nul \0 inside and after the eighth byte", 39)};
   for (const std::string& text : texts) EXPECT_EQ(Written(text), LibraryJson(text)) << text;
+}
+
+// Whether a text is well-formed UTF-8 is what the JSON library's parser,
+// which checks every string, says of it.
+TEST(Utf8, IsWellFormedWhereTheLibraryParsesIt) {
+  const char bytes[] = {'x',    '\x7f', '\x80', '\xbf', '\xc0', '\xc2', '\xdf',
+                        '\xe0', '\xed', '\xef', '\xf0', '\xf4', '\xf5', '\xff'};
+  ForEveryTwoBytes(bytes, [](const std::string& text) {
+    boost::system::error_code error;
+    boost::json::parse('"' + text + '"', error);
+    ASSERT_EQ(NZARNCORE::IsWellFormedUtf8(text), !error) << NZARNCORE::Printable(text);
+  });
 }
 
 // Each byte is shown on its own, so a text shows as its bytes one by one
