@@ -89,17 +89,28 @@ void AppendJsonCall(std::string& line, const std::string& prefix, const THostCal
   line += "}\n";
 }
 
+}  // namespace
+
 // The instance as the trace names it: its $id, or Class[index], made in
-// label, which is kept from line to line (a flooded log has 200,000).
-void AppendJsonConcerned(std::string& line, std::string& label,
-                         const NZARNCORE::TInventory& inventory, std::size_t instance) {
+// the naming kept from line to line (a flooded log has 200,000).
+void TOutputWriter::AppendJsonConcerned(std::string& line, TNaming& naming,
+                                        std::size_t instance) const {
+  const std::size_t classIndex = m_inventory->ClassOf(instance);
+  if (naming.inventory != m_inventory || naming.classIndex != classIndex) {
+    naming.classJson.clear();
+    AppendJsonString(naming.classJson, m_inventory->Class(classIndex).name);
+    naming.inventory = m_inventory;
+    naming.classIndex = classIndex;
+  }
   line += ", \"class\": ";
-  AppendJsonString(line, inventory.Class(inventory.ClassOf(instance)).name);
+  line += naming.classJson;
   line += ", \"instance\": ";
-  label.clear();
-  inventory.AppendLabel(label, instance);
-  AppendJsonString(line, label);
+  naming.label.clear();
+  m_inventory->AppendLabel(naming.label, instance);
+  AppendJsonString(line, naming.label);
 }
+
+namespace {
 
 // "known": {...} for an acknowledgement in force, "ended": {...} for one
 // whose day has passed.
@@ -270,17 +281,17 @@ void TOutputWriter::OnLog(std::int32_t level, const std::string& text) {
   }
   if (m_aside && !m_showCalls) return Hold(level, text, acknowledged);
   m_line.clear();
-  AppendLine(m_line, m_label, level, text, m_attribution.Concerned(), acknowledged);
+  AppendLine(m_line, m_naming, level, text, m_attribution.Concerned(), acknowledged);
   m_out.write(m_line.data(), static_cast<std::streamsize>(m_line.size()));
   LineEnded();
 }
 
-void TOutputWriter::AppendLine(std::string& line, std::string& label, std::int32_t level,
+void TOutputWriter::AppendLine(std::string& line, TNaming& naming, std::int32_t level,
                                std::string_view text, const std::optional<std::size_t>& concerned,
                                const std::optional<TAcknowledgement>& acknowledged) const {
   if (m_format == EFormat::Jsonl) {
     AppendJsonLog(line, m_recordPrefix, level, text);
-    if (m_inventory && concerned) AppendJsonConcerned(line, label, *m_inventory, *concerned);
+    if (m_inventory && concerned) AppendJsonConcerned(line, naming, *concerned);
     if (acknowledged) AppendJsonAcknowledgement(line, *acknowledged);
     line += "}\n";
   } else {
@@ -307,7 +318,7 @@ void TOutputWriter::PassOn() {
       m_formatter = std::make_unique<TWorkerThread>();
     } catch (const std::system_error&) {
       // No thread to spare: the lines are written here.
-      WriteHeld(m_held, m_line, m_label);
+      WriteHeld(m_held, m_line, m_naming);
       m_held.clear();
       return;
     }
@@ -315,24 +326,24 @@ void TOutputWriter::PassOn() {
   // The stream is the formatter's alone from here until its Wait returns.
   m_formatter->Wait();
   m_held.swap(m_handed);
-  m_formatter->Hand([this] { WriteHeld(m_handed, m_handedLine, m_handedLabel); });
+  m_formatter->Hand([this] { WriteHeld(m_handed, m_handedLine, m_handedNaming); });
   m_held.clear();
 }
 
 void TOutputWriter::Finish() {
   if (m_formatter != nullptr) m_formatter->Wait();
-  WriteHeld(m_held, m_line, m_label);
+  WriteHeld(m_held, m_line, m_naming);
   m_held.clear();
 }
 
-void TOutputWriter::WriteHeld(std::string_view held, std::string& line, std::string& label) {
+void TOutputWriter::WriteHeld(std::string_view held, std::string& line, TNaming& naming) {
   // A line at a time, as OnLog writes it: a batch's lines made whole first
   // would add their size to the peak memory.
   while (!held.empty()) {
     THeldLine next;
     std::memcpy(&next, held.data(), sizeof next);
     line.clear();
-    AppendLine(line, label, next.level, held.substr(sizeof next, next.textSize), next.concerned,
+    AppendLine(line, naming, next.level, held.substr(sizeof next, next.textSize), next.concerned,
                next.acknowledged);
     m_out.write(line.data(), static_cast<std::streamsize>(line.size()));
     held.remove_prefix(sizeof next + next.textSize);

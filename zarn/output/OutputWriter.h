@@ -82,16 +82,27 @@ class TOutputWriter : public NZARNCORE::IHostObserver {
   const TLineCounts& Counts() const { return m_counts; }
 
  private:
+  // What a JSONL line names the instance it concerns with, kept from line
+  // to line: its label, and its class written as JSON, written again only
+  // when the class changes (a flooded log's 200,000 lines name one).
+  struct TNaming {
+    std::string label;
+    const NZARNCORE::TInventory* inventory = nullptr;  // whose class is written
+    std::size_t classIndex = 0;
+    std::string classJson;
+  };
+
   void LineEnded();
+  void AppendJsonConcerned(std::string& line, TNaming& naming, std::size_t instance) const;
   bool Shows(std::int32_t level) const;
-  void AppendLine(std::string& line, std::string& label, std::int32_t level, std::string_view text,
+  void AppendLine(std::string& line, TNaming& naming, std::int32_t level, std::string_view text,
                   const std::optional<std::size_t>& concerned,
                   const std::optional<TAcknowledgement>& acknowledged) const;
   void Hold(std::int32_t level, const std::string& text,
             const std::optional<TAcknowledgement>& acknowledged);
   void PassOn();
   // Formats and writes the held lines, one after the other.
-  void WriteHeld(std::string_view held, std::string& line, std::string& label);
+  void WriteHeld(std::string_view held, std::string& line, TNaming& naming);
 
   std::ostream& m_out;
   EFormat m_format;
@@ -103,13 +114,13 @@ class TOutputWriter : public NZARNCORE::IHostObserver {
   TAcknowledgements* m_acknowledgements = nullptr;
   NZARNCORE::TLineAttribution m_attribution;
   TLineCounts m_counts;
-  std::string m_line;   // a line, made whole before it is written
-  std::string m_label;  // an instance's, for the line
+  std::string m_line;  // a line, made whole before it is written
+  TNaming m_naming;
   bool m_aside = false;
-  std::string m_held;         // lines held, each a THeldLine and its text
-  std::string m_handed;       // the ones the formatter has
-  std::string m_handedLine;   // the formatter's m_line
-  std::string m_handedLabel;  // the formatter's m_label
+  std::string m_held;        // lines held, each a THeldLine and its text
+  std::string m_handed;      // the ones the formatter has
+  std::string m_handedLine;  // the formatter's m_line
+  TNaming m_handedNaming;    // the formatter's m_naming
   std::unique_ptr<TWorkerThread> m_formatter;
 };
 
