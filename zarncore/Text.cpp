@@ -134,20 +134,6 @@ std::size_t SkipClean(std::string_view text, std::size_t pos) {
   return pos;
 }
 
-// Appends text: everything before the first byte that needs care is
-// copied whole, that byte goes to append, and the look goes on from the
-// byte after it. The last bytes, too few for a word, go to append one by
-// one.
-template <ECare kCare, class TAppend>
-void AppendByRuns(std::string& out, std::string_view text, TAppend append) {
-  for (std::size_t pos = 0; pos < text.size();) {
-    const std::size_t clean = SkipClean<kCare>(text, pos);
-    out.append(text.data() + pos, clean - pos);
-    const std::size_t end = clean + 8 <= text.size() ? clean + 1 : text.size();
-    for (pos = clean; pos < end; ++pos) append(out, text[pos]);
-  }
-}
-
 // Where the first byte from pos on lies that a JSON string must escape or
 // that is outside ASCII; the text's size when there is none.
 std::size_t NextByteToCare(std::string_view text, std::size_t pos) {
@@ -262,10 +248,17 @@ void AppendPrintableCharacter(std::string& printable, char c) {
 }  // namespace
 
 // Runs without control characters are copied whole: the text output of the
-// flooded inventory spent a sixth of analyze here a byte at a time.
+// flooded inventory spent a sixth of analyze here a byte at a time. The
+// byte a run stops at is shown on its own, and so are the last bytes, too
+// few for a word.
 void AppendPrintable(std::string& out, std::string_view text) {
   out.reserve(out.size() + text.size());
-  AppendByRuns<ECare::Control>(out, text, AppendPrintableCharacter);
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t clean = SkipClean<ECare::Control>(text, pos);
+    out.append(text.data() + pos, clean - pos);
+    const std::size_t end = clean + 8 <= text.size() ? clean + 1 : text.size();
+    for (pos = clean; pos < end; ++pos) AppendPrintableCharacter(out, text[pos]);
+  }
 }
 
 std::string Printable(std::string_view text) {
