@@ -160,7 +160,7 @@ unsigned char* TInventory::Append(TInstanceIndex instance, std::size_t size) {
 }
 
 void TInventory::AddProperties(TInstanceIndex instance, const TPropertyWriter& properties) {
-  if (properties.Size() != 0)
+  if (properties.Size() != 0 && m_values == EPropertyValues::Kept)
     std::memcpy(Append(instance, properties.Size()), properties.Data(), properties.Size());
   if (properties.Faults() != 0) {
     m_classes[m_instances[instance].classIndex]->propertyFaults += properties.Faults();

@@ -50,6 +50,12 @@ struct TCollectionRecord {
   std::vector<TCollectedClass> classes;  // in file order
 };
 
+// What an inventory keeps of its instances' properties: their values, or
+// none, for a summary that only has to know that they are sound (zarn
+// validate), which then takes a fraction of the memory and time. The
+// instances of an inventory that drops them have no properties to read.
+enum class EPropertyValues { Kept, Dropped };
+
 // One server's inventory as collectors recorded it: classes with their
 // instances in delivery order, typed property values, associations, and the
 // faults a host replaying the inventory raises.
@@ -105,11 +111,12 @@ class ZARN_API TInventory {
     std::string_view name;
   };
 
-  TInventory() = default;
+  explicit TInventory(EPropertyValues values = EPropertyValues::Kept) : m_values(values) {}
   // A part of another inventory, made on another thread while that one is
-  // loaded: it numbers property names as that one does, so that its
-  // instances can join it as they are (see TakeInstances).
-  explicit TInventory(TInventory* namesOf) : m_namesOf(namesOf) {}
+  // loaded: it numbers property names as that one does, and keeps what that
+  // one keeps, so that its instances can join it as they are (see
+  // TakeInstances).
+  explicit TInventory(TInventory* namesOf) : m_namesOf(namesOf), m_values(namesOf->m_values) {}
   TInventory(const TInventory&) = delete;
   TInventory& operator=(const TInventory&) = delete;
 
@@ -127,12 +134,18 @@ class ZARN_API TInventory {
 
   // While the result lives, the storage for what is added next is made
   // ready on another thread: for a loader, which adds a great deal at once.
-  TArena::TFillingAhead FillingAhead() { return TArena::TFillingAhead(m_arena); }
+  // None is where values are dropped: what is left to store is too little
+  // to gain by it.
+  std::optional<TArena::TFillingAhead> FillingAhead() {
+    if (m_values == EPropertyValues::Dropped) return std::nullopt;
+    return std::optional<TArena::TFillingAhead>(std::in_place, m_arena);
+  }
 
   // Safe to call from the thread of a part at the same time.
   TInterned InternName(std::string_view name);
   // Appends properties written with names from InternName; properties may
-  // be added to any instance, fastest to the one added last.
+  // be added to any instance, fastest to the one added last. Only their
+  // faults are counted where values are dropped.
   void AddProperties(TInstanceIndex instance, const TPropertyWriter& properties);
   // Appends the instances of the part's one class, in order, to the class
   // classIndex, which they follow in the file, and takes over the storage
@@ -178,6 +191,7 @@ class ZARN_API TInventory {
   static TPropertyRef RefAt(const unsigned char* tag);
 
   TInventory* m_namesOf = nullptr;  // a part's whole
+  EPropertyValues m_values;
   TArena m_arena;
   // The tables below lie in arenas as well, so that an inventory is let go
   // without touching each of their entries: in a parent that loads for

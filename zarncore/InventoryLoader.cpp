@@ -30,7 +30,7 @@ class TLoader {
   void Load(IPieceSource& input, TMappedSource* mapped) {
     m_input = &input;
     m_following = !input.Before();
-    const TArena::TFillingAhead ahead = m_inventory.FillingAhead();
+    const std::optional<TArena::TFillingAhead> ahead = m_inventory.FillingAhead();
     if (mapped) m_second = TSecondHalf::Start(mapped->Text(), m_source, m_inventory);
     std::string_view piece = input.Next();
     // Editors on some systems start UTF-8 files with a byte order mark.
@@ -118,32 +118,34 @@ class TLoader {
 };
 
 boost::shared_ptr<TInventory> Load(const std::string& source, IPieceSource& input,
-                                   TMappedSource* mapped = nullptr) {
-  const boost::shared_ptr<TInventory> inventory = boost::make_shared<TInventory>();
+                                   EPropertyValues values, TMappedSource* mapped = nullptr) {
+  const boost::shared_ptr<TInventory> inventory = boost::make_shared<TInventory>(values);
   std::make_unique<TLoader>(source, *inventory)->Load(input, mapped);
   return inventory;
 }
 
 }  // namespace
 
-boost::shared_ptr<TInventory> LoadInventoryFile(const std::string& path, EFileKind kind) {
+boost::shared_ptr<TInventory> LoadInventoryFile(const std::string& path, EFileKind kind,
+                                                EPropertyValues values) {
   const TFile file = OpenInventoryFile(path, kind);
   if (const std::unique_ptr<TMappedSource> mapped = TMappedSource::Map(file.get(), path)) {
-    return Load(path, *mapped, mapped.get());
+    return Load(path, *mapped, values, mapped.get());
   }
   TFileSource input(file.get(), path);
-  return Load(path, input);
+  return Load(path, input, values);
 }
 
-boost::shared_ptr<TInventory> LoadInventoryStream(std::FILE* file, const std::string& sourceName) {
+boost::shared_ptr<TInventory> LoadInventoryStream(std::FILE* file, const std::string& sourceName,
+                                                  EPropertyValues values) {
   TFileSource input(file, sourceName);
-  return Load(sourceName, input);
+  return Load(sourceName, input, values);
 }
 
 boost::shared_ptr<TInventory> LoadInventoryText(const std::string& text,
                                                 const std::string& sourceName) {
   TTextSource input(text);
-  return Load(sourceName, input);
+  return Load(sourceName, input, EPropertyValues::Kept);
 }
 
 }  // namespace NZARNCORE

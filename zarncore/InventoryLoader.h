@@ -29,11 +29,13 @@ enum class EFileKind { Any, Regular };
 
 // Reads an inventory a piece at a time, never holding its text whole.
 // sourceName is what errors call an open file or a text. An open file is
-// read to its end, waited on where it is a pipe left non-blocking.
-ZARN_API boost::shared_ptr<TInventory> LoadInventoryFile(const std::string& path,
-                                                         EFileKind kind = EFileKind::Any);
-ZARN_API boost::shared_ptr<TInventory> LoadInventoryStream(std::FILE* file,
-                                                           const std::string& sourceName);
+// read to its end, waited on where it is a pipe left non-blocking. Values
+// are checked alike whether they are kept or dropped.
+ZARN_API boost::shared_ptr<TInventory> LoadInventoryFile(
+    const std::string& path, EFileKind kind = EFileKind::Any,
+    EPropertyValues values = EPropertyValues::Kept);
+ZARN_API boost::shared_ptr<TInventory> LoadInventoryStream(
+    std::FILE* file, const std::string& sourceName, EPropertyValues values = EPropertyValues::Kept);
 ZARN_API boost::shared_ptr<TInventory> LoadInventoryText(const std::string& text,
                                                          const std::string& sourceName);
 

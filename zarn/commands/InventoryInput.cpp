@@ -45,12 +45,16 @@ std::string InventoryName(const std::string& argument) {
   return argument == kStandardInput ? "standard input" : argument;
 }
 
-boost::shared_ptr<NZARNCORE::TInventory> LoadInventory(const TListedInventory& inventory) {
+boost::shared_ptr<NZARNCORE::TInventory> LoadInventory(const TListedInventory& inventory,
+                                                       NZARNCORE::EPropertyValues values) {
   const std::string& path = inventory.path;
   try {
-    if (path == kStandardInput) return NZARNCORE::LoadInventoryStream(stdin, InventoryName(path));
+    if (path == kStandardInput) {
+      return NZARNCORE::LoadInventoryStream(stdin, InventoryName(path), values);
+    }
     return NZARNCORE::LoadInventoryFile(
-        path, inventory.inFolder ? NZARNCORE::EFileKind::Regular : NZARNCORE::EFileKind::Any);
+        path, inventory.inFolder ? NZARNCORE::EFileKind::Regular : NZARNCORE::EFileKind::Any,
+        values);
   } catch (const std::bad_alloc&) {
     // What was loaded so far is freed by now, so the message has room.
     throw NZARNCORE::TInventoryError(InventoryName(path) +

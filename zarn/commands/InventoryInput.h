@@ -41,6 +41,8 @@ std::optional<TInventoryList> ListInventories(const std::vector<std::string>& ar
 // memory runs out while loading. A file found in a folder may have been
 // replaced since (a FIFO would hold its analysis forever), so it is opened
 // without waiting and read only when it is still a regular file.
-boost::shared_ptr<NZARNCORE::TInventory> LoadInventory(const TListedInventory& inventory);
+boost::shared_ptr<NZARNCORE::TInventory> LoadInventory(
+    const TListedInventory& inventory,
+    NZARNCORE::EPropertyValues values = NZARNCORE::EPropertyValues::Kept);
 
 }  // namespace NZARN

@@ -71,7 +71,9 @@ void PrintInventorySummary(const std::string& path, const TInventory& inventory)
 
 int RunValidate(const std::string& inventory) {
   try {
-    const boost::shared_ptr<TInventory> loaded = LoadInventory({inventory});
+    // The summary names no value, so none is kept once it is checked.
+    const boost::shared_ptr<TInventory> loaded =
+        LoadInventory({inventory}, NZARNCORE::EPropertyValues::Dropped);
     PrintInventorySummary(InventoryName(inventory), *loaded);
     PrintCollection(std::cout, *loaded);
     return FinishOutput() ? eExitClean : eExitOutputFailed;
